@@ -1,0 +1,59 @@
+#pragma once
+// The printer settings of the print server as they are kept in the INI file
+// beside the executable: sections PosPrinter, Barras, QRCode, Logo and Gaveta.
+// Values read from the file are clamped into the ranges of their controls;
+// a missing key keeps the value the settings already hold.
+#include <string>
+
+#include "app/IniFile.h"
+#include "posprinter/PosTypes.h"
+
+namespace bilhetor {
+
+struct TConfiguracaoImpressora {
+  // PosPrinter
+  TPosPrinterModelo Modelo = TPosPrinterModelo::ppEscPosEpson;
+  std::string Porta;
+  std::string DeviceParams;
+  int Colunas = 48;            // 1 to 999
+  int EspacoEntreLinhas = 0;   // 0 to 255
+  int LinhasBuffer = 0;        // 0 to 255
+  int LinhasPular = 0;         // 0 to 255
+  bool CortarPapel = true;
+  bool ControlePorta = false;
+  bool TraduzirTags = true;
+  bool IgnorarTags = false;
+  std::string ArqLog;
+  TPosPaginaCodigo PaginaDeCodigo = TPosPaginaCodigo::pc850;
+  // Barras
+  int BarrasLargura = 0;  // 0 to 5
+  int BarrasAltura = 0;   // 0 to 255
+  bool HRI = false;
+  // QRCode
+  int QRCodeTipo = 2;           // 1 to 2
+  int QRCodeLarguraModulo = 4;  // 1 to 16
+  int QRCodeErrorLevel = 0;     // 0 to 3
+  // Logo
+  int LogoKC1 = 32;    // 0 to 126
+  int LogoKC2 = 32;    // 0 to 126
+  int LogoFatorX = 1;  // 1 to 4
+  int LogoFatorY = 1;  // 1 to 4
+  // Gaveta (stored and shown, the number and times never reach the engine)
+  int GavetaNumero = 1;     // 1 to 2
+  int GavetaTempoOn = 50;   // 50 to 250
+  int GavetaTempoOff = 200; // 50 to 250
+  bool GavetaSinalInvertido = false;
+};
+
+// The settings file of an executable: its path with the extension replaced by
+// ".ini", or ".ini" appended when it has none.
+std::string ArquivoConfiguracao(const std::string& executavel);
+
+// Reads every key, keeping the current value of `config` for missing keys
+// (a missing or unreadable file leaves everything as it is).
+void CarregarConfiguracao(const TIniFile& ini, TConfiguracaoImpressora& config);
+
+// Writes every key in the file's order; other keys and sections stay.
+void SalvarConfiguracao(TIniFile& ini, const TConfiguracaoImpressora& config);
+
+}  // namespace bilhetor
