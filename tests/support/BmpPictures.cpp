@@ -68,6 +68,7 @@ std::string MakeBmp(const std::string& folder, const std::string& name, const Te
     case BmpKind::Mono1Os2: args.insert(args.end(), {"-type", "bilevel", "BMP2:" + bmp}); break;
     case BmpKind::Palette4:
     case BmpKind::Palette8: args.insert(args.end(), {"-type", "palette", "-compress", "none", "BMP3:" + bmp}); break;
+    case BmpKind::Palette8Rle: args.insert(args.end(), {"-type", "palette", "-compress", "RLE", "BMP3:" + bmp}); break;
     case BmpKind::Rgb24: args.insert(args.end(), {"-type", "truecolor", "BMP3:" + bmp}); break;
     case BmpKind::Rgba32: args.insert(args.end(), {"-alpha", "on", "-type", "truecoloralpha", "BMP:" + bmp}); break;
   }

@@ -37,6 +37,7 @@ enum class BmpKind {
   Mono1Os2,     // 1 bit per pixel, OS/2 core header (BMP2:)
   Palette4,     // 4 bits per pixel (at most 16 colours)
   Palette8,     // 8 bits per pixel (17 to 256 colours)
+  Palette8Rle,  // 8 bits per pixel, run-length compressed
   Rgb24,        // 24 bits per pixel
   Rgba32,       // 32 bits per pixel with colour masks (BMP: with an alpha channel)
 };
