@@ -616,7 +616,11 @@ TEST(TcpSocketLifecycle, ClearInputGivesUpOnAPeerThatNeverStops) {
   std::atomic<bool> stop {false};
   std::thread flood([&] {
     const std::string chunk(4096, 'f');
-    while (!stop) server.Send(chunk);
+    try {
+      while (!stop) server.Send(chunk);
+    } catch (const std::logic_error&) {
+      // the client has gone: nothing left to flood
+    }
   });
   ASSERT_TRUE(testing::WaitUntil([&] { return socket.BytesWaiting() > 0; }));
   const auto start = Clock::now();
