@@ -280,7 +280,7 @@ void TSocketBase::ConnectTo(const void* addr, unsigned addrLen) {
   SetNonBlockMode(true);
   CheckResult(::connect(socket_, sa, addrLen));
   if (lastError_ == wsa::WSAEWOULDBLOCK || lastError_ == wsa::WSAEINPROGRESS) {
-    if (!WaitFor(POLLOUT, connectionTimeout_)) {
+    if (!WaitWritable(connectionTimeout_)) {
       SetLastError(wsa::WSAETIMEDOUT);
     } else {
       // Writable also means "failed": the socket's pending error says which.
