@@ -274,6 +274,11 @@ void TSocketBase::ConnectTo(const void* addr, unsigned addrLen) {
       rc = ::connect(socket_, sa, addrLen);
     } while (rc != 0 && errno == EINTR);
     CheckResult(rc);
+    // A send time-out set on this socket also bounds a blocking connect,
+    // which then ends "in progress": that is a time-out, not a success.
+    if (lastError_ == wsa::WSAEINPROGRESS || lastError_ == wsa::WSAEWOULDBLOCK) {
+      SetLastError(wsa::WSAETIMEDOUT);
+    }
     return;
   }
   const bool wasNonBlocking = nonBlockMode_;
@@ -454,7 +459,7 @@ int TSocketBase::WriteBuffer(const void* Data, int Length) {
       CheckResult(-1);
       if (lastError_ != wsa::WSAEWOULDBLOCK) break;
       // The peer is not taking data: wait a bounded time for room.
-      if (systemWaits || !WaitFor(POLLOUT, nonblockSendTimeout_)) {
+      if (systemWaits || !WaitFor(POLLOUT, std::max(nonblockSendTimeout_, 0))) {
         if (lastError_ == wsa::WSAEWOULDBLOCK) SetLastError(wsa::WSAETIMEDOUT);
         break;
       }
