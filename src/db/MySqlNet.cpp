@@ -238,10 +238,13 @@ void TMySqlNet::WriteRun(const void* data, size_t n) {
 }
 
 void TMySqlNet::Flush() {
-  if (wbuf_.Size() <= kHeaderSize) return;
-  WriteHeader(wbuf_.Size() - kHeaderSize);
-  SendBytes(wbuf_.Data(), wbuf_.Size());
-  wbuf_.Resize(kHeaderSize);
+  if (wbuf_.Size() > kHeaderSize) {
+    WriteHeader(wbuf_.Size() - kHeaderSize);
+    SendBytes(wbuf_.Data(), wbuf_.Size());
+    wbuf_.Resize(kHeaderSize);
+  }
+  // Also after a run that went out straight from the caller's memory: the
+  // answer continues the frame count.
   if (compressOn_) packetNumber_ = compPacketNumber_;
 }
 
