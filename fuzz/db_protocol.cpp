@@ -40,6 +40,14 @@ class TFuzzVio : public TVio {
     }
     return done;
   }
+  // Odd-numbered inputs also run the client's zero-copy path.
+  const uint8_t* Peek(size_t count) override {
+    if (!peek_ || closed_ || out_.size() - pos_ < count) return nullptr;
+    const auto* p = reinterpret_cast<const uint8_t*>(out_.data()) + pos_;
+    pos_ += count;
+    return p;
+  }
+  void EnablePeek(bool on) { peek_ = on; }
   size_t Write(const uint8_t* buffer, size_t count) override {
     if (closed_) return 0;
     // The server's next packet follows the client's.
@@ -58,6 +66,7 @@ class TFuzzVio : public TVio {
   size_t pos_ = 0;
   uint8_t nextSeq_ = 0;
   bool closed_ = false;
+  bool peek_ = false;
 };
 
 }  // namespace
@@ -74,7 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   TMySQLAPIWire api;
   auto session = api.mysql_init();
-  session->vioFactory = [&packets](const std::string&, int) { return std::make_unique<TFuzzVio>(packets); };
+  const bool peek = size % 2 == 1;
+  session->vioFactory = [&packets, peek](const std::string&, int) {
+    auto vio = std::make_unique<TFuzzVio>(packets);
+    vio->EnablePeek(peek);
+    return vio;
+  };
   session->dialogHandler = [](int, const std::string&) { return std::string("resposta"); };
   session->net.SetMaxPacketSize(1 << 20);
   if (!api.mysql_real_connect(session.get(), "fuzz", "root", "senha", "loja", 3306, "", 0x10002)) return 0;

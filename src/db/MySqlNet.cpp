@@ -118,6 +118,7 @@ void TByteBuffer::Resize(size_t n) {
 
 TMySqlNet::TMySqlNet() : ring_(1) {
   ring_[0].Reserve(kWriteBufferSize);
+  UseRingBuffer();
   wbuf_.Reserve(kWriteBufferSize);
   wbuf_.Resize(kHeaderSize);
   compBuf_.Reserve(100);
@@ -138,6 +139,7 @@ void TMySqlNet::Close() {
   current_ = 0;
   pos_ = 0;
   firstPacket_ = true;
+  UseRingBuffer();
 }
 
 // --- writing ---
@@ -155,6 +157,7 @@ void TMySqlNet::ResetWriteBuffer() {
   pos_ = 0;
   firstPacket_ = true;
   wbuf_.Resize(kHeaderSize);
+  UseRingBuffer();
 }
 
 void TMySqlNet::WriteByte(uint8_t b) { *wbuf_.Extend(1) = b; }
@@ -368,11 +371,46 @@ void TMySqlNet::ReadPacket() {
     }
   }
   firstPacket_ = false;
+  pos_ = 0;
+  if (!compressOn_ && ring_.size() == 1 && vio_) {
+    // Fast path: header and payload already in the read-ahead buffer.
+    if (const uint8_t* h = vio_->Peek(kHeaderSize)) {
+      if (h[3] != packetNumber_) {
+        throw EMySqlException(mysqlerr::ER_NET_PACKETS_OUT_OF_ORDER,
+                              Format("ReceiveHeader: Net packets out of order: received[%d], expected[%d]", h[3],
+                                     packetNumber_));
+      }
+      ++packetNumber_;
+      compPacketNumber_ = packetNumber_;
+      const size_t part = GetLE(h, 3);
+      if (part > maxPacket_) throw EMySqlException::Create(mysqlerr::CR_NET_PACKET_TOO_LARGE);
+      const uint8_t* payload = part < kMaxPacketPart ? vio_->Peek(part) : nullptr;
+      if (payload || part == 0) {
+        curData_ = payload;
+        curSize_ = part;
+        if (part > 0 && payload[0] == kErrorMarker) RaiseServerError(payload, part);
+        ++receivedCount_;
+        return;
+      }
+      // The payload is not all buffered: read it into the ring buffer.
+      TByteBuffer& buf = ring_[current_];
+      buf.Clear();
+      UseRingBuffer();
+      ReadStream(buf.Extend(part), part);
+      ReadRestOfPayload(buf, part);
+      return;
+    }
+  }
   TByteBuffer& buf = ring_[current_];
   buf.Clear();
-  pos_ = 0;
-  size_t part;
-  do {
+  UseRingBuffer();
+  ReadRestOfPayload(buf, kMaxPacketPart);
+}
+
+void TMySqlNet::ReadRestOfPayload(TByteBuffer& buf, size_t part) {
+  // part: the length of the part read so far; another part follows while it
+  // is exactly 0xFFFFFF bytes long.
+  while (part == kMaxPacketPart) {
     uint8_t h[kHeaderSize];
     ReadStream(h, kHeaderSize);
     if (!compressOn_) {
@@ -387,7 +425,8 @@ void TMySqlNet::ReadPacket() {
     part = GetLE(h, 3);
     if (buf.Size() + part > maxPacket_) throw EMySqlException::Create(mysqlerr::CR_NET_PACKET_TOO_LARGE);
     ReadStream(buf.Extend(part), part);
-  } while (part == kMaxPacketPart);
+  }
+  UseRingBuffer();
   if (buf.Size() > 0 && buf.Data()[0] == kErrorMarker) RaiseServerError(buf.Data(), buf.Size());
   ++receivedCount_;
 }
@@ -435,6 +474,7 @@ size_t TMySqlNet::SkipPacket(uint8_t& firstByte) {
           buf.Clear();
           buf.Append(skipBuf_.get(), piece);
           pos_ = 0;
+          UseRingBuffer();
           RaiseServerError(buf.Data(), buf.Size());
         }
         first = false;
@@ -452,6 +492,7 @@ void TMySqlNet::SetRingSize(size_t n) {
   receivedCount_ = 0;
   pos_ = 0;
   firstPacket_ = true;
+  UseRingBuffer();
 }
 
 const TByteBuffer& TMySqlNet::Received(size_t i) const {

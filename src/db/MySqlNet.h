@@ -82,6 +82,10 @@ class TVio {
   virtual void SetSendTimeout(int seconds) = 0;
   virtual std::string LastError() const = 0;
   virtual int LastErrorCode() const = 0;
+  // When at least count bytes are already buffered, consumes them and
+  // returns where they are (valid until the next Read or Peek); otherwise
+  // consumes nothing and returns nullptr.
+  virtual const uint8_t* Peek(size_t /*count*/) { return nullptr; }
 };
 
 // A growable byte buffer that keeps its capacity and never zero-fills.
@@ -177,11 +181,17 @@ class TMySqlNet {
   // The packet at index i among the received ones.
   const TByteBuffer& Received(size_t i) const;
 
-  // The current packet and the read position in it.
-  const uint8_t* Data() const { return ring_[current_].Data(); }
-  size_t Size() const { return ring_[current_].Size(); }
+  // The current packet and the read position in it. With a ring of one
+  // buffer a packet that is whole in the transport's read-ahead is used
+  // where it lies, without a copy, until the next read.
+  const uint8_t* Data() const { return curData_; }
+  size_t Size() const { return curSize_; }
   size_t Position() const { return pos_; }
   void SetPosition(size_t pos);
+  void UseRingBuffer() {
+    curData_ = ring_[current_].Data();
+    curSize_ = ring_[current_].Size();
+  }
   size_t Remaining() const { return Size() - pos_; }
 
   uint8_t ReadByte();
@@ -207,6 +217,7 @@ class TMySqlNet {
   void SendFrame(const uint8_t* p, size_t n);
   void RawWrite(const uint8_t* p, size_t n);
   void ReadStream(uint8_t* p, size_t n);
+  void ReadRestOfPayload(TByteBuffer& buf, size_t part);
   void RawRead(uint8_t* p, size_t n);
   void FillCompressed();
   void WriteHeader(size_t length);
@@ -220,6 +231,8 @@ class TMySqlNet {
   size_t receivedCount_ = 0;
   size_t current_ = 0;
   size_t pos_ = 0;
+  const uint8_t* curData_ = nullptr;
+  size_t curSize_ = 0;
   bool firstPacket_ = true;
   TByteBuffer compBuf_;
   size_t compPos_ = 0;

@@ -33,6 +33,12 @@ class TVioSocket : public TVio {
   void SetSendTimeout(int seconds) override;
   std::string LastError() const override { return lastError_; }
   int LastErrorCode() const override { return lastErrorCode_; }
+  const uint8_t* Peek(size_t count) override {
+    if (raLen_ - raPos_ < count) return nullptr;
+    const uint8_t* p = readAhead_.get() + raPos_;
+    raPos_ += count;
+    return p;
+  }
 
   int ConnectTimeout() const { return connectTimeout_; }
   int ReceiveTimeout() const { return receiveTimeout_; }
