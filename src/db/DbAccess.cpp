@@ -66,13 +66,15 @@ bool ParseTime(std::string_view s, const std::string& fieldName, double& value) 
 // Parses a decimal number with the given separator; false on any other
 // character.
 bool ParseNumber(std::string_view s, char separator, double& value) {
-  std::string text(s);
+  std::string converted;
   if (separator != '.') {
-    if (text.find('.') != std::string::npos) return false;
-    std::replace(text.begin(), text.end(), separator, '.');
+    if (s.find('.') != std::string_view::npos) return false;
+    converted.assign(s);
+    std::replace(converted.begin(), converted.end(), separator, '.');
+    s = converted;
   }
-  const char* begin = text.data();
-  const char* end = text.data() + text.size();
+  const char* begin = s.data();
+  const char* end = s.data() + s.size();
   if (begin != end && *begin == '+') ++begin;
   if (begin == end || *begin == '+') return false;
   // from_chars takes no hexadecimal, infinity or NaN forms without being told.
@@ -124,33 +126,55 @@ std::string FloatToText(double value, char decimalSeparator) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   if (value == 0) return "0";
+  // The shortest form that reads back as the value; when it needs more than
+  // 15 significant digits, the value rounded to 15.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14e", value);
-  // buf: [-]d.dddddddddddddde[+-]xx
-  std::string text(buf);
-  const size_t e = text.find('e');
-  const int exponent = std::atoi(text.c_str() + e + 1);
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  std::string_view text(buf, static_cast<size_t>(r.ptr - buf));
+  size_t e = text.find('e');
+  if (e - (text[0] == '-' ? 1 : 0) - (text.find('.') != std::string_view::npos ? 1 : 0) > 15) {
+    r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    text = std::string_view(buf, static_cast<size_t>(r.ptr - buf));
+    e = text.find('e');
+  }
+  int exponent = 0;
+  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), exponent);
   const bool negative = text[0] == '-';
-  std::string digits;
+  char digits[32];
+  size_t count = 0;
   for (size_t i = negative ? 1 : 0; i < e; ++i)
-    if (IsDigit(text[i])) digits.push_back(text[i]);
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  std::string out = negative ? "-" : "";
+    if (IsDigit(text[i])) digits[count++] = text[i];
+  while (count > 1 && digits[count - 1] == '0') --count;
+  std::string out;
+  out.reserve(24);
+  if (negative) out.push_back('-');
   if (exponent >= 15 || exponent < -5) {
-    out += digits[0];
-    if (digits.size() > 1) out += decimalSeparator + digits.substr(1);
-    out += "E" + std::to_string(exponent);
+    out.push_back(digits[0]);
+    if (count > 1) {
+      out.push_back(decimalSeparator);
+      out.append(digits + 1, count - 1);
+    }
+    out.push_back('E');
+    out += std::to_string(exponent);
     return out;
   }
   if (exponent < 0) {
-    out += "0";
-    out += decimalSeparator;
-    out += std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    out.push_back('0');
+    out.push_back(decimalSeparator);
+    out.append(static_cast<size_t>(-exponent - 1), '0');
+    out.append(digits, count);
     return out;
   }
   const size_t intDigits = static_cast<size_t>(exponent) + 1;
-  if (digits.size() <= intDigits) return out + digits + std::string(intDigits - digits.size(), '0');
-  return out + digits.substr(0, intDigits) + decimalSeparator + digits.substr(intDigits);
+  if (count <= intDigits) {
+    out.append(digits, count);
+    out.append(intDigits - count, '0');
+    return out;
+  }
+  out.append(digits, intDigits);
+  out.push_back(decimalSeparator);
+  out.append(digits + intDigits, count - intDigits);
+  return out;
 }
 
 // --- TDbConnection ---
@@ -317,19 +341,33 @@ std::string TDbField::AsString() const {
     case TDbFieldKind::Date:
     case TDbFieldKind::Time:
     case TDbFieldKind::DateTime: {
-      std::string out;
+      char out[24];
+      size_t n = 0;
+      const auto two = [&](long v) {
+        out[n++] = static_cast<char>('0' + v / 10 % 10);
+        out[n++] = static_cast<char>('0' + v % 10);
+      };
       if (kind_ != TDbFieldKind::Time) {
         int y, m, d;
         DecodeDate(c.d, y, m, d);
-        out = Format("%02d/%02d/%04d", d, m, y);
+        two(d);
+        out[n++] = '/';
+        two(m);
+        out[n++] = '/';
+        two(y / 100);
+        two(y % 100);
       }
-      double fraction = std::fabs(c.d - std::trunc(c.d));
+      const double fraction = std::fabs(c.d - std::trunc(c.d));
       const long seconds = std::lround(fraction * 86400.0) % 86400;
       if (kind_ == TDbFieldKind::Time || seconds != 0) {
-        if (!out.empty()) out += ' ';
-        out += Format("%02ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+        if (n > 0) out[n++] = ' ';
+        two(seconds / 3600);
+        out[n++] = ':';
+        two(seconds / 60 % 60);
+        out[n++] = ':';
+        two(seconds % 60);
       }
-      return out;
+      return std::string(out, n);
     }
     default: return std::string(query_->Text(c));
   }
@@ -447,8 +485,6 @@ void TDbQuery::Execute() {
 void TDbQuery::StoreValue(size_t column, const char* p, size_t n, bool isNull) {
   Cell& c = cells_.emplace_back();
   c.i = 0;
-  c.offset = 0;
-  c.length = 0;
   c.null = isNull;
   if (isNull) return;
   const TDbField& f = *fields_[column];
@@ -524,14 +560,15 @@ void TDbQuery::StoreValue(size_t column, const char* p, size_t n, bool isNull) {
       if (!ParseTime(text, f.FieldName(), c.d)) c.null = true;
       break;
     default: {
-      c.offset = static_cast<uint32_t>(heap_.size());
+      if (heap_.size() + n > UINT32_MAX) throw EDatabaseError("Result too large to hold in memory");
+      c.s.offset = static_cast<uint32_t>(heap_.size());
       heap_.append(p, n);
       if (f.Kind() == TDbFieldKind::FixedString && !TrimFixedChar) {
         const int perChar = connection_->Internal() ? connection_->Internal()->BytesPerChar() : 1;
         const size_t width = f.Column().length / static_cast<uint32_t>(std::max(1, perChar));
         if (n < width) heap_.append(width - n, ' ');
       }
-      c.length = static_cast<uint32_t>(heap_.size() - c.offset);
+      c.s.length = static_cast<uint32_t>(heap_.size() - c.s.offset);
       break;
     }
   }

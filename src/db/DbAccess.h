@@ -150,9 +150,11 @@ class TDbQuery {
     union {
       int64_t i;
       double d;
+      struct {
+        uint32_t offset;
+        uint32_t length;
+      } s;
     };
-    uint32_t offset;
-    uint32_t length;
     bool null;
   };
 
@@ -162,7 +164,7 @@ class TDbQuery {
   void RunStatement(bool wantRows);
   void StoreValue(size_t column, const char* p, size_t n, bool isNull);
   const Cell& CurrentCell(size_t column) const;
-  std::string_view Text(const Cell& c) const { return {heap_.data() + c.offset, c.length}; }
+  std::string_view Text(const Cell& c) const { return {heap_.data() + c.s.offset, c.s.length}; }
 
   TDbConnection* connection_ = nullptr;
   bool active_ = false;
