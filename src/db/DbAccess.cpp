@@ -445,6 +445,7 @@ void TDbQuery::Close() {
   cells_.clear();
   heap_.clear();
   current_ = 0;
+  recordCount_ = 0;
 }
 
 void TDbQuery::First() { current_ = 0; }
@@ -466,7 +467,7 @@ TDbField& TDbQuery::FieldByName(const std::string& name) {
 }
 
 const TDbQuery::Cell& TDbQuery::CurrentCell(size_t column) const {
-  if (!active_ || current_ >= RecordCount()) throw EDatabaseError("No current record");
+  if (!active_ || current_ >= recordCount_) throw EDatabaseError("No current record");
   return cells_[static_cast<size_t>(current_) * fields_.size() + column];
 }
 
@@ -639,6 +640,7 @@ void TDbQuery::RunStatement(bool wantRows) {
     }
     if (api.mysql_field_count(s) > 0) api.mysql_free_result(api.mysql_use_result(s));
   }
+  recordCount_ = fields_.empty() ? 0 : static_cast<int>(cells_.size() / fields_.size());
   active_ = true;
   current_ = 0;
 }

@@ -137,7 +137,7 @@ class TDbQuery {
   void Next();
   bool Eof() const { return !active_ || current_ >= RecordCount(); }
   bool Active() const { return active_; }
-  int RecordCount() const { return fields_.empty() ? 0 : static_cast<int>(cells_.size() / fields_.size()); }
+  int RecordCount() const { return recordCount_; }
   size_t FieldCount() const { return fields_.size(); }
   TDbField& Fields(size_t i) { return *fields_.at(i); }
   TDbField& FieldByName(const std::string& name);
@@ -172,6 +172,7 @@ class TDbQuery {
   std::vector<Cell> cells_;
   std::string heap_;
   int current_ = 0;
+  int recordCount_ = 0;
   uint64_t rowsAffected_ = 0;
 };
 
