@@ -5,6 +5,7 @@
 #include <string>
 
 #include "db/DbAccess.h"
+#include "support/FakeMySqlServer.h"
 #include "support/MariaDbServer.h"
 
 namespace bilhetor {
@@ -355,6 +356,77 @@ TEST_F(DbAccessTest, ServerStillDown) {
   q.Open();
   EXPECT_TRUE(conn.Connected());
   EXPECT_EQ(q.FieldByName("dois").AsInteger(), 2);
+}
+
+// A server older than 4.1: no "SET NAMES" after login, the older column
+// definitions, and the compact TIMESTAMP forms read by their width.
+TEST(DbAccessOldServerTest, OldProtocolAndCompactTimestamps) {
+  using testing::FakeMySqlConnection;
+  using testing::LenEncString;
+  const auto column = [](const std::string& name, uint8_t type, uint32_t length) {
+    std::string len3 = {static_cast<char>(length), static_cast<char>(length >> 8), static_cast<char>(length >> 16)};
+    return LenEncString("t") + LenEncString(name) + LenEncString(len3) + LenEncString(std::string(1, static_cast<char>(type))) +
+           LenEncString(std::string("\x00\x00\x00", 3));
+  };
+  std::vector<std::string> queries;
+  testing::FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    testing::FakeGreeting g;
+    g.version = "4.0.27";
+    g.capabilities = 0x200D;  // long password, long flag, connect with database, transactions
+    c.SendPacket(0, g.Build());
+    c.ReadPacket();
+    c.SendPacket(2, std::string("\x00\x00\x00\x02\x00", 5));
+    for (int round = 0; round < 3; ++round) {
+      queries.push_back(c.ReadPacket().payload);
+      uint8_t seq = 1;
+      if (round == 0) {
+        c.SendPacket(seq++, "\x03");
+        c.SendPacket(seq++, column("longo", 7, 14));
+        c.SendPacket(seq++, column("curto", 7, 6));
+        c.SendPacket(seq++, column("hora", 11, 10));
+        c.SendPacket(seq++, "\xFE");
+        c.SendPacket(seq++, LenEncString("20240229134510") + LenEncString("991231") + LenEncString("1234:05:06"));
+        c.SendPacket(seq++, "\xFE");
+      } else {
+        c.SendPacket(seq++, "\x01");
+        c.SendPacket(seq++, round == 1 ? column("estranho", 7, 13) : column("hora", 11, 10));
+        c.SendPacket(seq++, "\xFE");
+        c.SendPacket(seq++, LenEncString(round == 1 ? "2024022913451" : "12345:00:00"));
+        c.SendPacket(seq++, "\xFE");
+      }
+    }
+    c.ReadUntilClosed();
+  });
+  TDbConnection conn;
+  conn.SetServer("127.0.0.1");
+  conn.SetPort(server.Port());
+  conn.SetUsername("root");
+  conn.SetPassword("x");
+  conn.Connect();
+  EXPECT_EQ(conn.Internal()->Version().major, 4);
+  TDbQuery q(&conn);
+  q.SQL.Add("SELECT longo, curto, hora FROM t");
+  q.Open();
+  EXPECT_EQ(q.FieldByName("longo").AsString(), "29/02/2024 13:45:10");
+  EXPECT_EQ(q.FieldByName("curto").AsString(), "31/12/1999");
+  EXPECT_EQ(q.FieldByName("hora").AsString(), "10:05:06");  // 1234 hours
+  try {
+    q.Open();
+    ADD_FAILURE() << "odd TIMESTAMP width accepted";
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(e.Message(), "Invalid FIELD_TYPE_TIMESTAMP Field.Length (13)");
+  }
+  EXPECT_FALSE(q.Active());
+  try {
+    q.Open();
+    ADD_FAILURE() << "five-digit hours accepted";
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(e.Message(), "Wrong time format at field hora");
+  }
+  conn.Disconnect();
+  ASSERT_EQ(server.Finish(), "");
+  ASSERT_EQ(queries.size(), 3u);
+  for (const auto& sent : queries) EXPECT_EQ(sent, "\x03SELECT longo, curto, hora FROM t\r\n");
 }
 
 TEST(DbAccessUnitTest, NumberAndDateFormats) {

@@ -114,6 +114,9 @@ TEST_F(MySqlServerTest, AuthenticationMethodsAndFailures) {
   // The old method, reached through the server's method switch.
   auto old = Open(MariaDbServer::kOldUser, MariaDbServer::kOldPassword);
   EXPECT_EQ(Scalar(old.get(), "SELECT CURRENT_USER()"), std::string(MariaDbServer::kOldUser) + "@127.0.0.1");
+  // The account really uses the old method: only its scramble gets in.
+  EXPECT_EQ(Scalar(old.get(), "SELECT plugin FROM mysql.user WHERE user = 'antigo' AND host = '127.0.0.1'"),
+            "mysql_old_password");
   auto oldBad = api.mysql_init();
   EXPECT_EQ(api.mysql_real_connect(oldBad.get(), server.Host(), MariaDbServer::kOldUser, "velha124", "",
                                    server.Port(), "", kPrintServerFlags),
