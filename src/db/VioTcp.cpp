@@ -87,7 +87,6 @@ void TVioSocket::Close() {
     ::shutdown(fd, SHUT_RDWR);
     ::close(fd);
   }
-  raLen_ = raPos_ = 0;
 }
 
 void TVioSocket::ApplyReceiveTimeout() {
@@ -202,6 +201,7 @@ void TVioTcp::Connect() {
   lastError_.clear();
   lastErrorCode_ = 0;
   remoteAddress_.clear();
+  raLen_ = raPos_ = 0;
   if (host_.empty()) host_ = "localhost";
   if (!TryConnect()) {
     Close();

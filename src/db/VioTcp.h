@@ -67,7 +67,7 @@ class TVioSocket : public TVio {
   int lastErrorCode_ = 0;
   std::string remoteAddress_;
 
- private:
+ protected:
   std::unique_ptr<uint8_t[]> readAhead_;
   size_t raLen_ = 0;
   size_t raPos_ = 0;

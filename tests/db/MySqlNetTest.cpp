@@ -1,8 +1,12 @@
 // The packet layer over a real loopback connection: splitting and joining of
 // large payloads, sequence numbers, length-encoded values, the error table.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <string>
+#include <thread>
 
 #include "db/MySqlClient.h"
 #include "db/MySqlNet.h"
@@ -285,6 +289,50 @@ TEST(MySqlNetTest, TransportErrors) {
   EXPECT_EQ(slow->LastErrorCode(), 10060);
   slow->Close();
   EXPECT_EQ(silent.Finish(), "");
+}
+
+TEST(MySqlNetTest, CloseFromAnotherThreadEndsABlockedRead) {
+  FakeMySqlServer server([&](FakeMySqlConnection& c) { c.ReadUntilClosed(5000); });
+  auto vio = ConnectTo(server);
+  vio->SetReceiveTimeout(0);  // no limit: only Close can end the read
+  std::thread closer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    vio->Close();
+  });
+  uint8_t buf[16];
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(vio->Read(buf, sizeof buf), 0u);
+  closer.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_TRUE(vio->Aborted());
+  EXPECT_EQ(server.Finish(), "");
+}
+
+TEST(MySqlNetTest, AddressFamilies) {
+  // A listener on the IPv6 loopback.
+  const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_in6 addr{};
+  addr.sin6_family = AF_INET6;
+  addr.sin6_addr = in6addr_loopback;
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(fd, 2), 0);
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  const int port = ntohs(addr.sin6_port);
+
+  TVioTcp v6("::1", port, TIPVersion::ivIPv6);
+  ASSERT_NO_THROW(v6.Connect()) << v6.LastError();
+  EXPECT_EQ(v6.RemoteAddress(), "::1");
+  v6.Close();
+  TVioTcp both("::1", port, TIPVersion::ivIPBoth);
+  EXPECT_NO_THROW(both.Connect());
+  both.Close();
+  // IPv4 only: the IPv6 literal does not resolve.
+  TVioTcp v4("::1", port, TIPVersion::ivIPv4);
+  EXPECT_THROW(v4.Connect(), Exception);
+  EXPECT_EQ(v4.LastErrorCode(), 11001);
+  ::close(fd);
 }
 
 }  // namespace
