@@ -348,8 +348,9 @@ void HandleMethodSwitch(TMySqlSession* s, const std::string& data) {
   auto takeScramble = [&] {
     std::string fresh = data;
     if (!fresh.empty() && fresh.back() == '\0') fresh.pop_back();
+    // The scramble is 20 bytes; a shorter one is padded, a longer one cut.
     s->scramble = fresh;
-    if (s->scramble.size() < 20) s->scramble.resize(20, '\0');
+    s->scramble.resize(20, '\0');
   };
   switch (AuthMethodFromName(s->authPluginName)) {
     case TAuthMethod::Native:
