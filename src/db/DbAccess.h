@@ -1,0 +1,186 @@
+#pragma once
+// The connection and query components the application uses: TDbConnection
+// (parameters, specific options, Connect / Disconnect, errors, the single
+// immediate reconnect after a fatal error) and TDbQuery (SQL as lines, Open
+// fetching every row into memory, Execute, the cursor and the fields with
+// their AsString / AsInteger / AsFloat accessors).
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/MySqlProvider.h"
+
+namespace bilhetor {
+
+class TDbQuery;
+
+struct TDbConnectionOptions {
+  bool allowImplicitConnect = true;
+  bool localFailover = false;
+  bool disconnectedMode = false;
+};
+
+class TDbConnection {
+ public:
+  TDbConnection() = default;
+  ~TDbConnection();
+  TDbConnection(const TDbConnection&) = delete;
+  TDbConnection& operator=(const TDbConnection&) = delete;
+
+  std::string ProviderName;
+  bool LoginPrompt = true;
+  bool AutoCommit = true;
+  bool Pooling = false;
+  TDbConnectionOptions Options;
+  TDbSpecificOptions SpecificOptions;
+  // The system's ANSI code page, which picks the character set.
+  int CodePage = 1252;
+
+  const std::string& Server() const { return params_.server; }
+  int Port() const { return params_.port; }
+  const std::string& Username() const { return params_.username; }
+  const std::string& Password() const { return params_.password; }
+  const std::string& Database() const { return params_.database; }
+  // Changing one of these disconnects first.
+  void SetServer(const std::string& value);
+  void SetPort(int value);
+  void SetUsername(const std::string& value);
+  void SetPassword(const std::string& value);
+  // Stored trimmed; an open session switches to a non-empty name at once.
+  void SetDatabase(const std::string& value);
+
+  void Connect();
+  void Disconnect();
+  bool Connected() const { return connected_; }
+
+  // Called with the error before it is raised; setting fail to false turns
+  // the raise into a silent abort (EAbort).
+  std::function<void(TDbConnection& sender, const EDbError& error, bool& fail)> OnError;
+  std::function<void(TDbConnection& sender)> AfterConnect;
+
+  TMySQLConnection* Internal() { return internal_.get(); }
+  const std::string& ServerVersion() const;
+
+  // Raises the session's error through the error handling, including the
+  // reconnect after a fatal error.
+  [[noreturn]] void RaiseError(const EDbError& error);
+
+ private:
+  friend class TDbQuery;
+  void Register(TDbQuery* q);
+  void Unregister(TDbQuery* q);
+  void CloseQueries();
+  void CallOnError(const EDbError& error, bool& fail);
+
+  TMySqlConnectParams params_;
+  std::unique_ptr<TMySQLConnection> internal_;
+  bool connected_ = false;
+  std::vector<TDbQuery*> queries_;
+};
+
+// A list of text lines (the SQL of a query).
+class TDbStrings {
+ public:
+  void Clear() { lines_.clear(); }
+  void Add(const std::string& line) { lines_.push_back(line); }
+  size_t Count() const { return lines_.size(); }
+  const std::string& operator[](size_t i) const { return lines_.at(i); }
+  // The lines joined with line breaks.
+  std::string Text() const;
+  void SetText(const std::string& text);
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+class TDbField {
+ public:
+  TDbField(const TDbQuery* query, size_t index, TMySqlFieldInfo column, TDbFieldKind kind);
+  const std::string& FieldName() const { return name_; }
+  TDbFieldKind Kind() const { return kind_; }
+  const TMySqlFieldInfo& Column() const { return column_; }
+  bool IsNull() const;
+  std::string AsString() const;
+  int AsInteger() const;
+  double AsFloat() const;
+
+ private:
+  [[noreturn]] void Fault(const char* type) const;
+  const TDbQuery* query_;
+  size_t index_;
+  TMySqlFieldInfo column_;
+  TDbFieldKind kind_;
+  std::string name_;
+};
+
+class TDbQuery {
+ public:
+  explicit TDbQuery(TDbConnection* connection = nullptr);
+  ~TDbQuery();
+  TDbQuery(const TDbQuery&) = delete;
+  TDbQuery& operator=(const TDbQuery&) = delete;
+
+  TDbConnection* Connection() const { return connection_; }
+  void SetConnection(TDbConnection* connection);
+
+  TDbStrings SQL;
+  TDbSpecificOptions SpecificOptions;
+  int FetchRows = 25;
+  bool TrimFixedChar = true;
+
+  void Open();
+  void Close();
+  void Execute();
+  void First();
+  void Next();
+  bool Eof() const { return !active_ || current_ >= RecordCount(); }
+  bool Active() const { return active_; }
+  int RecordCount() const { return recordCount_; }
+  size_t FieldCount() const { return fields_.size(); }
+  TDbField& Fields(size_t i) { return *fields_.at(i); }
+  TDbField& FieldByName(const std::string& name);
+  TDbField* FindField(const std::string& name);
+  uint64_t RowsAffected() const { return rowsAffected_; }
+
+  // One stored value: a number (integers, floats, dates as day counts) or
+  // a run of the string heap.
+  struct Cell {
+    union {
+      int64_t i;
+      double d;
+      struct {
+        uint32_t offset;
+        uint32_t length;
+      } s;
+    };
+    bool null;
+  };
+
+ private:
+  friend class TDbField;
+  friend class TDbConnection;
+  void RunStatement(bool wantRows);
+  void StoreValue(size_t column, const char* p, size_t n, bool isNull);
+  const Cell& CurrentCell(size_t column) const;
+  std::string_view Text(const Cell& c) const { return {heap_.data() + c.s.offset, c.s.length}; }
+
+  TDbConnection* connection_ = nullptr;
+  bool active_ = false;
+  std::vector<std::unique_ptr<TDbField>> fields_;
+  std::vector<Cell> cells_;
+  std::string heap_;
+  int current_ = 0;
+  int recordCount_ = 0;
+  uint64_t rowsAffected_ = 0;
+};
+
+// TDateTime conversions (days since 1899-12-30, time as the fraction).
+double EncodeDate(int year, int month, int day);
+void DecodeDate(double value, int& year, int& month, int& day);
+// General number format with up to 15 significant digits and the given
+// decimal separator (2.5 -> "2,5", 2.0 -> "2", 1e20 -> "1E20").
+std::string FloatToText(double value, char decimalSeparator = ',');
+
+}  // namespace bilhetor

@@ -1,0 +1,879 @@
+#include "db/MySqlClient.h"
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/rsa.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+namespace bilhetor {
+
+using namespace mysqlflag;
+using namespace mysqlerr;
+
+namespace {
+
+constexpr uint8_t COM_QUIT = 1;
+constexpr uint8_t COM_INIT_DB = 2;
+constexpr uint8_t COM_QUERY = 3;
+constexpr uint8_t COM_PROCESS_KILL = 12;
+constexpr uint8_t COM_PING = 14;
+constexpr size_t kMaxColumns = 0xFFFF;
+constexpr size_t kLocalInfileBlock = 8192;
+
+[[noreturn]] void Malformed() { throw EMySqlException::Create(CR_MALFORMED_PACKET); }
+
+std::string Digest(const EVP_MD* md, std::string_view data) {
+  unsigned char out[EVP_MAX_MD_SIZE];
+  unsigned int len = 0;
+  if (EVP_Digest(data.data(), data.size(), out, &len, md, nullptr) != 1) throw Exception("digest failed");
+  return std::string(reinterpret_cast<char*>(out), len);
+}
+
+// The legacy password hash of the old method: two 31-bit numbers.
+void LegacyHash(std::string_view text, uint32_t result[2]) {
+  uint32_t nr = 1345345333u, add = 7, nr2 = 0x12345671u;
+  for (unsigned char c : text) {
+    if (c == ' ' || c == '\t') continue;
+    nr ^= (((nr & 63) + add) * c) + (nr << 8);
+    nr2 += (nr2 << 8) ^ nr;
+    add += c;
+  }
+  result[0] = nr & 0x7FFFFFFFu;
+  result[1] = nr2 & 0x7FFFFFFFu;
+}
+
+bool IsFatal(const EMySqlException& e) {
+  if (e.ServerErrorFlag()) return false;
+  switch (e.ErrorCode()) {
+    case CR_UNKNOWN_ERROR:
+    case CR_SERVER_GONE_ERROR:
+    case CR_SERVER_LOST:
+    case CR_NET_PACKET_TOO_LARGE:
+    case CR_MALFORMED_PACKET:
+    case ER_NET_PACKETS_OUT_OF_ORDER:
+    case ER_NET_UNCOMPRESS_ERROR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void ClearError(TMySqlSession* s) {
+  s->errorCode = 0;
+  s->errorText.clear();
+  s->serverErrorFlag = false;
+}
+
+// Stores the error on the session. After an error that leaves the byte
+// stream out of step the connection is closed: later commands then fail with
+// "MySQL server has gone away" instead of reading stray bytes.
+int StoreError(TMySqlSession* s, const EMySqlException& e) {
+  s->errorCode = e.ErrorCode();
+  s->errorText = e.Message();
+  s->serverErrorFlag = e.ServerErrorFlag();
+  if (e.ServerErrorFlag() && s->resultState == 2) s->resultState = 0;
+  if (IsFatal(e)) {
+    s->broken = true;
+    s->resultState = 0;
+    if (s->net.Vio()) s->net.Vio()->Close();
+  }
+  return e.ErrorCode();
+}
+
+EMySqlException OutOfSync(TMySqlSession* s, bool withState) {
+  return EMySqlException::Create(CR_COMMANDS_OUT_OF_SYNC,
+                                 withState ? "mysql.status = " + std::to_string(s->resultState) : std::string());
+}
+
+// A reader over one received packet (column definitions).
+class TPacketReader {
+ public:
+  TPacketReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  std::string LenEncString() {
+    const int64_t len = TMySqlNet::DecodeLenEnc(data_, size_, pos_);
+    if (len <= 0) return "";
+    if (static_cast<uint64_t>(len) > size_ - pos_) Malformed();
+    std::string s(reinterpret_cast<const char*>(data_ + pos_), static_cast<size_t>(len));
+    pos_ += static_cast<size_t>(len);
+    return s;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+uint32_t LE(const std::string& s, size_t at, size_t bytes) {
+  if (at + bytes > s.size()) Malformed();
+  uint32_t v = 0;
+  for (size_t i = bytes; i-- > 0;) v = (v << 8) | static_cast<uint8_t>(s[at + i]);
+  return v;
+}
+
+TMySqlFieldInfo ParseColumn(TMySqlSession* s, const TByteBuffer& packet) {
+  TPacketReader r(packet.Data(), packet.Size());
+  TMySqlFieldInfo f;
+  if (s->Both41()) {
+    r.LenEncString();  // catalog
+    f.db = r.LenEncString();
+    f.table = r.LenEncString();
+    f.orgTable = r.LenEncString();
+    f.name = r.LenEncString();
+    f.orgName = r.LenEncString();
+    const std::string fixed = r.LenEncString();
+    f.charsetNr = static_cast<uint16_t>(LE(fixed, 0, 2));
+    f.length = LE(fixed, 2, 4);
+    f.type = static_cast<uint8_t>(LE(fixed, 6, 1));
+    f.flags = static_cast<uint16_t>(LE(fixed, 7, 2));
+    f.decimals = LE(fixed, 9, 1);
+  } else {
+    f.table = r.LenEncString();
+    f.name = r.LenEncString();
+    f.length = LE(r.LenEncString(), 0, 3);
+    f.type = static_cast<uint8_t>(LE(r.LenEncString(), 0, 1));
+    const std::string flags = r.LenEncString();
+    if (s->serverCapabilities & CLIENT_LONG_FLAG) {
+      f.flags = static_cast<uint16_t>(LE(flags, 0, 2));
+      f.decimals = LE(flags, 2, 1);
+    } else {
+      f.flags = static_cast<uint16_t>(LE(flags, 0, 1));
+      f.decimals = LE(flags, 1, 1);
+    }
+  }
+  const bool numeric = (f.type <= 9 && (f.type != 7 || f.length == 14 || f.length == 8)) || f.type == 13;
+  if (numeric) f.flags |= NUM_FLAG;
+  return f;
+}
+
+bool IsEndMarker(const uint8_t* data, size_t size) { return size > 0 && size <= 8 && data[0] == 0xFE; }
+
+void ReadEndMarker(TMySqlSession* s, const uint8_t* data, size_t size) {
+  if (size >= 3) s->warningCount = static_cast<uint16_t>(data[1] | (data[2] << 8));
+  if (size >= 5) s->serverStatus = static_cast<uint16_t>(data[3] | (data[4] << 8));
+}
+
+void ReadColumnDefinitions(TMySqlSession* s, size_t n) {
+  TMySqlNet& net = s->net;
+  net.SetRingSize(n + 1);
+  for (size_t i = 0; i <= n; ++i) {
+    net.ReadPacket();
+    const bool end = IsEndMarker(net.Data(), net.Size());
+    if (end != (i == n)) throw EMySqlException::Create(CR_UNKNOWN_ERROR);
+  }
+  ReadEndMarker(s, net.Data(), net.Size());
+  std::vector<TMySqlFieldInfo> fields;
+  fields.reserve(n);
+  for (size_t i = 0; i < n; ++i) fields.push_back(ParseColumn(s, net.Received(i)));
+  s->pendingFields = std::move(fields);
+  net.SetRingSize(1);
+}
+
+void SendLocalFile(TMySqlSession* s, const std::string& fileName) {
+  TMySqlNet& net = s->net;
+  if (s->localInfileEnabled) {
+    std::ifstream in(fileName, std::ios::binary);
+    char block[kLocalInfileBlock];
+    while (in) {
+      in.read(block, sizeof block);
+      const auto got = static_cast<size_t>(in.gcount());
+      if (got == 0) break;
+      net.ResetWriteBuffer();
+      net.WriteRaw(block, got);
+      net.Flush();
+    }
+  }
+  net.ResetWriteBuffer();
+  net.SendEmptyPacket();
+}
+
+void ReadAnswerHeader(TMySqlSession* s) {
+  TMySqlNet& net = s->net;
+  s->serverStatus = SERVER_STATUS_AUTOCOMMIT;
+  net.ReadPacket();
+  while (true) {
+    size_t pos = 0;
+    const int64_t count = TMySqlNet::DecodeLenEnc(net.Data(), net.Size(), pos);
+    if (count == 0) {
+      net.SetPosition(pos);
+      s->affectedRows = static_cast<uint64_t>(net.ReadLenEnc());
+      s->insertId = static_cast<uint64_t>(net.ReadLenEnc());
+      if (s->Both41() || (s->serverCapabilities & CLIENT_TRANSACTIONS)) s->serverStatus = net.ReadInt2();
+      if (s->Both41()) s->warningCount = net.ReadInt2();
+      s->infoText = net.ReadZString();
+      s->fieldCount = 0;
+      s->pendingFields.clear();
+      return;
+    }
+    if (count == TMySqlNet::kNullLength) {
+      const std::string fileName(reinterpret_cast<const char*>(net.Data() + pos), net.Size() - pos);
+      SendLocalFile(s, fileName);
+      net.ReadPacket();
+      continue;
+    }
+    if (static_cast<uint64_t>(count) > kMaxColumns) Malformed();
+    if (pos < net.Size()) {
+      net.SetPosition(pos);
+      s->extra = static_cast<uint64_t>(net.ReadLenEnc());
+    }
+    ReadColumnDefinitions(s, static_cast<size_t>(count));
+    s->fieldCount = static_cast<unsigned>(count);
+    s->resultState = 1;
+    s->warningCount = 0;
+    return;
+  }
+}
+
+void SimpleCommand(TMySqlSession* s, uint8_t command, const void* data, size_t length, bool expectAnswer) {
+  TMySqlNet& net = s->net;
+  if (!net.Vio() || s->broken) throw EMySqlException::Create(CR_SERVER_GONE_ERROR);
+  net.Vio()->SetReceiveTimeout(s->readWriteTimeoutSeconds);
+  if (s->resultState != 0) throw OutOfSync(s, false);
+  s->infoText.clear();
+  s->affectedRows = 0;
+  net.ResetForCommand();
+  net.WriteByte(command);
+  if (length) net.WriteRun(data, length);
+  net.Flush();
+  if (expectAnswer) net.ReadPacket();
+}
+
+// --- handshake ---
+
+void ParseGreeting(TMySqlSession* s) {
+  TMySqlNet& net = s->net;
+  net.ReadPacket();
+  const size_t n = net.Size();
+  size_t p;
+  try {
+    const uint8_t version = net.ReadByte();
+    if (version != 10) throw EMySqlException::CreateFmt(CR_VERSION_ERROR, "", int(version), 10);
+    s->serverVersionText = net.ReadZString();
+    s->threadId = net.ReadInt4();
+    const std::string first = net.ReadBytes(8);
+    std::copy(first.begin(), first.end(), s->scramble.begin());
+    p = net.Position();
+    net.Skip(1);
+  } catch (const EMySqlException& e) {
+    if (e.ErrorCode() == CR_MALFORMED_PACKET) throw EMySqlException::Create(CR_HANDSHAKE_ERROR);
+    throw;
+  }
+  s->authPluginName.clear();
+  if (n > p + 2) s->serverCapabilities = net.ReadInt2();
+  if (n < p + 18) return;
+  int authLength = 21;
+  s->serverCharset = net.ReadByte();
+  s->serverStatus = net.ReadInt2();
+  s->serverCapabilities |= static_cast<uint32_t>(net.ReadInt2()) << 16;
+  const uint8_t lengthByte = net.ReadByte();
+  if (s->serverCapabilities & CLIENT_PLUGIN_AUTH) authLength = lengthByte;
+  if (p + 19 > n) return;
+  net.SetPosition(p + 19);
+  const size_t k = static_cast<size_t>(std::max(13, authLength - 8));
+  if (net.Remaining() < k - 1) return;
+  const std::string rest = net.ReadBytes(k - 1);
+  std::copy(rest.begin(), rest.begin() + 12, s->scramble.begin() + 8);
+  if (net.Remaining() > 0 && net.Data()[net.Position()] == 0) net.Skip(1);
+  s->authPluginName = "mysql_native_password";
+  if (s->serverCapabilities & CLIENT_PLUGIN_AUTH) s->authPluginName = net.ReadZString();
+}
+
+void SendAuthAnswer(TMySqlSession* s, const std::string& bytes) {
+  TMySqlNet& net = s->net;
+  net.ResetWriteBuffer();
+  if (bytes.empty()) {
+    net.SendEmptyPacket();
+    return;
+  }
+  net.WriteRaw(bytes.data(), bytes.size());
+  net.Flush();
+}
+
+std::string PacketRest(const TMySqlNet& net, size_t from) {
+  if (from >= net.Size()) return "";
+  return std::string(reinterpret_cast<const char*>(net.Data() + from), net.Size() - from);
+}
+
+bool UseOaep(const TMySqlSession* s) {
+  const TServerVersion v = ParseServerVersion(s->serverVersionText);
+  return v.major > 8 || (v.major == 8 && (v.minor > 0 || v.release >= 5));
+}
+
+void SendEncryptedPassword(TMySqlSession* s, bool oaep) {
+  // The rest after the first byte, up to a zero byte, is the PEM key.
+  std::string key = PacketRest(s->net, 1);
+  const size_t zero = key.find('\0');
+  if (zero != std::string::npos) key.resize(zero);
+  SendAuthAnswer(s, RsaEncryptPassword(s->password, s->scramble, key, oaep));
+  s->net.ReadPacket();
+}
+
+[[noreturn]] void UnsupportedMethod(TMySqlSession* s) {
+  throw EMySqlException(0, Format("Unsupported auth method: %s", s->authPluginName.c_str()));
+}
+
+void DialogExchange(TMySqlSession* s, std::string question) {
+  TMySqlNet& net = s->net;
+  while (true) {
+    const int type = question.empty() ? -1 : static_cast<uint8_t>(question[0]);
+    std::string text = question.empty() ? std::string() : question.substr(1);
+    const size_t zero = text.find('\0');
+    if (zero != std::string::npos) text.resize(zero);
+    const bool passwordQuestion = type == 4 || type == 5;
+    const bool ordinaryQuestion = type == 2 || type == 3;
+    // An ordinary question needs a handler: the password is only ever given
+    // in answer to a password question.
+    if (!passwordQuestion && !(ordinaryQuestion && s->dialogHandler)) {
+      throw EMySqlException(0, Format("Authentication plugin %s reported error: %s", s->authPluginName.c_str(),
+                                      ("Unsupported dialog plugin question: " + std::to_string(type)).c_str()));
+    }
+    std::string answer = s->dialogHandler ? s->dialogHandler(type, text) : s->password;
+    answer.push_back('\0');
+    SendAuthAnswer(s, answer);
+    net.ReadPacket();
+    if (net.Size() > 0 && net.Data()[0] == 0) return;
+    question = PacketRest(net, 0);
+  }
+}
+
+// After a method switch: answers for the new method and reads the next
+// answer into the packet layer.
+void HandleMethodSwitch(TMySqlSession* s, const std::string& data) {
+  TMySqlNet& net = s->net;
+  const bool havePassword = !s->password.empty();
+  auto takeScramble = [&] {
+    std::string fresh = data;
+    if (!fresh.empty() && fresh.back() == '\0') fresh.pop_back();
+    // The scramble is 20 bytes; a shorter one is padded, a longer one cut.
+    s->scramble = fresh;
+    s->scramble.resize(20, '\0');
+  };
+  switch (AuthMethodFromName(s->authPluginName)) {
+    case TAuthMethod::Native:
+      takeScramble();
+      SendAuthAnswer(s, havePassword ? NativeScramble(s->password, s->scramble) : std::string());
+      net.ReadPacket();
+      return;
+    case TAuthMethod::Old:
+      takeScramble();
+      SendAuthAnswer(s, havePassword ? OldScramble(s->password, s->scramble) + '\0' : std::string(1, '\0'));
+      net.ReadPacket();
+      return;
+    case TAuthMethod::Sha256:
+      if (havePassword) {
+        takeScramble();
+        SendAuthAnswer(s, std::string(1, '\x01'));
+      } else {
+        SendAuthAnswer(s, std::string(1, '\0'));
+      }
+      net.ReadPacket();
+      return;
+    case TAuthMethod::CachingSha2:
+      takeScramble();
+      SendAuthAnswer(s, havePassword ? CachingSha2Scramble(s->password, s->scramble) : std::string());
+      net.ReadPacket();
+      return;
+    case TAuthMethod::Dialog:
+      DialogExchange(s, data);
+      return;
+    default:
+      UnsupportedMethod(s);
+  }
+}
+
+void Authenticate(TMySqlSession* s) {
+  TMySqlNet& net = s->net;
+  net.ReadPacket();
+  while (true) {
+    if (net.Size() == 0) Malformed();
+    const uint8_t type = net.Data()[0];
+    s->lastAnswerType = type;
+    if (!(s->serverCapabilities & CLIENT_SECURE_CONNECTION) || type == 0x00) return;
+    if (type == 0xFE && net.Size() == 1) {
+      // Old-password switch: the 8-byte scramble of the current Scramble.
+      SendAuthAnswer(s, s->password.empty() ? std::string(1, '\0') : OldScramble(s->password, s->scramble) + '\0');
+      net.ReadPacket();
+      continue;
+    }
+    if (type == 0xFE && net.Size() > 8) {
+      net.SetPosition(1);
+      s->authPluginName = net.ReadZString();
+      HandleMethodSwitch(s, PacketRest(net, net.Position()));
+      continue;
+    }
+    if (type == 0x01) {
+      const TAuthMethod method = AuthMethodFromName(s->authPluginName);
+      if (method == TAuthMethod::CachingSha2) {
+        if (net.Size() != 2) throw EMySqlException(0, Format("Unknown paket type: %d", type));
+        if (net.Data()[1] == 0x03) {
+          net.ReadPacket();  // fast authentication succeeded: the OK follows
+          continue;
+        }
+        if (net.Data()[1] != 0x04) throw EMySqlException(0, Format("Unknown paket type: %d", type));
+        // Full authentication without SSL: ask for the public key.
+        SendAuthAnswer(s, std::string(1, '\x02'));
+        net.ReadPacket();
+        if (net.Size() > 0 && net.Data()[0] == 0x01) SendEncryptedPassword(s, UseOaep(s));
+        continue;
+      }
+      if (method == TAuthMethod::Sha256) {
+        SendEncryptedPassword(s, true);
+        continue;
+      }
+      return;
+    }
+    throw EMySqlException(0, Format("Unknown paket type: %d", type));
+  }
+}
+
+std::string InitialAuthData(TMySqlSession* s) {
+  const std::string& pw = s->password;
+  if (!(s->serverCapabilities & CLIENT_SECURE_CONNECTION))
+    return pw.empty() ? std::string(1, '\0') : OldScramble(pw, s->scramble) + '\0';
+  if (pw.empty()) return std::string(1, '\0');
+  switch (AuthMethodFromName(s->authPluginName)) {
+    case TAuthMethod::Native: return std::string(1, '\x14') + NativeScramble(pw, s->scramble);
+    case TAuthMethod::CachingSha2: return std::string(1, '\x20') + CachingSha2Scramble(pw, s->scramble);
+    case TAuthMethod::Old: return std::string(1, '\x08') + OldScramble(pw, s->scramble);
+    case TAuthMethod::Sha256: return std::string("\x01\x01", 2);
+    default:
+      // Methods whose exchange follows a switch: no data here, and never
+      // the password.
+      return std::string(1, '\0');
+  }
+}
+
+void Connect(TMySqlSession* s, uint32_t callerFlags) {
+  if (s->port == 0) s->port = 3306;
+  if (s->host.empty()) s->host = "localhost";
+  s->serverStatus = SERVER_STATUS_AUTOCOMMIT;
+  s->broken = false;
+  s->closing = false;
+  s->resultState = 0;
+  if (s->protocol == 5) throw EMySqlException::Create(CR_SSL_CONNECTION_ERROR);
+  if (s->protocol != 0 && s->protocol != 1) throw EMySqlException::Create(CR_WRONG_PROTOCOL);
+  std::unique_ptr<TVio> vio =
+      s->vioFactory ? s->vioFactory(s->host, s->port) : std::make_unique<TVioTcp>(s->host, s->port, s->ipVersion);
+  s->hostInfo = s->host + " via TCP/IP";
+  s->net.Close();
+  s->net.SetCompressOn(false);
+  s->net.SetVio(std::move(vio));
+  s->net.ResetForCommand();
+  TVio* v = s->net.Vio();
+  v->SetTimeout(s->connectTimeoutSeconds);
+  try {
+    v->Connect();
+  } catch (const Exception&) {
+    throw EMySqlException::CreateFmt(CR_CONN_HOST_ERROR, v->LastError(), s->host.c_str(), 10061);
+  }
+  ParseGreeting(s);
+
+  uint32_t flags = callerFlags;
+  if (flags & CLIENT_MULTI_STATEMENTS) flags |= CLIENT_MULTI_RESULTS;
+  flags |= s->clientFlags | kAlwaysSent | CLIENT_PLUGIN_AUTH | CLIENT_CONNECT_WITH_DB;
+  const uint32_t serverOnly = CLIENT_COMPRESS | CLIENT_PROTOCOL_41 | CLIENT_SSL;
+  flags &= ~(serverOnly & ~s->serverCapabilities);
+  s->clientFlags = flags;
+  if (flags & CLIENT_SSL) throw EMySqlException::Create(CR_SSL_CONNECTION_ERROR);
+
+  TMySqlNet& net = s->net;
+  net.ResetWriteBuffer();
+  if (flags & CLIENT_PROTOCOL_41) {
+    net.WriteInt4(flags);
+    net.WriteInt4(0x40000000);
+    net.WriteByte(SameText(s->charsetName, "utf8") ? 33 : 8);
+    net.WriteFill(0, 23);
+  } else {
+    net.WriteInt2(static_cast<uint16_t>(flags));
+    net.WriteInt3(0);
+  }
+  net.WriteZString(s->user);
+  const std::string auth = InitialAuthData(s);
+  net.WriteRaw(auth.data(), auth.size());
+  if (s->serverCapabilities & CLIENT_CONNECT_WITH_DB) net.WriteZString(s->database);
+  if ((s->serverCapabilities & CLIENT_PLUGIN_AUTH) && !s->authPluginName.empty()) net.WriteZString(s->authPluginName);
+  net.Flush();
+  Authenticate(s);
+  if (flags & CLIENT_COMPRESS) net.SetCompressOn(true);
+}
+
+}  // namespace
+
+// --- scrambles and helpers ---
+
+TAuthMethod AuthMethodFromName(const std::string& pluginName) {
+  const std::string name = LowerCase(pluginName);
+  if (name.find("native") != std::string::npos) return TAuthMethod::Native;
+  if (name.find("old") != std::string::npos) return TAuthMethod::Old;
+  if (name.find("sha256") != std::string::npos) return TAuthMethod::Sha256;
+  if (name.find("caching_sha2") != std::string::npos) return TAuthMethod::CachingSha2;
+  if (name.find("windows") != std::string::npos) return TAuthMethod::Windows;
+  if (name.find("gssapi") != std::string::npos) return TAuthMethod::Gssapi;
+  if (name.find("dialog") != std::string::npos) return TAuthMethod::Dialog;
+  return TAuthMethod::Unknown;
+}
+
+std::string NativeScramble(std::string_view password, std::string_view scramble) {
+  const std::string stage1 = Digest(EVP_sha1(), password);
+  const std::string stage2 = Digest(EVP_sha1(), stage1);
+  std::string result = Digest(EVP_sha1(), std::string(scramble.substr(0, 20)) + stage2);
+  for (size_t i = 0; i < result.size(); ++i) result[i] = static_cast<char>(result[i] ^ stage1[i]);
+  return result;
+}
+
+std::string CachingSha2Scramble(std::string_view password, std::string_view scramble) {
+  const std::string s1 = Digest(EVP_sha256(), password);
+  const std::string s2 = Digest(EVP_sha256(), s1);
+  std::string result = Digest(EVP_sha256(), s2 + std::string(scramble.substr(0, 20)));
+  for (size_t i = 0; i < result.size(); ++i) result[i] = static_cast<char>(result[i] ^ s1[i]);
+  return result;
+}
+
+std::string OldScramble(std::string_view password, std::string_view scramble) {
+  uint32_t hp[2], hm[2];
+  LegacyHash(password, hp);
+  LegacyHash(scramble.substr(0, 8), hm);
+  const uint64_t max = 0x3FFFFFFFu;
+  uint64_t seed1 = (hp[0] ^ hm[0]) % max;
+  uint64_t seed2 = (hp[1] ^ hm[1]) % max;
+  auto draw = [&] {
+    seed1 = (seed1 * 3 + seed2) % max;
+    seed2 = (seed1 + seed2 + 33) % max;
+    return static_cast<double>(seed1) / 1073741823.0;
+  };
+  std::string out(8, '\0');
+  for (auto& c : out) c = static_cast<char>(std::floor(draw() * 31) + 64);
+  const char extra = static_cast<char>(std::floor(draw() * 31));
+  for (auto& c : out) c = static_cast<char>(c ^ extra);
+  return out;
+}
+
+std::string RsaEncryptPassword(std::string_view password, std::string_view scramble, const std::string& pemKey,
+                               bool oaep) {
+  std::string plain(password);
+  plain.push_back('\0');
+  if (!scramble.empty())
+    for (size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<char>(plain[i] ^ scramble[i % scramble.size()]);
+  const auto fail = [] { return EMySqlException(CR_UNKNOWN_ERROR, "Couldn't encrypt the password with the server's public key"); };
+  std::unique_ptr<BIO, int (*)(BIO*)> bio(BIO_new_mem_buf(pemKey.data(), static_cast<int>(pemKey.size())), BIO_free);
+  if (!bio) throw fail();
+  std::unique_ptr<EVP_PKEY, void (*)(EVP_PKEY*)> key(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr),
+                                                     EVP_PKEY_free);
+  if (!key) throw fail();
+  std::unique_ptr<EVP_PKEY_CTX, void (*)(EVP_PKEY_CTX*)> ctx(EVP_PKEY_CTX_new(key.get(), nullptr),
+                                                             EVP_PKEY_CTX_free);
+  if (!ctx || EVP_PKEY_encrypt_init(ctx.get()) != 1 ||
+      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), oaep ? RSA_PKCS1_OAEP_PADDING : RSA_PKCS1_PADDING) != 1)
+    throw fail();
+  size_t outLen = 0;
+  const auto* in = reinterpret_cast<const unsigned char*>(plain.data());
+  if (EVP_PKEY_encrypt(ctx.get(), nullptr, &outLen, in, plain.size()) != 1) throw fail();
+  std::string out(outLen, '\0');
+  if (EVP_PKEY_encrypt(ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &outLen, in, plain.size()) != 1)
+    throw fail();
+  out.resize(outLen);
+  return out;
+}
+
+TServerVersion ParseServerVersion(const std::string& text) {
+  TServerVersion v;
+  std::string t = text;
+  if (t.find("5.5.5-") != std::string::npos && t.size() > 6 && std::isdigit(static_cast<unsigned char>(t[6])))
+    t = t.substr(6);
+  v.mariaDb = text.find("MariaDB") != std::string::npos;
+  const size_t dot = t.find('.');
+  v.major = StrToIntDef(t.substr(0, dot), 0);
+  if (dot == std::string::npos) return v;
+  size_t i = dot + 1;
+  size_t start = i;
+  while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i;
+  v.minor = StrToIntDef(t.substr(start, i - start), 0);
+  if (i >= t.size()) return v;
+  start = ++i;
+  while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i;
+  v.release = StrToIntDef(t.substr(start, i - start), 0);
+  return v;
+}
+
+// --- result set ---
+
+TMySqlResultSet::TMySqlResultSet(TMySqlSession* session, std::vector<TMySqlFieldInfo> fields)
+    : fields_(std::move(fields)), session_(session), binds_(fields_.size()) {}
+
+TMySqlResultSet::~TMySqlResultSet() {
+  if (session_ && session_->resultSet == this) session_->resultSet = nullptr;
+}
+
+std::string_view TMySqlResultSet::Value(size_t column) const {
+  const TMySqlBind& b = binds_.at(column);
+  if (b.isNull || !row_) return {};
+  return {reinterpret_cast<const char*>(row_ + b.offset), b.length};
+}
+
+// --- session ---
+
+TMySqlSession::TMySqlSession() : scramble(20, '\0') {}
+
+TMySqlSession::~TMySqlSession() {
+  if (resultSet) resultSet->session_ = nullptr;
+}
+
+// --- operations ---
+
+unsigned TMySQLAPIWire::mysql_num_fields(const TMySqlResultSet* res) {
+  return res ? static_cast<unsigned>(res->FieldCount()) : 0;
+}
+
+const TMySqlFieldInfo* TMySQLAPIWire::mysql_fetch_field_direct(const TMySqlResultSet* res, unsigned i) {
+  if (!res || i >= res->FieldCount()) return nullptr;
+  return &res->Fields()[i];
+}
+
+unsigned TMySQLAPIWire::mysql_field_count(TMySqlSession* s) { return s->fieldCount; }
+uint64_t TMySQLAPIWire::mysql_affected_rows(TMySqlSession* s) { return s->affectedRows; }
+uint64_t TMySQLAPIWire::mysql_insert_id(TMySqlSession* s) { return s->insertId; }
+int TMySQLAPIWire::mysql_errno(TMySqlSession* s) { return s->errorCode; }
+std::string TMySQLAPIWire::mysql_error(TMySqlSession* s) { return s->errorText; }
+bool TMySQLAPIWire::ServerErrorFlag(TMySqlSession* s) { return s->serverErrorFlag; }
+std::string TMySQLAPIWire::mysql_info(TMySqlSession* s) { return s->infoText; }
+uint32_t TMySQLAPIWire::mysql_thread_id(TMySqlSession* s) { return s->threadId; }
+
+std::string TMySQLAPIWire::mysql_character_set_name(TMySqlSession*) { throw Exception("not supported"); }
+
+std::unique_ptr<TMySqlSession> TMySQLAPIWire::mysql_init() { return std::make_unique<TMySqlSession>(); }
+
+void TMySQLAPIWire::mysql_ssl_set(TMySqlSession* s) { s->protocol = 5; }
+
+TMySqlSession* TMySQLAPIWire::mysql_real_connect(TMySqlSession* s, const std::string& host, const std::string& user,
+                                                 const std::string& password, const std::string& db, int port,
+                                                 const std::string& /*unixSocket*/, uint32_t clientFlags) {
+  ClearError(s);
+  if (!host.empty()) s->host = host;
+  if (!user.empty()) s->user = user;
+  if (!password.empty()) s->password = password;
+  if (!db.empty()) s->database = db;
+  if (port != 0) s->port = port;
+  try {
+    Connect(s, clientFlags);
+    return s;
+  } catch (const EMySqlException& e) {
+    StoreError(s, e);
+    s->net.Close();
+    return nullptr;
+  }
+}
+
+void TMySQLAPIWire::mysql_close(std::unique_ptr<TMySqlSession> s) {
+  if (!s) return;
+  if (!s->closing) {
+    s->closing = true;
+    s->resultState = 0;
+    try {
+      if (s->net.Vio() && !s->broken) SimpleCommand(s.get(), COM_QUIT, nullptr, 0, false);
+    } catch (const Exception&) {
+      // The server may be gone already; the session is closed anyway.
+    }
+    s->net.Close();
+  }
+  if (s->resultSet) {
+    s->resultSet->session_ = nullptr;
+    s->resultSet = nullptr;
+  }
+}
+
+int TMySQLAPIWire::mysql_select_db(TMySqlSession* s, const std::string& db) {
+  ClearError(s);
+  try {
+    SimpleCommand(s, COM_INIT_DB, db.data(), db.size(), true);
+    s->database = db;
+    return 0;
+  } catch (const EMySqlException& e) {
+    return StoreError(s, e);
+  }
+}
+
+int TMySQLAPIWire::mysql_real_query(TMySqlSession* s, const char* query, size_t length) {
+  ClearError(s);
+  try {
+    {
+      std::lock_guard<std::mutex> guard(queryLock_);
+      SimpleCommand(s, COM_QUERY, query, length, false);
+    }
+    ReadAnswerHeader(s);
+    return 0;
+  } catch (const EMySqlException& e) {
+    return StoreError(s, e);
+  }
+}
+
+int TMySQLAPIWire::mysql_kill(TMySqlSession* s, uint32_t pid) {
+  ClearError(s);
+  try {
+    uint8_t id[4] = {static_cast<uint8_t>(pid), static_cast<uint8_t>(pid >> 8), static_cast<uint8_t>(pid >> 16),
+                     static_cast<uint8_t>(pid >> 24)};
+    SimpleCommand(s, COM_PROCESS_KILL, id, sizeof id, true);
+    return 0;
+  } catch (const EMySqlException& e) {
+    return StoreError(s, e);
+  }
+}
+
+int TMySQLAPIWire::mysql_ping(TMySqlSession* s) {
+  ClearError(s);
+  try {
+    SimpleCommand(s, COM_PING, nullptr, 0, true);
+    return 0;
+  } catch (const EMySqlException& e) {
+    return StoreError(s, e);
+  }
+}
+
+std::string TMySQLAPIWire::mysql_get_server_info(TMySqlSession* s) { return s->serverVersionText; }
+std::string TMySQLAPIWire::mysql_get_client_info() { return "8.0.0 Wire"; }
+std::string TMySQLAPIWire::mysql_get_host_info(TMySqlSession* s) { return s->hostInfo; }
+
+std::unique_ptr<TMySqlResultSet> TMySQLAPIWire::mysql_use_result(TMySqlSession* s) {
+  ClearError(s);
+  if (s->pendingFields.empty()) return nullptr;
+  if (s->resultState != 1) {
+    StoreError(s, OutOfSync(s, true));
+    return nullptr;
+  }
+  auto res = std::make_unique<TMySqlResultSet>(s, std::move(s->pendingFields));
+  s->pendingFields.clear();
+  s->resultSet = res.get();
+  s->resultState = 2;
+  return res;
+}
+
+int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, int value) {
+  switch (option) {
+    case MYSQL_OPT_CONNECT_TIMEOUT: s->connectTimeoutSeconds = value; break;
+    case MYSQL_OPT_NAMED_PIPE: s->protocol = 3; break;
+    case MYSQL_OPT_LOCAL_INFILE: s->localInfileEnabled = value != 0; break;
+    case MYSQL_OPT_PROTOCOL: s->protocol = static_cast<uint8_t>(value); break;
+    case MYSQL_OPT_READ_TIMEOUT:
+    case MYSQL_OPT_WRITE_TIMEOUT: s->readWriteTimeoutSeconds = value; break;
+    default: break;
+  }
+  return 0;
+}
+
+int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, const std::string& value) {
+  if (option == MYSQL_SET_CHARSET_NAME) s->charsetName = value;
+  return 0;
+}
+
+void TMySQLAPIWire::mysql_free_result(std::unique_ptr<TMySqlResultSet> res) {
+  if (!res) return;
+  TMySqlSession* s = res->session_;
+  res->fields_.clear();
+  if (!s) return;
+  s->resultSet = nullptr;
+  res->session_ = nullptr;
+  if (s->resultState != 0 && !s->closing && !s->broken) {
+    try {
+      TMySqlNet& net = s->net;
+      while (true) {
+        if (net.CompressOn()) {
+          net.ReadPacket();
+          if (IsEndMarker(net.Data(), net.Size())) {
+            ReadEndMarker(s, net.Data(), net.Size());
+            break;
+          }
+        } else {
+          uint8_t first = 0;
+          const size_t len = net.SkipPacket(first);
+          if (len > 0 && len <= 8 && first == 0xFE) {
+            // The status of the end marker tells whether more results follow.
+            ReadEndMarker(s, net.SkipData(), len);
+            break;
+          }
+        }
+      }
+      if (s->readOneMoreOnFree) net.ReadPacket();
+    } catch (const EMySqlException& e) {
+      if (IsFatal(e)) StoreError(s, e);
+    }
+  }
+  s->resultState = 0;
+}
+
+const TMySqlBinds* TMySQLAPIWire::mysql_fetch_row(TMySqlResultSet* res) {
+  if (!res || res->eof_) return nullptr;
+  TMySqlSession* s = res->session_;
+  if (!s) return nullptr;
+  TMySqlNet& net = s->net;
+  try {
+    if (s->broken) throw EMySqlException::Create(CR_SERVER_GONE_ERROR);
+    net.ReadPacket();
+    const uint8_t* d = net.Data();
+    const size_t size = net.Size();
+    if (IsEndMarker(d, size)) {
+      ReadEndMarker(s, d, size);
+      s->resultState = 0;
+      res->eof_ = true;
+      return nullptr;
+    }
+    size_t pos = 0;
+    for (TMySqlBind& b : res->binds_) {
+      if (pos >= size) Malformed();
+      const uint8_t marker = d[pos];
+      uint64_t len;
+      if (marker < 251) {
+        len = marker;
+        ++pos;
+      } else if (marker == 251) {
+        b.offset = pos + 1;
+        b.length = 0;
+        b.isNull = true;
+        ++pos;
+        continue;
+      } else {
+        len = static_cast<uint64_t>(TMySqlNet::DecodeLenEnc(d, size, pos));
+      }
+      if (len > size - pos) Malformed();
+      b.offset = pos;
+      b.length = static_cast<size_t>(len);
+      b.isNull = false;
+      pos += static_cast<size_t>(len);
+    }
+    res->row_ = d;
+    return &res->binds_;
+  } catch (const EMySqlException& e) {
+    ClearError(s);
+    StoreError(s, e);
+    s->resultState = 0;
+    res->eof_ = true;
+    res->row_ = nullptr;
+    return nullptr;
+  }
+}
+
+const unsigned long* TMySQLAPIWire::mysql_fetch_lengths(TMySqlResultSet*) { return nullptr; }
+int TMySQLAPIWire::mysql_server_init() { return 0; }
+int TMySQLAPIWire::mysql_server_end() { return 0; }
+
+bool TMySQLAPIWire::mysql_more_results(TMySqlSession* s) {
+  return (s->serverStatus & SERVER_MORE_RESULTS_EXISTS) != 0;
+}
+
+int TMySQLAPIWire::mysql_next_result(TMySqlSession* s) {
+  ClearError(s);
+  if (s->resultState != 0) return StoreError(s, OutOfSync(s, true));
+  s->affectedRows = ~uint64_t{0};
+  if (!(s->serverStatus & SERVER_MORE_RESULTS_EXISTS)) return -1;
+  try {
+    if (s->broken) throw EMySqlException::Create(CR_SERVER_GONE_ERROR);
+    ReadAnswerHeader(s);
+    return 0;
+  } catch (const EMySqlException& e) {
+    return StoreError(s, e);
+  }
+}
+
+}  // namespace bilhetor

@@ -1,0 +1,130 @@
+#pragma once
+// The MySQL provider: the internal connection that the connection component
+// drives (session, character set, "SET NAMES", version) and the column kinds
+// a result column becomes.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "common/Exception.h"
+#include "db/MySqlClient.h"
+
+namespace bilhetor {
+
+// Errors of the database components.
+BILHETOR_DECLARE_ERROR(EDatabaseError);
+BILHETOR_DECLARE_ERROR(EConvertError);
+// A silent abort: an error that an OnError handler chose not to show.
+BILHETOR_DECLARE_ERROR(EAbort);
+
+class TDbConnection;
+
+class EDbError : public EDatabaseError {
+ public:
+  EDbError(int errorCode, const std::string& message, TDbConnection* component = nullptr);
+  int ErrorCode() const { return errorCode_; }
+  // For 1064 (syntax error): the line number at the end of the message.
+  int LineNumber() const { return lineNumber_; }
+  TDbConnection* Component() const { return component_; }
+
+ private:
+  int errorCode_;
+  int lineNumber_ = 0;
+  TDbConnection* component_;
+};
+
+enum class TDbFieldKind {
+  Boolean,
+  Int8,
+  UInt8,
+  Int16,
+  UInt16,
+  Int32,
+  UInt32,
+  Int64,
+  Float,
+  Date,
+  Time,
+  DateTime,
+  FixedString,
+  String,
+  Bytes,
+  Memo,
+  Blob,
+};
+
+struct TDbQueryOptions {
+  bool enableBoolean = true;
+  bool binaryAsString = true;
+  bool optimizedBigint = false;
+};
+
+// The field kind of a result column; raises EDatabaseError for a type code
+// outside the known set.
+TDbFieldKind FieldKindOf(const TMySqlFieldInfo& column, const TDbQueryOptions& options = {});
+
+// The MySQL character set name for a Windows ANSI code page (empty when
+// the code page is not listed).
+std::string CharsetForCodePage(int codePage);
+// The most bytes one character of a character set takes.
+int MaxBytesPerChar(const std::string& charset);
+
+// Name=value options declared by the provider with their defaults; names
+// compare without regard to case.
+class TDbSpecificOptions {
+ public:
+  void SetValue(const std::string& name, const std::string& value) { values_[LowerCase(name)] = value; }
+  std::string Value(const std::string& name, const std::string& def = "") const;
+  bool BoolValue(const std::string& name, bool def) const;
+  int IntValue(const std::string& name, int def) const;
+
+ private:
+  std::map<std::string, std::string> values_;
+};
+
+// Connection parameters handed to the internal connection.
+struct TMySqlConnectParams {
+  std::string server, username, password, database;
+  int port = 0;
+  TDbSpecificOptions options;
+  int codePage = 1252;  // the system's ANSI code page
+};
+
+// One connected session of a connection component.
+class TMySQLConnection {
+ public:
+  static TMySQLAPIWire& Api();
+
+  TMySQLConnection() = default;
+  ~TMySQLConnection();
+
+  // Opens the session; raises EDbError on failure (the session is closed).
+  void Connect(const TMySqlConnectParams& params);
+  void Disconnect();
+  bool Connected() const { return session_ != nullptr; }
+  TMySqlSession* Session() const { return session_.get(); }
+
+  // Runs a statement without a result set; raises EDbError.
+  void ExecuteDirect(const std::string& sql);
+  void SelectDb(const std::string& db);
+
+  const std::string& ServerVersion() const { return serverVersion_; }
+  const TServerVersion& Version() const { return version_; }
+  const std::string& Charset() const { return charset_; }
+  bool Utf8() const { return utf8_; }
+  int BytesPerChar() const { return bytesPerChar_; }
+
+  // The session's last error as an EDbError.
+  EDbError LastError(TDbConnection* component = nullptr) const;
+
+ private:
+  std::unique_ptr<TMySqlSession> session_;
+  std::string serverVersion_;
+  TServerVersion version_;
+  std::string charset_;
+  bool utf8_ = false;
+  int bytesPerChar_ = 1;
+};
+
+}  // namespace bilhetor

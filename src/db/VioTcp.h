@@ -1,0 +1,92 @@
+#pragma once
+// The TCP transport of the MySQL client: TVioSocket reads and writes a
+// connected stream socket (with a 32 KiB read-ahead for small reads) and
+// TVioTcp resolves a host, connects to it and sets the socket options.
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "db/MySqlNet.h"
+
+namespace bilhetor {
+
+enum class TIPVersion { ivIPv4, ivIPv6, ivIPBoth };
+
+// Maps an errno value to the Winsock error number that the messages show
+// (10061 refused, 10060 timed out, 10054 reset, ...).
+int SocketErrorCode(int err);
+
+class TVioSocket : public TVio {
+ public:
+  static constexpr size_t kReadAheadSize = 0x8000;
+  static constexpr size_t kReadAheadThreshold = 2048;
+  static constexpr int kDefaultBufferSize = 8192;
+
+  TVioSocket();
+  ~TVioSocket() override;
+
+  void Close() override;
+  size_t Read(uint8_t* buffer, size_t count) override;
+  size_t Write(const uint8_t* buffer, size_t count) override;
+  void SetTimeout(int seconds) override;
+  void SetReceiveTimeout(int seconds) override;
+  void SetSendTimeout(int seconds) override;
+  std::string LastError() const override { return lastError_; }
+  int LastErrorCode() const override { return lastErrorCode_; }
+  const uint8_t* Peek(size_t count) override {
+    if (raLen_ - raPos_ < count) return nullptr;
+    const uint8_t* p = readAhead_.get() + raPos_;
+    raPos_ += count;
+    return p;
+  }
+
+  int ConnectTimeout() const { return connectTimeout_; }
+  int ReceiveTimeout() const { return receiveTimeout_; }
+  int SendTimeout() const { return sendTimeout_; }
+  void SetBufferSizes(int send, int receive) {
+    sendBufferSize_ = send;
+    receiveBufferSize_ = receive;
+  }
+  bool Aborted() const { return aborted_; }
+  const std::string& RemoteAddress() const { return remoteAddress_; }
+
+ protected:
+  void ApplyReceiveTimeout();
+  void ApplySendTimeout();
+  void SetError(const std::string& text, int code);
+
+  std::mutex lock_;  // guards socket_ while it is created and closed
+  std::atomic<int> socket_{-1};
+  std::atomic<bool> aborted_{false};
+  int connectTimeout_ = 0;
+  int receiveTimeout_ = 30;
+  int sendTimeout_ = 0;
+  int sendBufferSize_ = kDefaultBufferSize;
+  int receiveBufferSize_ = kDefaultBufferSize;
+  std::string lastError_;
+  int lastErrorCode_ = 0;
+  std::string remoteAddress_;
+
+ protected:
+  std::unique_ptr<uint8_t[]> readAhead_;
+  size_t raLen_ = 0;
+  size_t raPos_ = 0;
+};
+
+class TVioTcp : public TVioSocket {
+ public:
+  TVioTcp(std::string host, int port, TIPVersion ipVersion = TIPVersion::ivIPv4);
+  // Connects; raises an Exception with the last error text on failure.
+  void Connect() override;
+
+  const std::string& Host() const { return host_; }
+  int Port() const { return port_; }
+
+ private:
+  bool TryConnect();
+  std::string host_;
+  int port_;
+  TIPVersion ipVersion_;
+};
+
+}  // namespace bilhetor

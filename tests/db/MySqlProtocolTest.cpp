@@ -1,0 +1,664 @@
+// The MySQL client against a scripted protocol peer, for what a MariaDB
+// server cannot be made to do: other authentication methods, broken or
+// hostile packets, exact framing.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/rsa.h>
+#include <zlib.h>
+
+#include <memory>
+#include <string>
+
+#include "db/MySqlClient.h"
+#include "support/FakeMySqlServer.h"
+#include "support/TestSupport.h"
+
+namespace bilhetor {
+namespace {
+
+using testing::EofPacket;
+using testing::ErrPacket;
+using testing::FakeGreeting;
+using testing::FakeMySqlConnection;
+using testing::FakeMySqlServer;
+using testing::OkPacket;
+
+const std::string kPassword = "segredo!";
+
+std::string Sha(const EVP_MD* md, const std::string& data) {
+  unsigned char out[EVP_MAX_MD_SIZE];
+  unsigned int len = 0;
+  EVP_Digest(data.data(), data.size(), out, &len, md, nullptr);
+  return std::string(reinterpret_cast<char*>(out), len);
+}
+
+std::string Xor(std::string a, const std::string& b) {
+  for (size_t i = 0; i < a.size(); ++i) a[i] = static_cast<char>(a[i] ^ b[i % b.size()]);
+  return a;
+}
+
+// The checks a server makes on a scrambled password, given what it stores.
+bool ServerAcceptsNative(const std::string& answer, const std::string& scramble, const std::string& password) {
+  const std::string stored = Sha(EVP_sha1(), Sha(EVP_sha1(), password));
+  if (answer.size() != 20) return false;
+  const std::string candidate = Xor(answer, Sha(EVP_sha1(), scramble + stored));
+  return Sha(EVP_sha1(), candidate) == stored;
+}
+
+bool ServerAcceptsCachingSha2(const std::string& answer, const std::string& scramble, const std::string& password) {
+  const std::string stored = Sha(EVP_sha256(), Sha(EVP_sha256(), password));
+  if (answer.size() != 32) return false;
+  const std::string candidate = Xor(answer, Sha(EVP_sha256(), stored + scramble));
+  return Sha(EVP_sha256(), candidate) == stored;
+}
+
+// An RSA key pair made for the test.
+class TestRsaKey {
+ public:
+  TestRsaKey() : key_(EVP_RSA_gen(2048), EVP_PKEY_free) {}
+  std::string PublicPem() const {
+    std::unique_ptr<BIO, int (*)(BIO*)> bio(BIO_new(BIO_s_mem()), BIO_free);
+    PEM_write_bio_PUBKEY(bio.get(), key_.get());
+    char* data = nullptr;
+    const long len = BIO_get_mem_data(bio.get(), &data);
+    return std::string(data, static_cast<size_t>(len));
+  }
+  // Empty when the cipher text does not decrypt with this padding.
+  std::string Decrypt(const std::string& cipher, int padding) const {
+    std::unique_ptr<EVP_PKEY_CTX, void (*)(EVP_PKEY_CTX*)> ctx(EVP_PKEY_CTX_new(key_.get(), nullptr),
+                                                               EVP_PKEY_CTX_free);
+    EVP_PKEY_decrypt_init(ctx.get());
+    EVP_PKEY_CTX_set_rsa_padding(ctx.get(), padding);
+    size_t len = 0;
+    const auto* in = reinterpret_cast<const unsigned char*>(cipher.data());
+    if (EVP_PKEY_decrypt(ctx.get(), nullptr, &len, in, cipher.size()) != 1) return "";
+    std::string out(len, '\0');
+    if (EVP_PKEY_decrypt(ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &len, in, cipher.size()) != 1)
+      return "";
+    out.resize(len);
+    return out;
+  }
+
+ private:
+  std::unique_ptr<EVP_PKEY, void (*)(EVP_PKEY*)> key_;
+};
+
+// The parts of a 4.1 handshake response.
+struct Response {
+  uint32_t flags = 0;
+  uint8_t charset = 0;
+  std::string user, auth, db, plugin;
+};
+
+std::string ZString(const std::string& p, size_t& pos) {
+  const size_t zero = p.find('\0', pos);
+  if (zero == std::string::npos) throw std::runtime_error("missing zero byte");
+  std::string s = p.substr(pos, zero - pos);
+  pos = zero + 1;
+  return s;
+}
+
+Response ParseResponse(const std::string& p) {
+  if (p.size() < 32) throw std::runtime_error("short handshake response");
+  Response r;
+  r.flags = static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8) | (static_cast<uint8_t>(p[2]) << 16) |
+            (static_cast<uint32_t>(static_cast<uint8_t>(p[3])) << 24);
+  r.charset = static_cast<uint8_t>(p[8]);
+  size_t pos = 32;
+  r.user = ZString(p, pos);
+  const size_t len = static_cast<uint8_t>(p.at(pos++));
+  r.auth = p.substr(pos, len);
+  pos += len;
+  r.db = ZString(p, pos);
+  r.plugin = ZString(p, pos);
+  return r;
+}
+
+void Expect(bool condition, const std::string& what) {
+  if (!condition) throw std::runtime_error(what);
+}
+
+class MySqlProtocolTest : public ::testing::Test {
+ protected:
+  TMySQLAPIWire api;
+  std::unique_ptr<TMySqlSession> session = api.mysql_init();
+
+  TMySqlSession* Connect(const FakeMySqlServer& server, uint32_t flags = 0x10002,
+                         const std::string& password = kPassword) {
+    api.mysql_options(session.get(), MYSQL_OPT_CONNECT_TIMEOUT, 5);
+    api.mysql_options(session.get(), MYSQL_OPT_READ_TIMEOUT, 10);
+    return api.mysql_real_connect(session.get(), "127.0.0.1", "root", password, "loja", server.Port(), "", flags);
+  }
+};
+
+// Sends the greeting, reads the response and answers OK.
+Response Handshake(FakeMySqlConnection& c, const FakeGreeting& g = FakeGreeting()) {
+  c.SendPacket(0, g.Build());
+  const auto p = c.ReadPacket();
+  Expect(p.seq == 1, "response sequence");
+  Response r = ParseResponse(p.payload);
+  c.SendPacket(2, OkPacket());
+  return r;
+}
+
+TEST_F(MySqlProtocolTest, PrintServerHandshakeOnTheWire) {
+  Response seen;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    seen = Handshake(c);
+    // SET NAMES goes out as one packet with sequence 0.
+    const std::string raw = c.ReadExactly(4 + 19);
+    Expect(raw == std::string("\x13\x00\x00\x00\x03", 5) + "SET NAMES 'latin1'", "SET NAMES bytes");
+    c.SendPacket(1, OkPacket());
+    c.ReadUntilClosed();
+  });
+  ASSERT_EQ(Connect(server), session.get()) << api.mysql_error(session.get());
+  EXPECT_EQ(api.mysql_query(session.get(), "SET NAMES 'latin1'"), 0);
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+  EXPECT_EQ(seen.flags, 0x000BA28Fu);
+  EXPECT_EQ(seen.charset, 8);
+  EXPECT_EQ(seen.user, "root");
+  EXPECT_EQ(seen.db, "loja");
+  EXPECT_EQ(seen.plugin, "mysql_native_password");
+  EXPECT_TRUE(ServerAcceptsNative(seen.auth, FakeGreeting().scramble, kPassword));
+}
+
+TEST_F(MySqlProtocolTest, CachingSha2FastPath) {
+  FakeGreeting g;
+  g.plugin = "caching_sha2_password";
+  Response seen;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    c.SendPacket(0, g.Build());
+    seen = ParseResponse(c.ReadPacket().payload);
+    c.SendPacket(2, "\x01\x03");
+    c.SendPacket(3, OkPacket());
+    c.ReadUntilClosed();
+  });
+  ASSERT_EQ(Connect(server), session.get()) << api.mysql_error(session.get());
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+  EXPECT_EQ(seen.plugin, "caching_sha2_password");
+  EXPECT_TRUE(ServerAcceptsCachingSha2(seen.auth, g.scramble, kPassword));
+  EXPECT_FALSE(ServerAcceptsCachingSha2(seen.auth, g.scramble, "outra"));
+}
+
+class CachingSha2FullPath : public MySqlProtocolTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CachingSha2FullPath, SendsThePasswordEncryptedWithTheServersKey) {
+  static const TestRsaKey key;
+  FakeGreeting g;
+  g.version = GetParam();
+  g.plugin = "caching_sha2_password";
+  const bool oaep = g.version == "8.0.30" || g.version == "8.0.5";
+  std::string plain, wrongPadding;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    c.SendPacket(0, g.Build());
+    c.ReadPacket();
+    c.SendPacket(2, "\x01\x04");
+    const auto request = c.ReadPacket();
+    Expect(request.seq == 3 && request.payload == "\x02", "public key request");
+    c.SendPacket(4, "\x01" + key.PublicPem());
+    const auto cipher = c.ReadPacket();
+    Expect(cipher.seq == 5 && cipher.payload.size() == 256, "cipher text packet");
+    plain = key.Decrypt(cipher.payload, oaep ? RSA_PKCS1_OAEP_PADDING : RSA_PKCS1_PADDING);
+    wrongPadding = key.Decrypt(cipher.payload, oaep ? RSA_PKCS1_PADDING : RSA_PKCS1_OAEP_PADDING);
+    c.SendPacket(6, OkPacket());
+    c.ReadUntilClosed();
+  });
+  ASSERT_EQ(Connect(server), session.get()) << api.mysql_error(session.get());
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+  EXPECT_EQ(Xor(plain, g.scramble), kPassword + '\0');
+  EXPECT_EQ(wrongPadding, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, CachingSha2FullPath, ::testing::Values("8.0.30", "8.0.5", "8.0.4", "5.7.40"));
+
+TEST_F(MySqlProtocolTest, Sha256PasswordAsksForTheKey) {
+  static const TestRsaKey key;
+  for (bool viaSwitch : {false, true}) {
+    SCOPED_TRACE(viaSwitch ? "after a method switch" : "from the greeting");
+    session = api.mysql_init();
+    FakeGreeting g;
+    g.plugin = viaSwitch ? "mysql_native_password" : "sha256_password";
+    const std::string fresh = "0123456789abcdefghij";
+    std::string plain, firstAnswer;
+    FakeMySqlServer server([&](FakeMySqlConnection& c) {
+      c.SendPacket(0, g.Build());
+      const Response r = ParseResponse(c.ReadPacket().payload);
+      uint8_t seq = 2;
+      if (viaSwitch) {
+        c.SendPacket(seq++, std::string("\xFE") + "sha256_password" + '\0' + fresh + '\0');
+        const auto p = c.ReadPacket();
+        seq = static_cast<uint8_t>(p.seq + 1);
+        firstAnswer = p.payload;
+      } else {
+        firstAnswer = r.auth;
+      }
+      c.SendPacket(seq++, "\x01" + key.PublicPem() + '\0');
+      const auto cipher = c.ReadPacket();
+      plain = key.Decrypt(cipher.payload, RSA_PKCS1_OAEP_PADDING);
+      c.SendPacket(static_cast<uint8_t>(cipher.seq + 1), OkPacket());
+      c.ReadUntilClosed();
+    });
+    ASSERT_EQ(Connect(server), session.get()) << api.mysql_error(session.get());
+    api.mysql_close(std::move(session));
+    ASSERT_EQ(server.Finish(), "");
+    EXPECT_EQ(firstAnswer, "\x01");
+    EXPECT_EQ(Xor(plain, viaSwitch ? fresh : g.scramble), kPassword + '\0');
+  }
+}
+
+TEST_F(MySqlProtocolTest, MethodSwitchesTakeTheNewScramble) {
+  FakeGreeting g;
+  g.plugin = "caching_sha2_password";
+  const std::string fresh = "ZYXWVUTSRQPONMLKJIHG";
+  std::string nativeAnswer;
+  uint8_t answerSeq = 0;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    c.SendPacket(0, g.Build());
+    c.ReadPacket();
+    c.SendPacket(2, std::string("\xFE") + "mysql_native_password" + '\0' + fresh + '\0');
+    const auto p = c.ReadPacket();
+    nativeAnswer = p.payload;
+    answerSeq = p.seq;
+    c.SendPacket(4, OkPacket());
+    c.ReadUntilClosed();
+  });
+  ASSERT_EQ(Connect(server), session.get()) << api.mysql_error(session.get());
+  EXPECT_EQ(session->authPluginName, "mysql_native_password");
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+  EXPECT_EQ(answerSeq, 3);
+  EXPECT_TRUE(ServerAcceptsNative(nativeAnswer, fresh, kPassword));
+  EXPECT_FALSE(ServerAcceptsNative(nativeAnswer, g.scramble, kPassword));
+}
+
+TEST_F(MySqlProtocolTest, OldPasswordSwitchUsesTheGreetingScramble) {
+  std::string answer;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    c.SendPacket(0, FakeGreeting().Build());
+    c.ReadPacket();
+    c.SendPacket(2, "\xFE");
+    const auto p = c.ReadPacket();
+    Expect(p.seq == 3, "old scramble sequence");
+    answer = p.payload;
+    c.SendPacket(4, OkPacket());
+    c.ReadUntilClosed();
+  });
+  ASSERT_EQ(Connect(server), session.get()) << api.mysql_error(session.get());
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+  ASSERT_EQ(answer.size(), 9u);
+  EXPECT_EQ(answer.back(), '\0');
+  EXPECT_EQ(answer.substr(0, 8), OldScramble(kPassword, FakeGreeting().scramble.substr(0, 8)));
+  EXPECT_NE(answer.substr(0, 8), OldScramble(kPassword, "ZZZZZZZZ"));
+}
+
+TEST_F(MySqlProtocolTest, UnknownMethodNeverSendsThePassword) {
+  for (bool inGreeting : {true, false}) {
+    SCOPED_TRACE(inGreeting ? "named in the greeting" : "asked for by a switch");
+    session = api.mysql_init();
+    FakeGreeting g;
+    if (inGreeting) g.plugin = "mysql_clear_password";
+    std::string received;
+    FakeMySqlServer server([&](FakeMySqlConnection& c) {
+      c.SendPacket(0, g.Build());
+      c.ReadPacket();
+      c.SendPacket(2, std::string("\xFE") + "mysql_clear_password" + '\0');
+      c.SendPacket(2, std::string("\xFE") + "mysql_clear_password" + std::string(8, '\0'));
+      c.ReadUntilClosed();
+      received = c.Received();
+    });
+    EXPECT_EQ(Connect(server), nullptr);
+    EXPECT_EQ(api.mysql_errno(session.get()), 0);
+    EXPECT_EQ(api.mysql_error(session.get()), "Unsupported auth method: mysql_clear_password");
+    api.mysql_close(std::move(session));
+    ASSERT_EQ(server.Finish(), "");
+    EXPECT_EQ(received.find(kPassword), std::string::npos);
+  }
+}
+
+TEST_F(MySqlProtocolTest, GreetingsThatCannotBeUsed) {
+  struct Case {
+    std::string greeting;
+    int code;
+    std::string message;
+  };
+  FakeGreeting nine;
+  nine.protocol = 9;
+  const std::string full = FakeGreeting().Build();
+  const std::vector<Case> cases = {
+      {nine.Build(), 2007, "Protocol mismatch. Server Version = 9 Client Version = 10"},
+      {"", 2012, "Error in server handshake"},
+      {full.substr(0, 10), 2012, "Error in server handshake"},
+      {std::string("\x0A") + "8.0.30", 2012, "Error in server handshake"},
+      {ErrPacket(1130, "HY000", "Host is not allowed"), 1130, "#HY000Host is not allowed"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.message);
+    session = api.mysql_init();
+    FakeMySqlServer server([&](FakeMySqlConnection& c) {
+      c.SendPacket(0, k.greeting);
+      c.ReadUntilClosed();
+    });
+    EXPECT_EQ(Connect(server), nullptr);
+    EXPECT_EQ(api.mysql_errno(session.get()), k.code);
+    EXPECT_EQ(api.mysql_error(session.get()), k.message);
+    ASSERT_EQ(server.Finish(), "");
+  }
+}
+
+TEST_F(MySqlProtocolTest, GreetingWithoutTheNewerPart) {
+  // Version, thread id, 8 scramble bytes, filler and the low capability
+  // bits only (4.1, secure connection, transactions).
+  const std::string g = std::string("\x0A" "4.1.0\0" "\x01\x00\x00\x00" "abcdefgh\0" "\x00\xA2", 22);
+  std::string response;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    c.SendPacket(0, g);
+    response = c.ReadPacket().payload;
+    c.SendPacket(2, OkPacket());
+    c.ReadUntilClosed();
+  });
+  ASSERT_EQ(Connect(server), session.get()) << api.mysql_error(session.get());
+  EXPECT_EQ(session->serverCapabilities, 0xA200u);
+  EXPECT_EQ(session->authPluginName, "");
+  EXPECT_EQ(session->scramble.substr(0, 8), "abcdefgh");
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+  // Neither the database nor a method name: the server has neither flag.
+  const Response r = [&] {
+    Response x;
+    size_t pos = 32;
+    x.user = ZString(response, pos);
+    x.auth = response.substr(pos);
+    return x;
+  }();
+  EXPECT_EQ(r.user, "root");
+  EXPECT_EQ(r.auth, std::string(1, '\0'));
+  EXPECT_EQ(response.find(kPassword), std::string::npos);
+}
+
+TEST_F(MySqlProtocolTest, PacketsOutOfOrder) {
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    c.SendPacket(0, FakeGreeting().Build());
+    c.ReadPacket();
+    c.SendPacket(5, OkPacket());
+    c.ReadUntilClosed();
+  });
+  EXPECT_EQ(Connect(server), nullptr);
+  EXPECT_EQ(api.mysql_errno(session.get()), 1156);
+  EXPECT_EQ(api.mysql_error(session.get()), "ReceiveHeader: Net packets out of order: received[5], expected[2]");
+  ASSERT_EQ(server.Finish(), "");
+}
+
+TEST_F(MySqlProtocolTest, RogueLocalFileRequestLeaksNothing) {
+  const std::string secret = testing::ReadFile("/etc/passwd");
+  ASSERT_FALSE(secret.empty());
+  std::string afterQuery;
+  bool emptyAnswer = false;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    Handshake(c);
+    c.ReadPacket();  // the query
+    const size_t mark = c.Received().size();
+    c.SendPacket(1, "\xFB/etc/passwd");
+    const auto p = c.ReadPacket();
+    emptyAnswer = p.seq == 2 && p.payload.empty();
+    c.SendPacket(3, OkPacket());
+    c.ReadUntilClosed();
+    afterQuery = c.Received().substr(mark);
+  });
+  ASSERT_EQ(Connect(server), session.get());
+  EXPECT_EQ(api.mysql_query(session.get(), "SELECT 1"), 0) << api.mysql_error(session.get());
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+  EXPECT_TRUE(emptyAnswer);
+  // The empty packet and the quit command: nothing of the file.
+  EXPECT_EQ(afterQuery, std::string("\x00\x00\x00\x02\x01\x00\x00\x00\x01", 9));
+}
+
+TEST_F(MySqlProtocolTest, LocalFileSentWhenEnabled) {
+  testing::TempDir dir;
+  std::string content;
+  for (int i = 0; i < 3000; ++i) content += std::to_string(i) + "\tlinha\n";
+  testing::WriteFile(dir / "carga.txt", content);
+  std::string got;
+  std::vector<size_t> sizes;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    Handshake(c);
+    c.ReadPacket();
+    c.SendPacket(1, "\xFB" + (dir / "carga.txt"));
+    while (true) {
+      const auto p = c.ReadPacket();
+      sizes.push_back(p.payload.size());
+      if (p.payload.empty()) break;
+      got += p.payload;
+    }
+    c.SendPacket(static_cast<uint8_t>(sizes.size() + 2), OkPacket(3000));
+    c.ReadUntilClosed();
+  });
+  api.mysql_options(session.get(), MYSQL_OPT_LOCAL_INFILE, 1);
+  ASSERT_EQ(Connect(server), session.get());
+  EXPECT_EQ(api.mysql_query(session.get(), "LOAD DATA LOCAL INFILE 'x' INTO TABLE t"), 0)
+      << api.mysql_error(session.get());
+  EXPECT_EQ(api.mysql_affected_rows(session.get()), 3000u);
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+  EXPECT_EQ(got, content);
+  ASSERT_GE(sizes.size(), 3u);
+  EXPECT_EQ(sizes.front(), 8192u);
+}
+
+TEST_F(MySqlProtocolTest, PayloadLargerThanTheSessionLimit) {
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    Handshake(c);
+    c.ReadPacket();
+    c.SendPacket(1, "\x01");
+    c.SendPacket(2, testing::ColumnDef("v", 253));
+    c.SendPacket(3, EofPacket());
+    // A row announced as 16 MiB and more: only the header is sent.
+    c.SendRaw(std::string("\xFF\xFF\xFF\x04", 4));
+    c.ReadUntilClosed(3000);
+  });
+  session->net.SetMaxPacketSize(4096);
+  ASSERT_EQ(Connect(server), session.get());
+  ASSERT_EQ(api.mysql_query(session.get(), "SELECT v"), 0) << api.mysql_error(session.get());
+  auto res = api.mysql_use_result(session.get());
+  ASSERT_NE(res, nullptr);
+  EXPECT_EQ(api.mysql_fetch_row(res.get()), nullptr);
+  EXPECT_EQ(api.mysql_errno(session.get()), 2020);
+  api.mysql_free_result(std::move(res));
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+}
+
+std::string Frame(uint8_t seq, const std::string& data, size_t announced) {
+  std::string h;
+  for (int i = 0; i < 3; ++i) h.push_back(static_cast<char>(data.size() >> (8 * i)));
+  h.push_back(static_cast<char>(seq));
+  for (int i = 0; i < 3; ++i) h.push_back(static_cast<char>(announced >> (8 * i)));
+  return h + data;
+}
+
+std::string Deflate(const std::string& s) {
+  uLongf len = compressBound(static_cast<uLong>(s.size()));
+  std::string out(len, '\0');
+  compress(reinterpret_cast<Bytef*>(out.data()), &len, reinterpret_cast<const Bytef*>(s.data()),
+           static_cast<uLong>(s.size()));
+  out.resize(len);
+  return out;
+}
+
+TEST_F(MySqlProtocolTest, CompressedFramesAreCheckedAndBounded) {
+  FakeGreeting g;
+  std::vector<std::pair<size_t, size_t>> frames;  // (frame length, uncompressed length)
+  std::string inflated;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    Handshake(c, g);
+    // Two queries: 0x03 + 45 bytes (50 with the header) and 0x03 + 46.
+    for (int i = 0; i < 2; ++i) {
+      const std::string h = c.ReadExactly(7);
+      const size_t len = static_cast<uint8_t>(h[0]) | (static_cast<uint8_t>(h[1]) << 8);
+      const size_t plain = static_cast<uint8_t>(h[4]) | (static_cast<uint8_t>(h[5]) << 8);
+      frames.emplace_back(len, plain);
+      const std::string body = c.ReadExactly(len);
+      if (plain) {
+        std::string out(plain, '\0');
+        uLongf outLen = plain;
+        uncompress(reinterpret_cast<Bytef*>(out.data()), &outLen, reinterpret_cast<const Bytef*>(body.data()), len);
+        inflated = out;
+      }
+      const std::string ok = std::string("\x07\x00\x00\x01", 4) + OkPacket();
+      c.SendRaw(Frame(1, ok, 0));
+    }
+    // Third query: the answer claims 20 bytes but inflates to far more.
+    c.ReadExactly(7);
+    c.ReadUntilClosed(300);
+    const std::string big = std::string("\xFF\xFF\x00\x01", 4) + std::string(0xFFFF, 'x');
+    c.SendRaw(Frame(1, Deflate(big), 20));
+    c.ReadUntilClosed();
+  });
+  ASSERT_EQ(Connect(server, 0x10002 | mysqlflag::CLIENT_COMPRESS), session.get()) << api.mysql_error(session.get());
+  ASSERT_TRUE(session->net.CompressOn());
+  EXPECT_EQ(api.mysql_query(session.get(), std::string(45, 'a')), 0) << api.mysql_error(session.get());
+  EXPECT_EQ(api.mysql_query(session.get(), std::string(46, 'b')), 0) << api.mysql_error(session.get());
+  EXPECT_EQ(api.mysql_query(session.get(), "SELECT 3"), 1157);
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[0], std::make_pair(size_t{50}, size_t{0}));
+  EXPECT_EQ(frames[1].second, 51u);
+  EXPECT_LT(frames[1].first, 51u);
+  EXPECT_EQ(inflated, std::string("\x2F\x00\x00\x00\x03", 5) + std::string(46, 'b'));
+}
+
+// Result answers that end or point outside their packet.
+TEST_F(MySqlProtocolTest, MalformedAnswersGiveClearErrors) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> packets;  // after the query, sequence 1, 2, ...
+    bool atFetch;
+    int code;
+  };
+  const std::string col = testing::ColumnDef("v", 253);
+  const std::vector<Case> cases = {
+      {"OK packet cut short", {std::string("\x00\x05", 2)}, false, 2027},
+      {"column count 0xFF", {std::string("\xFF", 1)}, false, 0},
+      {"column name past the end", {"\x01", std::string("\x03" "def\x02" "db\x01t\x01t\x30" "ab", 14), EofPacket()},
+       false, 2027},
+      {"fixed block too short", {"\x01", col.substr(0, col.size() - 13) + "\x04" "abcd", EofPacket()}, false, 2027},
+      {"end marker too early", {"\x02", col, EofPacket()}, false, 2000},
+      {"row value past the end", {"\x01", col, EofPacket(), "\x05" "ab"}, true, 2027},
+      {"row length marker 0xFF", {"\x02", col, col, EofPacket(), "\x01" "a\xFF" "abc"}, true, 2027},
+      {"row with too few values", {"\x02", col, col, EofPacket(), "\x02" "ab"}, true, 2027},
+      {"row length 8 bytes past the end", {"\x01", col, EofPacket(), std::string("\xFE\x00\x01\x00\x00\x00\x00\x00\x00" "abc", 12)},
+       true, 2027},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    session = api.mysql_init();
+    FakeMySqlServer server([&](FakeMySqlConnection& c) {
+      Handshake(c);
+      c.ReadPacket();
+      uint8_t seq = 1;
+      for (const auto& p : k.packets) c.SendPacket(seq++, p);
+      c.ReadUntilClosed(1000);
+    });
+    ASSERT_EQ(Connect(server), session.get());
+    const int rc = api.mysql_query(session.get(), "SELECT v");
+    if (!k.atFetch) {
+      if (k.code == 0) {
+        // 0xFF first is an error packet: a server error with an empty text.
+        EXPECT_TRUE(api.ServerErrorFlag(session.get()));
+      } else {
+        EXPECT_EQ(rc, k.code);
+        EXPECT_EQ(api.mysql_error(session.get()), MySqlClientErrorTemplate(k.code));
+      }
+    } else {
+      ASSERT_EQ(rc, 0) << api.mysql_error(session.get());
+      auto res = api.mysql_use_result(session.get());
+      ASSERT_NE(res, nullptr);
+      EXPECT_EQ(api.mysql_fetch_row(res.get()), nullptr);
+      EXPECT_EQ(api.mysql_errno(session.get()), k.code);
+      api.mysql_free_result(std::move(res));
+    }
+    api.mysql_close(std::move(session));
+    ASSERT_EQ(server.Finish(), "");
+  }
+}
+
+TEST_F(MySqlProtocolTest, PeerClosingMidPacket) {
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    Handshake(c);
+    c.ReadPacket();
+    c.SendRaw(std::string("\x20\x00\x00\x01", 4) + "only part");
+  });
+  ASSERT_EQ(Connect(server), session.get());
+  EXPECT_EQ(api.mysql_query(session.get(), "SELECT 1"), 2013);
+  EXPECT_EQ(api.mysql_error(session.get()), "Lost connection to MySQL server during query");
+  EXPECT_EQ(api.mysql_query(session.get(), "SELECT 1"), 2006);
+  ASSERT_EQ(server.Finish(), "");
+}
+
+TEST_F(MySqlProtocolTest, MoreResultsFlagAndEmptyResults) {
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    Handshake(c);
+    c.ReadPacket();
+    c.SendPacket(1, "\x01");
+    c.SendPacket(2, testing::ColumnDef("id", 3, 11, 0x1003));
+    c.SendPacket(3, EofPacket(0, 0x000A));
+    c.SendPacket(4, EofPacket(1, 0x000A));
+    c.SendPacket(5, OkPacket(7, 9, 0x0002, 0, "pronto"));
+    c.ReadUntilClosed();
+  });
+  ASSERT_EQ(Connect(server), session.get());
+  ASSERT_EQ(api.mysql_query(session.get(), "SELECT id FROM t WHERE 0; UPDATE t SET x = 1"), 0);
+  EXPECT_EQ(api.mysql_field_count(session.get()), 1u);
+  auto res = api.mysql_use_result(session.get());
+  ASSERT_NE(res, nullptr);
+  const TMySqlFieldInfo* f = api.mysql_fetch_field_direct(res.get(), 0);
+  EXPECT_EQ(f->name, "id");
+  EXPECT_EQ(f->flags, 0x1003 | mysqlflag::NUM_FLAG);
+  EXPECT_EQ(api.mysql_fetch_row(res.get()), nullptr);
+  EXPECT_EQ(api.mysql_errno(session.get()), 0);
+  EXPECT_EQ(session->warningCount, 1);
+  api.mysql_free_result(std::move(res));
+  EXPECT_TRUE(api.mysql_more_results(session.get()));
+  ASSERT_EQ(api.mysql_next_result(session.get()), 0);
+  EXPECT_EQ(api.mysql_field_count(session.get()), 0u);
+  EXPECT_EQ(api.mysql_affected_rows(session.get()), 7u);
+  EXPECT_EQ(api.mysql_insert_id(session.get()), 9u);
+  EXPECT_EQ(api.mysql_info(session.get()), "pronto");
+  EXPECT_FALSE(api.mysql_more_results(session.get()));
+  EXPECT_EQ(api.mysql_next_result(session.get()), -1);
+  api.mysql_close(std::move(session));
+  ASSERT_EQ(server.Finish(), "");
+}
+
+TEST_F(MySqlProtocolTest, UnsupportedTransportsAndOptions) {
+  FakeGreeting g;
+  g.capabilities |= mysqlflag::CLIENT_SSL;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    c.SendPacket(0, g.Build());
+    c.ReadUntilClosed(1000);
+  });
+  api.mysql_ssl_set(session.get());
+  EXPECT_EQ(Connect(server), nullptr);
+  EXPECT_EQ(api.mysql_errno(session.get()), 2026);
+  session = api.mysql_init();
+  api.mysql_options(session.get(), MYSQL_OPT_NAMED_PIPE, 1);
+  EXPECT_EQ(Connect(server), nullptr);
+  EXPECT_EQ(api.mysql_errno(session.get()), 2046);
+  EXPECT_EQ(api.mysql_error(session.get()), "Wrong or unknown protocol");
+  // The SSL flag asked for by the caller cannot be honoured.
+  session = api.mysql_init();
+  EXPECT_EQ(Connect(server, 0x10002 | mysqlflag::CLIENT_SSL), nullptr);
+  EXPECT_EQ(api.mysql_errno(session.get()), 2026);
+  ASSERT_EQ(server.Finish(), "");
+  EXPECT_EQ(api.mysql_get_client_info(), "8.0.0 Wire");
+  EXPECT_THROW(api.mysql_character_set_name(session.get()), Exception);
+}
+
+}  // namespace
+}  // namespace bilhetor
