@@ -111,25 +111,35 @@ double CpuSegundos() {
 // The whole pipeline on one large text: code page, line breaks, tags, send
 // (taken by the send event). With comLog an OnGravarLog handler reads the log,
 // so the readable copy of the text is built as well.
-double ImprimirTexto(const std::string& texto, bool comLog) {
-  const std::string pasta = PastaTemp();
-  double segundos = 0;
-  {
-    TPosPrinter p;
+// One engine for the whole program, as the application keeps one.
+struct MotorGrande {
+  std::string pasta = PastaTemp();
+  TPosPrinter p;
+  std::size_t enviados = 0;
+  MotorGrande() {
     p.SetPorta(pasta + "/grande.txt");
-    std::size_t enviados = 0;
-    p.OnEnviarStringDevice = [&](const std::string& d, bool& tratado) {
+    p.OnEnviarStringDevice = [this](const std::string& d, bool& tratado) {
       enviados += d.size();
       tratado = true;
     };
-    if (comLog) p.OnGravarLog = [](const std::string&, bool& tratado) { tratado = true; };
     p.Ativar();
-    const double t0 = CpuSegundos();
-    p.Imprimir(texto);
-    segundos = CpuSegundos() - t0;
-    benchmark::DoNotOptimize(enviados);
   }
-  std::filesystem::remove_all(pasta);
+  ~MotorGrande() {
+    p.Desativar();
+    std::filesystem::remove_all(pasta);
+  }
+};
+
+double ImprimirTexto(const std::string& texto, bool comLog) {
+  static MotorGrande m;
+  if (comLog)
+    m.p.OnGravarLog = [](const std::string&, bool& tratado) { tratado = true; };
+  else
+    m.p.OnGravarLog = nullptr;
+  const double t0 = CpuSegundos();
+  m.p.Imprimir(texto);
+  const double segundos = CpuSegundos() - t0;
+  benchmark::DoNotOptimize(m.enviados);
   return segundos;
 }
 
@@ -155,13 +165,16 @@ void BM_Escala10x(benchmark::State& state) {
   const std::string t100 = TextoMarcado(100u << 20);
   double a = 1e9, b = 1e9;
   for (auto _ : state) {
-    for (int i = 0; i < 5; ++i) a = std::min(a, ImprimirTexto(t10, false));
-    b = std::min(b, ImprimirTexto(t100, false));
+    for (int i = 0; i < 5; ++i) {
+      a = std::min(a, ImprimirTexto(t10, false));
+      a = std::min(a, ImprimirTexto(t10, false));
+      b = std::min(b, ImprimirTexto(t100, false));
+    }
   }
   state.counters["best_10MB_ms"] = a * 1000;
   state.counters["best_100MB_ms"] = b * 1000;
   state.counters["ratio_100MB_10MB"] = b / a;
 }
-BENCHMARK(BM_Escala10x)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Escala10x)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
