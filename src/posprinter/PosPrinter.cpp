@@ -75,6 +75,11 @@ void TPosPrinter::ConfigurarTags() {
 std::string TPosPrinter::Porta() const { return device_->Porta(); }
 void TPosPrinter::SetPorta(const std::string& Valor) { device_->SetPorta(Valor); }
 
+void TPosPrinter::SetArqLOG(const std::string& v) {
+  arqLOG_ = v;
+  device_->SetArqLOG(v);
+}
+
 bool TPosPrinter::TraduzirTags() const { return tagProcessor_->TraduzirTags; }
 void TPosPrinter::SetTraduzirTags(bool v) { tagProcessor_->TraduzirTags = v; }
 bool TPosPrinter::IgnorarTags() const { return tagProcessor_->IgnorarTags; }

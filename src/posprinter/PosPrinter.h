@@ -144,7 +144,8 @@ class TPosPrinter {
   bool VerificarImpressora() const { return verificarImpressora_; }
   void SetVerificarImpressora(bool v) { verificarImpressora_ = v; }
   const std::string& ArqLOG() const { return arqLOG_; }
-  void SetArqLOG(const std::string& v) { arqLOG_ = v; }
+  // The engine and its device log to the same file.
+  void SetArqLOG(const std::string& v);
   TGravarLog OnGravarLog;
   TGravarLog OnEnviarStringDevice;
 

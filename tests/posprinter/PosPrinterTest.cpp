@@ -28,17 +28,23 @@ const TMomentoLog kMomento{2026, 12, 8, 14, 3, 27, 915};
 const std::string kPrefixo = "-- 08/12 14:03:27:915 - ";
 const std::string kTracos(80, '-');
 
+// The engine's lines of a log file that the device writes to as well: the
+// device's timed lines have a single blank after the time, the engine's " - ".
 std::vector<std::string> LinhasLog(const std::string& caminho) {
   std::vector<std::string> r;
+  auto guardar = [&](std::string l) {
+    const bool doDevice = l.rfind("-- ", 0) == 0 && l.size() > 24 && l.compare(21, 3, " - ") != 0;
+    if (!doDevice) r.push_back(std::move(l));
+  };
   const std::string t = ReadFile(caminho);
   std::size_t i = 0;
   while (i < t.size()) {
     const std::size_t f = t.find("\r\n", i);
     if (f == std::string::npos) {
-      r.push_back(t.substr(i));
+      guardar(t.substr(i));
       break;
     }
-    r.push_back(t.substr(i, f - i));
+    guardar(t.substr(i, f - i));
     i = f + 2;
   }
   return r;
@@ -532,6 +538,18 @@ TEST(PosPrinterLog, ActivationPrintAndDeactivationLines) {
       "",
   };
   EXPECT_EQ(LinhasLog(m.log), esperado);
+}
+
+TEST(PosPrinterLog, TheDeviceWritesToTheSameLogFile) {
+  Motor m(false, true);
+  EXPECT_EQ(m.p.Device().ArqLOG(), m.log);
+  m.p.Ativar();
+  m.p.Imprimir("abc");
+  const std::string log = ReadFile(m.log);
+  EXPECT_NE(log.find(" Ativar - Porta:" + m.saida + "\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" EnviaString(abc)\r\n"), std::string::npos) << log;
+  m.p.SetArqLOG("");
+  EXPECT_EQ(m.p.Device().ArqLOG(), "");
 }
 
 TEST(PosPrinterLog, EmptyPrintWritesItsTwoEntriesAndSendsNothing) {
