@@ -601,6 +601,49 @@ std::string TSerialPort::ReadBlock(int Timeout) {
   return ReadExactly(length, Timeout);
 }
 
+std::string TSerialPort::ModemExchange(const std::string& value, int lineTimeout,
+                                       const std::vector<std::string>& success,
+                                       const std::vector<std::string>& failure) {
+  atResult_ = false;
+  const bool savedConvert = convertLineEnd_;
+  convertLineEnd_ = true;
+  struct Restore {
+    TSerialPort& port;
+    bool value;
+    ~Restore() { port.convertLineEnd_ = value; }
+  } restore {*this, savedConvert};
+  std::string result;
+  SendString(value + "\r");
+  if (lastError_ != 0) return result;
+  auto startsWithAny = [](const std::string& line, const std::vector<std::string>& words) {
+    for (const auto& w : words) {
+      if (line.rfind(w, 0) == 0) return true;
+    }
+    return false;
+  };
+  for (;;) {
+    const std::string line = ReadLine(lineTimeout);
+    if (lastError_ != 0) break;
+    result += line + "\r\n";
+    if (startsWithAny(line, success)) {
+      atResult_ = true;
+      break;
+    }
+    if (startsWithAny(line, failure)) break;
+  }
+  return result;
+}
+
+std::string TSerialPort::ATCommand(const std::string& Value) {
+  return ModemExchange(Value, atTimeout_, {"OK"}, {"ERROR"});
+}
+
+std::string TSerialPort::ATConnect(const std::string& Value) {
+  const int64_t perLine = static_cast<int64_t>(atTimeout_) * 90;
+  return ModemExchange(Value, static_cast<int>(std::min<int64_t>(perLine, INT32_MAX)), {"CONNECT"},
+                       {"NO CARRIER", "ERROR", "BUSY", "NO DIALTONE"});
+}
+
 void TSerialPort::ClearBuffers() {
   SetError(0);
   CheckSystemResult(fd_ < 0 ? (errno = EBADF, -1) : tcflush(fd_, TCIOFLUSH));
