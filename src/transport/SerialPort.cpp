@@ -179,6 +179,9 @@ void TSerialPort::Connect(const std::string& Port) {
 
 void TSerialPort::CloseHandle() {
   if (fd_ >= 0) {
+    // The exclusive mark outlives this descriptor on some terminals (a pty
+    // stays while its master is open); drop it so the port can be reopened.
+    ioctl(fd_, TIOCNXCL);
     close(fd_);
     fd_ = InvalidHandle;
   }

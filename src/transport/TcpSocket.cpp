@@ -454,7 +454,7 @@ int TSocketBase::WriteBuffer(const void* Data, int Length) {
       CheckResult(-1);
       if (lastError_ != wsa::WSAEWOULDBLOCK) break;
       // The peer is not taking data: wait a bounded time for room.
-      if (systemWaits || !WaitFor(POLLOUT, nonblockSendTimeout_)) {
+      if (systemWaits || !WaitFor(POLLOUT, std::max(nonblockSendTimeout_, 0))) {
         if (lastError_ == wsa::WSAEWOULDBLOCK) SetLastError(wsa::WSAETIMEDOUT);
         break;
       }
