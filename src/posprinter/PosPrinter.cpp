@@ -143,16 +143,18 @@ void TPosPrinter::SetAtivo(bool Valor) {
 
 void TPosPrinter::Ativar() {
   if (ativo_) return;
+  // The port line is built even without an engine log: for a serial port it
+  // asks the device for its settings, which the device log records.
+  std::string linhaPorta;
+  if (device_->IsFile())
+    linhaPorta = "  - Arquivo: " + Porta();
+  else if (device_->IsHook())
+    linhaPorta = "  - DLL....: " + Porta();
+  else if (device_->IsSerial())
+    linhaPorta = "  - Serial.: " + Porta() + " - " + device_->DeviceToString(false);
+  else
+    linhaPorta = "  - Porta..: " + Porta();
   if (LogAtivo()) {
-    std::string linhaPorta;
-    if (device_->IsFile())
-      linhaPorta = "  - Arquivo: " + Porta();
-    else if (device_->IsHook())
-      linhaPorta = "  - DLL....: " + Porta();
-    else if (device_->IsSerial())
-      linhaPorta = "  - Serial.: " + Porta() + " - " + device_->DeviceToString(false);
-    else
-      linhaPorta = "  - Porta..: " + Porta();
     RegistrarLog("\r\n" + kTracos + "\r\n" + "ATIVAR - " + Carimbo(true) + "\r\n" + "  - Modelo.: " +
                      conjuntoComandos_->NomeModelo + "\r\n" + "  - TimeOut: " + Format("%d", device_->TimeOut()) +
                      "\r\n" + linhaPorta + "\r\n" + kTracos + "\r\n",
