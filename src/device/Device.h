@@ -17,7 +17,9 @@
 //   "USB", "DLL", "USB:brand", "DLL:brand"
 //                          a maker's library, through the hooks
 //
-// Every error is logged (class name + ": " + message) before it is raised.
+// The device's own errors are logged (class name + ": " + message) before
+// they are raised; errors raised by the serial port or the socket themselves
+// (time-outs, resets, refused connections) pass out unchanged.
 #include <cstdint>
 #include <functional>
 #include <memory>

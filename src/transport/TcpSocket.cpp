@@ -274,6 +274,11 @@ void TSocketBase::ConnectTo(const void* addr, unsigned addrLen) {
       rc = ::connect(socket_, sa, addrLen);
     } while (rc != 0 && errno == EINTR);
     CheckResult(rc);
+    // A send time-out set on this socket also bounds a blocking connect,
+    // which then ends "in progress": that is a time-out, not a success.
+    if (lastError_ == wsa::WSAEINPROGRESS || lastError_ == wsa::WSAEWOULDBLOCK) {
+      SetLastError(wsa::WSAETIMEDOUT);
+    }
     return;
   }
   const bool wasNonBlocking = nonBlockMode_;
