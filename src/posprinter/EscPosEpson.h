@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "posprinter/PosPrinterClass.h"
 #include "posprinter/PosTypes.h"
 
 namespace bilhetor {
@@ -107,5 +108,28 @@ void DecodificarCausaOffLine(uint8_t b, TPosStatus& status);      // DLE EOT 2
 void DecodificarSensorPapel(uint8_t b, TPosStatus& status);       // DLE EOT 4
 
 }  // namespace escpos
+
+// The command set of ppEscPosEpson and the parent of the ESC/POS variants.
+class TEscPosEpson : public TPosPrinterClass {
+ public:
+  explicit TEscPosEpson(TPosPrinter& impressora);
+
+  std::string MontarCodigoBarras(const std::string& Tag, const std::string& Codigo) override;
+  std::string MontarQRCode(const std::string& Codigo) override;
+  std::string MontarPaginaCodigo(TPosPaginaCodigo Pagina) override;
+  std::string MontarGaveta(int Gaveta) override;
+  std::string MontarFonte(TPosAtributoFonte Atributo, bool Ligar) override;
+  std::string MontarModoPagina() override;
+  // DLE EOT 1, 2 and 4. Never raises: a failed query adds stErroLeitura.
+  void ConsultarStatus(TPosStatus& Status) override;
+  // GS I: maker, firmware, model, serial number and the cutter.
+  std::string ConsultarInfo() override;
+  std::string MontarImagemRaster(const std::string& Raster, int Largura, int Altura) override;
+  std::string MontarLogo() override;
+  std::string MontarGravacaoLogo(const std::string& Raster, int Largura, int Altura) override;
+  std::string MontarApagaLogo() override;
+  // Both key codes of ConfigLogo must lie within 32..126.
+  virtual void ValidarPosicaoLogo();
+};
 
 }  // namespace bilhetor
