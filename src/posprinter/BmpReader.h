@@ -49,6 +49,11 @@ class TBitmap {
   // Paletted pictures only: the palette and a pixel's index.
   const std::vector<TCorRGB>& Paleta() const { return paleta_; }
   uint8_t Indice(int x, int y) const;
+  // The raw pixel stores, rows top to bottom: the indices of a paletted
+  // picture (empty otherwise) and the R, G, B triples of a true-colour one
+  // (empty otherwise).
+  const std::vector<uint8_t>& Indices() const { return indices_; }
+  const std::vector<uint8_t>& Cores() const { return rgb_; }
 
  private:
   int largura_ = 0;
