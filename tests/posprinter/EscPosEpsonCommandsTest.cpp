@@ -246,3 +246,79 @@ TEST(EscPosStatus, DecodingOfTheThreeReplies) {
 
 }  // namespace
 }  // namespace bilhetor
+
+namespace bilhetor {
+namespace {
+
+using testing_bytes::H;
+
+TEST(EscPosLogo, LegacyStoreSendsOneBandOfColumnsPaddedToTheAnnouncedSize) {
+  // 8 x 8 diagonal: column c has only row c printed.
+  const std::string raster = H("80 40 20 10 08 04 02 01");
+  const std::string cmd = escpos::ComandoGravacaoLogoLegado('1', raster, 8, 8);
+  EXPECT_EQ(cmd, H("1C 71 01 08 00 01 00 80 40 20 10 08 04 02 01") + std::string(56, '\0'));
+  // Position 1 given as the byte 1 is the same position.
+  EXPECT_EQ(escpos::ComandoGravacaoLogoLegado(1, raster, 8, 8), cmd);
+  // 9 rows: two bytes per column, y = 2; 16 columns for a width of 9.
+  const std::string r9 = H("FF 80") + std::string(16, '\0');  // row 0 fully printed, rows 1..8 blank
+  const std::string c9 = escpos::ComandoGravacaoLogoLegado('1', r9, 9, 9);
+  ASSERT_EQ(c9.size(), 7u + 9u * 2u * 8u);
+  EXPECT_EQ(c9.substr(0, 7), H("1C 71 01 09 00 02 00"));
+  for (int c = 0; c < 16; ++c) {
+    EXPECT_EQ(static_cast<uint8_t>(c9[7 + 2 * c]), c < 9 ? 0x80 : 0x00) << "column " << c;
+    EXPECT_EQ(static_cast<uint8_t>(c9[8 + 2 * c]), 0x00) << "column " << c;
+  }
+  // The blank one-dot logo used to erase position 1.
+  EXPECT_EQ(escpos::ComandoGravacaoLogoLegado('1', std::string(1, '\0'), 1, 1),
+            H("1C 71 01 01 00 01 00 00 00 00 00 00 00 00 00"));
+}
+
+TEST(EscPosLogo, LegacyStoreAcceptsOnlyPositionOne) {
+  for (uint8_t k : {uint8_t{'2'}, uint8_t{2}, uint8_t{'0'}, uint8_t{32}}) {
+    try {
+      escpos::ComandoGravacaoLogoLegado(k, H("FF"), 8, 1);
+      FAIL() << "no exception for " << int(k);
+    } catch (const EPosPrinterException& e) {
+      EXPECT_EQ(e.Message(),
+                "PosPrinter gravando Logo em modo Legado (FS q), somente aceita a posi\xE7\xE3o \"1\"");
+    }
+  }
+}
+
+TEST(EscPosRaster, ColumnBandsAnnounceTheColumnsTheyCarry) {
+  // 12 dots wide, 24 rows, every row printed on its 12 dots: 16 columns are
+  // sent (the width rounded up), and 16 are announced.
+  std::string raster;
+  for (int i = 0; i < 24; ++i) raster += H("FF F0");
+  const std::string cmd = escpos::BandasColunas24(raster, 12, 24);
+  ASSERT_EQ(cmd.size(), 5u + 16u * 3u + 1u);
+  EXPECT_EQ(cmd.substr(0, 5), H("1B 2A 21 10 00"));
+  for (int c = 0; c < 16; ++c) {
+    EXPECT_EQ(cmd.substr(5 + 3 * c, 3), c < 12 ? H("FF FF FF") : H("00 00 00")) << "column " << c;
+  }
+  EXPECT_EQ(cmd.back(), '\x0A');
+}
+
+TEST(EscPosRaster, ColumnBandsOfTallAndVeryShortPictures) {
+  // 25 rows: two bands; the second holds row 24 at the top of its first byte.
+  std::string raster(24, '\0');
+  raster += H("80");
+  const std::string cmd = escpos::BandasColunas24(raster, 8, 25);
+  const std::string banda = H("1B 2A 21 08 00");
+  ASSERT_EQ(cmd.size(), 2u * (5u + 24u + 1u));
+  EXPECT_EQ(cmd.substr(0, 5), banda);
+  EXPECT_EQ(cmd.substr(5, 24), std::string(24, '\0'));
+  EXPECT_EQ(cmd.substr(30, 5), banda);
+  EXPECT_EQ(cmd.substr(35, 3), H("80 00 00"));
+  EXPECT_EQ(cmd.substr(38, 21), std::string(21, '\0'));
+  // One row: still 3 bytes per column, as mode 33 expects.
+  EXPECT_EQ(escpos::BandasColunas24(H("C0"), 8, 1),
+            H("1B 2A 21 08 00 80 00 00 80 00 00") + std::string(18, '\0') + H("0A"));
+  // Two rows of 3 dots: the columns of the rounded width.
+  EXPECT_EQ(escpos::BandasColunas24(H("A0 40"), 3, 2),
+            H("1B 2A 21 08 00 80 00 00 40 00 00 80 00 00") + std::string(15, '\0') + H("0A"));
+  EXPECT_THROW(escpos::BandasColunas24("", 0, 5), EPosPrinterException);
+}
+
+}  // namespace
+}  // namespace bilhetor
