@@ -70,7 +70,7 @@ std::string EscPosPrinterSim::Responder(unsigned char comando, unsigned char n) 
       --e.consultasSemResposta;
       return {};
     }
-    if (e.respostaFixa >= 0) return std::string(1, static_cast<char>(e.respostaFixa));
+    if (n == 1 && e.respostaStatus1 >= 0) return std::string(1, static_cast<char>(e.respostaStatus1));
     // Bits 1 and 4 of every reply are fixed at 1.
     unsigned char b = 0x12;
     const bool offLine = e.offLine || e.tampaAberta || e.semPapel || e.erro;

@@ -33,8 +33,8 @@ struct EstadoImpressoraSim {
   bool silenciosa = false;
   // The next N status queries (DLE EOT) get no answer; counts down.
   int consultasSemResposta = 0;
-  // A reply of this byte instead of the real one to every DLE EOT n (-1 off).
-  int respostaFixa = -1;
+  // This byte instead of the real reply to DLE EOT 1 (-1 off).
+  int respostaStatus1 = -1;
 
   std::string fabricante = "EPSON";
   std::string firmware = "1.01 ESC/POS";
