@@ -185,8 +185,14 @@ class TDevice {
   virtual int EscreverSerial(const char* Dados, int Tamanho);
 
  private:
-  std::string NomeSistemaSerial() const;
+  // The system name a serial port is opened under.
+  std::string NomeSistemaSerial(const std::string& porta) const;
   void GravarArquivo(const std::string& NomeArq, const std::string& AString, int Tamanho);
+  // GetPrinterRawIndex, also handing out the printer list it used.
+  int IndiceImpressoraRaw(TListaImpressoras& Lista);
+  // Index of Name in Lista (any case); with RedeTambem also the queue part
+  // of "\\server\queue" connections. -1 when absent.
+  static int LocalizarEm(const TListaImpressoras& Lista, const std::string& Name, bool RedeTambem);
   int64_t AgoraMs() { return relogio_->MonotonicoMs(); }
 
   std::shared_ptr<TPrinterSpooler> spooler_;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "device/DeviceLog.h"
 #include "posprinter/PosBuffer.h"
 #include "posprinter/PosPrinterClass.h"
 #include "posprinter/PosTypes.h"
@@ -18,6 +19,7 @@ namespace bilhetor {
 
 class TDevice;
 class TTagProcessor;
+class TPosPrinterHookObjeto;
 
 // A log or send event: ALogLine is the text, Tratado (false on entry) tells the
 // engine that the handler has dealt with it.
@@ -69,12 +71,9 @@ struct TConfigModoPagina {
   int Topo = 0;
 };
 
-// The local time as the logs print it.
-struct TDataHora {
-  int Ano = 0, Mes = 0, Dia = 0, Hora = 0, Minuto = 0, Segundo = 0, Milissegundo = 0;
-};
-using TRelogio = std::function<TDataHora()>;
-TDataHora AgoraLocal();
+// The local time of the log lines (the machine's clock unless a test fixes it).
+using TRelogio = std::function<TMomentoLog()>;
+TMomentoLog AgoraLocal();
 
 // Builds the command set that serves a model.
 using TFabricaConjuntoComandos = std::function<std::unique_ptr<TPosPrinterClass>(TPosPrinterModelo, TPosPrinter&)>;
@@ -195,6 +194,7 @@ class TPosPrinter {
  private:
   void EsvaziarBuffer();
   void ConfigurarHook();
+  void LiberarHook();
   void ConfigurarTags();
   std::string TraduzirTagSimples(const std::string& Tag);
   std::string TraduzirBlocoPadrao(const std::string& Tag, const std::string& Conteudo);
@@ -203,6 +203,7 @@ class TPosPrinter {
   bool LogAtivo() const { return OnGravarLog || !arqLOG_.empty(); }
 
   std::unique_ptr<TDevice> device_;
+  std::unique_ptr<TPosPrinterHookObjeto> hook_;
   TFabricaConjuntoComandos fabrica_;
   std::unique_ptr<TPosPrinterClass> conjuntoComandos_;
   TPosPrinterModelo modelo_ = TPosPrinterModelo::ppTexto;

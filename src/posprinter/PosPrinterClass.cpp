@@ -1,5 +1,10 @@
 #include "posprinter/PosPrinterClass.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include "common/Strings.h"
+#include "posprinter/PosImage.h"
 #include "posprinter/PosPrinter.h"
 
 namespace bilhetor {
@@ -81,5 +86,20 @@ std::string TPosPrinterClass::MontarGravacaoLogo(const std::string& /*Raster*/, 
 }
 
 std::string TPosPrinterClass::MontarApagaLogo() { return {}; }
+
+std::string TPosPrinterClass::MontarImagemArquivo(const std::string& Caminho) {
+  const std::string caminho = Trim(Caminho);
+  std::error_code ec;
+  const auto estado = std::filesystem::status(caminho, ec);
+  if (caminho.empty() || ec || !std::filesystem::exists(estado) || std::filesystem::is_directory(estado))
+    throw EPosPrinterException(Format("Arquivo: %s n\xE3o encontrado", caminho.c_str()));
+  const TRasterImagem img = ImagemArquivoParaRaster(caminho);
+  return MontarImagemRaster(img.Raster, img.Largura, img.Altura);
+}
+
+std::string TPosPrinterClass::MontarImagemStream(const std::string& Stream) {
+  const TRasterImagem img = LerBMPMono(Stream, true);
+  return MontarImagemRaster(img.Raster, img.Largura, img.Altura);
+}
 
 }  // namespace bilhetor

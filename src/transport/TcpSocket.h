@@ -248,6 +248,8 @@ class TSocketBase {
   bool StopRequested();  // heartbeat, then the stop flag (cleared when set)
   void LimitRate(int length, int max, int64_t& nextMark);
   int ReadRaw(std::string& into, int length);
+  // ReadAvailable without raising (the collecting reads raise at their end).
+  std::string ReadAvailableQuiet(int Timeout);
   bool WaitFor(short events, int timeout);
   // Creates the system socket of the given family (AF_INET / AF_INET6).
   void CreateSocket(int family);

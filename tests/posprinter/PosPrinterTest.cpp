@@ -1,0 +1,629 @@
+// The engine through real file ports: construction, activation, the print
+// pipeline and its order, the initialization rule, buffering, model switching,
+// the send event and the exact log lines.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/Strings.h"
+#include "device/Device.h"
+#include "posprinter/PosHook.h"
+#include "posprinter/TagProcessor.h"
+#include "posprinter/PosPrinter.h"
+#include "support/EngineTestCommandSet.h"
+#include "support/TestSupport.h"
+
+namespace bilhetor {
+namespace {
+
+using testing::FabricaTeste;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::TTestComandos;
+
+const TMomentoLog kMomento{2026, 12, 8, 14, 3, 27, 915};
+const std::string kPrefixo = "-- 08/12 14:03:27:915 - ";
+const std::string kTracos(80, '-');
+
+std::vector<std::string> LinhasLog(const std::string& caminho) {
+  std::vector<std::string> r;
+  const std::string t = ReadFile(caminho);
+  std::size_t i = 0;
+  while (i < t.size()) {
+    const std::size_t f = t.find("\r\n", i);
+    if (f == std::string::npos) {
+      r.push_back(t.substr(i));
+      break;
+    }
+    r.push_back(t.substr(i, f - i));
+    i = f + 2;
+  }
+  return r;
+}
+
+// An engine printing to a file port in a temporary folder, with a fixed clock
+// and, when asked, a log file.
+struct Motor {
+  TempDir dir;
+  TPosPrinter p{FabricaTeste};
+  std::string saida = dir / "saida.txt";
+  std::string log = dir / "engine.log";
+
+  explicit Motor(bool comModeloTeste = true, bool comLog = false) {
+    if (comModeloTeste) p.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+    p.SetRelogio([] { return kMomento; });
+    p.SetPorta(saida);
+    if (comLog) p.SetArqLOG(log);
+  }
+  std::string Impresso() const { return ReadFile(saida); }
+  TTestComandos& cc() { return dynamic_cast<TTestComandos&>(p.ConjuntoComandos()); }
+};
+
+// The initialization of the marker command set with the defaults.
+const std::string kInit = "{ESP}{PC2}";
+
+TEST(PosPrinterEngine, DefaultsAfterConstruction) {
+  TPosPrinter p;
+  EXPECT_EQ(p.Modelo(), TPosPrinterModelo::ppTexto);
+  EXPECT_EQ(p.ConjuntoComandos().NomeModelo, "Texto");
+  EXPECT_EQ(p.PaginaDeCodigo(), TPosPaginaCodigo::pc850);
+  EXPECT_EQ(p.ColunasFonteNormal(), 48);
+  EXPECT_EQ(p.EspacoEntreLinhas(), 0);
+  EXPECT_TRUE(p.CortaPapel());
+  EXPECT_EQ(p.TipoCorte(), TPosTipoCorte::ctTotal);
+  EXPECT_TRUE(p.TraduzirTags());
+  EXPECT_FALSE(p.IgnorarTags());
+  EXPECT_EQ(p.LinhasBuffer(), 0);
+  EXPECT_FALSE(p.ControlePorta());
+  EXPECT_FALSE(p.VerificarImpressora());
+  EXPECT_FALSE(p.Ativo());
+  EXPECT_EQ(p.EstadoFonte().Bits(), 1u);
+  EXPECT_EQ(p.ConfigQRCode().Tipo(), 2);
+  EXPECT_EQ(p.ConfigQRCode().LarguraModulo(), 4);
+  EXPECT_EQ(p.ConfigLogo().KeyCode1, 32);
+  EXPECT_EQ(p.ConfigGaveta().TempoON, 50);
+  EXPECT_EQ(p.ConfigGaveta().TempoOFF, 200);
+  // The tag language is registered on the engine's processor.
+  EXPECT_EQ(p.TagProcessor().Registro.Count(), 77u);
+}
+
+TEST(PosPrinterEngine, QrCodeSettersClamp) {
+  TConfigQRCode q;
+  q.SetTipo(1);
+  EXPECT_EQ(q.Tipo(), 1);
+  q.SetTipo(2);
+  EXPECT_EQ(q.Tipo(), 2);
+  q.SetTipo(0);
+  EXPECT_EQ(q.Tipo(), 1);
+  q.SetTipo(99);
+  EXPECT_EQ(q.Tipo(), 2);
+  q.SetLarguraModulo(15);
+  EXPECT_EQ(q.LarguraModulo(), 15);
+  q.SetLarguraModulo(16);
+  EXPECT_EQ(q.LarguraModulo(), 16);
+  q.SetLarguraModulo(-1);
+  EXPECT_EQ(q.LarguraModulo(), 1);
+  q.SetErrorLevel(2);
+  EXPECT_EQ(q.ErrorLevel(), 2);
+  q.SetErrorLevel(3);
+  EXPECT_EQ(q.ErrorLevel(), 3);
+  q.SetErrorLevel(-1);
+  EXPECT_EQ(q.ErrorLevel(), 0);
+}
+
+TEST(PosPrinterEngine, InactiveEngineRefusesToPrintAndEmptiesTheBuffer) {
+  Motor m;
+  m.p.Buffer().Add("linha 1");
+  m.p.Buffer().Add("linha 2");
+  try {
+    m.p.Imprimir("extra");
+    FAIL() << "an inactive engine must refuse to print";
+  } catch (const EPosPrinterException& e) {
+    EXPECT_EQ(e.Message(), "N\xE3o est\xE1 Ativo");
+  }
+  EXPECT_EQ(m.p.Buffer().Count(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(m.saida));
+  // The next print starts from an empty buffer.
+  m.p.Ativar();
+  m.p.Imprimir("x");
+  EXPECT_EQ(m.Impresso(), kInit + "x");
+}
+
+TEST(PosPrinterEngine, PrintsBufferThenExtraTextWithLineFeeds) {
+  Motor m;
+  m.p.Ativar();
+  EXPECT_EQ(m.cc().Ativacoes, 1);
+  m.p.Buffer().Add("<n>Pedido</n>");
+  m.p.Buffer().Add("Item");
+  m.p.Imprimir("fim", true);
+  EXPECT_EQ(m.Impresso(), kInit + "{N+}Pedido{N-}\r\nItem\r\nfim\r\n");
+  EXPECT_TRUE(m.p.Buffer().Empty());
+  // Activation deletes the file; the sends after it append.
+  m.p.Imprimir("mais");
+  EXPECT_EQ(m.Impresso(), kInit + "{N+}Pedido{N-}\r\nItem\r\nfim\r\nmais");
+}
+
+TEST(PosPrinterEngine, CodePageConversionRunsBeforeTheTags) {
+  // Bold on is a sequence with a byte that pc850 would change (E9 -> 82)
+  // if it were converted: it must reach the printer unchanged.
+  TPosPrinter p([](TPosPrinterModelo, TPosPrinter& e) -> std::unique_ptr<TPosPrinterClass> {
+    auto c = std::make_unique<TPosPrinterClass>(e);
+    c->Comandos.InicioNegrito = "\x1B\xE9";
+    return c;
+  });
+  TempDir dir;
+  p.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+  p.SetPorta(dir / "cp.txt");
+  p.Ativar();
+  p.Imprimir("\xE9<n>\xE7");
+  EXPECT_EQ(ReadFile(dir / "cp.txt"), "\x82\x1B\xE9\x87");
+  // Without ConverterPagina the text keeps its bytes.
+  p.Imprimir("\xE9", false, true, false);
+  EXPECT_EQ(ReadFile(dir / "cp.txt"), "\x82\x1B\xE9\x87\xE9");
+}
+
+TEST(PosPrinterEngine, NoCodePageFoldsTextButNotTagSequences) {
+  TPosPrinter p([](TPosPrinterModelo, TPosPrinter& e) -> std::unique_ptr<TPosPrinterClass> {
+    auto c = std::make_unique<TPosPrinterClass>(e);
+    c->Comandos.InicioNegrito = "\x1B\x45\x01";
+    c->Comandos.FimNegrito = std::string("\x1B\x45\x00", 3);
+    return c;
+  });
+  TempDir dir;
+  p.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+  p.SetPaginaDeCodigo(TPosPaginaCodigo::pcNone);
+  p.SetPorta(dir / "ascii.txt");
+  p.Ativar();
+  p.Imprimir("<n>A\xE7\xE3o</n>\t\x1B|\xD8\xDF");
+  EXPECT_EQ(ReadFile(dir / "ascii.txt"), std::string("\x1B\x45\x01" "Acao\x1B\x45\x00", 10) + "  |0B");
+}
+
+TEST(PosPrinterEngine, LineBreaksBecomeTheModelLineFeedBeforeTags) {
+  TPosPrinter p([](TPosPrinterModelo, TPosPrinter& e) -> std::unique_ptr<TPosPrinterClass> {
+    auto c = std::make_unique<TPosPrinterClass>(e);
+    c->Comandos.AvancoLinha = "|\n";
+    c->Comandos.AlinhaCentro = "\r\n";  // produced by a tag: left as it is
+    return c;
+  });
+  TempDir dir;
+  p.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+  p.SetPorta(dir / "lf.txt");
+  p.Ativar();
+  p.Imprimir("a\r\nb\rc\nd\r\r\ne</ce>");
+  EXPECT_EQ(ReadFile(dir / "lf.txt"), "a|\nb|\nc|\nd|\n|\ne\r\n");
+  // A text of blanks and line breaks only is sent as it is.
+  p.Imprimir(" \r\n\r \t");
+  EXPECT_EQ(ReadFile(dir / "lf.txt"), "a|\nb|\nc|\nd|\n|\ne\r\n \r\n\r \t");
+}
+
+TEST(PosPrinterEngine, AjustarQuebrasLinha) {
+  EXPECT_EQ(TPosPrinter::AjustarQuebrasLinha("a\r\r\nb\n\rc", "\n"), "a\n\nb\n\nc");
+  EXPECT_EQ(TPosPrinter::AjustarQuebrasLinha("a\r\r\nb\n\rc", "\r\n"), "a\r\n\r\nb\r\n\r\nc");
+  EXPECT_EQ(TPosPrinter::AjustarQuebrasLinha("a\nb", ""), "ab");
+  EXPECT_EQ(TPosPrinter::AjustarQuebrasLinha("\r\n \n", "X"), "\r\n \n");
+  EXPECT_EQ(TPosPrinter::AjustarQuebrasLinha("", "X"), "");
+  EXPECT_EQ(TPosPrinter::AjustarQuebrasLinha("x\r", "<>"), "x<>");
+}
+
+TEST(PosPrinterEngine, DecodificarTagsFalseSendsTagsAsText) {
+  Motor m;
+  m.p.Ativar();
+  m.p.Imprimir("<n>x</n>", false, false);
+  EXPECT_EQ(m.Impresso(), kInit + "<n>x</n>");
+  m.p.SetTraduzirTags(false);
+  m.p.Imprimir("<e>");
+  EXPECT_EQ(m.Impresso(), kInit + "<n>x</n><e>");
+  m.p.SetTraduzirTags(true);
+  m.p.SetIgnorarTags(true);
+  m.p.Imprimir("<e>y</e>");
+  EXPECT_EQ(m.Impresso(), kInit + "<n>x</n><e>y");
+}
+
+TEST(PosPrinterEngine, CopiesAndTheInitializationRule) {
+  Motor m;
+  m.p.Ativar();
+  m.p.Imprimir("abc", false, true, true, 2);
+  EXPECT_EQ(m.Impresso(), kInit + "abc" + "abc");
+  m.p.Imprimir("zero", false, true, true, 0);
+  m.p.Imprimir("neg", false, true, true, -1);
+  EXPECT_EQ(m.Impresso(), kInit + "abcabc");
+  // Deactivation forgets that the printer was initialized.
+  m.p.Desativar();
+  m.p.Ativar();
+  m.p.Imprimir("d");
+  EXPECT_EQ(m.Impresso(), kInit + "d");
+}
+
+TEST(PosPrinterEngine, InitializationAlreadyInTheTextIsNotRepeated) {
+  Motor m;
+  m.p.Ativar();
+  m.p.Imprimir("</zera>abc");
+  EXPECT_EQ(m.Impresso(), "{RST}" + kInit + "abc");
+  m.p.Desativar();
+  m.p.Ativar();
+  m.p.Imprimir("x{ESP}{PC2}y", false, false);
+  EXPECT_EQ(m.Impresso(), "x{ESP}{PC2}y");
+  EXPECT_TRUE(m.p.InicializacaoEnviada());
+  // "</reset>" makes the next send initialize again.
+  m.p.Imprimir("</reset>");
+  m.p.Imprimir("z");
+  EXPECT_EQ(m.Impresso(), "x{ESP}{PC2}y{RST}" + kInit + "z");
+}
+
+TEST(PosPrinterEngine, AResetAloneIsSentWithoutInitialization) {
+  Motor m;
+  m.p.Ativar();
+  m.p.EnviarStringDevice("{RST}");
+  EXPECT_EQ(m.Impresso(), "{RST}");
+  EXPECT_FALSE(m.p.InicializacaoEnviada());
+  m.p.EnviarStringDevice("");
+  EXPECT_EQ(m.Impresso(), "{RST}");
+  m.p.EnviarStringDevice("a");
+  EXPECT_EQ(m.Impresso(), "{RST}" + kInit + "a");
+}
+
+TEST(PosPrinterEngine, ControlePortaActivatesAndClosesThePortAroundEachSend) {
+  Motor m;
+  m.p.SetControlePorta(true);
+  std::vector<std::string> enviados;
+  std::vector<bool> portaAberta;
+  m.p.OnEnviarStringDevice = [&](const std::string& dados, bool&) {
+    enviados.push_back(dados);
+    portaAberta.push_back(m.p.Device().Ativo());
+  };
+  m.p.Imprimir("abc", false, true, true, 2);
+  EXPECT_TRUE(m.p.Ativo());
+  EXPECT_FALSE(m.p.Device().Ativo());
+  // Closing a port that is not serial makes the next copy initialize again.
+  ASSERT_EQ(enviados.size(), 2u);
+  EXPECT_EQ(enviados[0], kInit + "abc");
+  EXPECT_EQ(enviados[1], kInit + "abc");
+  EXPECT_EQ(portaAberta, (std::vector<bool>{true, true}));
+  // Each activation of a file port starts the file anew.
+  EXPECT_EQ(m.Impresso(), kInit + "abc");
+  EXPECT_FALSE(m.p.InicializacaoEnviada());
+}
+
+TEST(PosPrinterEngine, ControlePortaClosesThePortWhenTheSendFails) {
+  Motor m;
+  m.p.SetControlePorta(true);
+  int chamadas = 0;
+  m.p.OnEnviarStringDevice = [&](const std::string&, bool&) {
+    ++chamadas;
+    throw EPosPrinterException("falhou");
+  };
+  EXPECT_THROW(m.p.Imprimir("abc", false, true, true, 3), EPosPrinterException);
+  EXPECT_EQ(chamadas, 1);  // a failed copy stops the others
+  EXPECT_FALSE(m.p.Device().Ativo());
+  EXPECT_TRUE(m.p.Ativo());
+}
+
+TEST(PosPrinterEngine, SendEventThatHandlesTheDataKeepsItFromTheDevice) {
+  Motor m(true, true);
+  m.p.Ativar();
+  m.p.OnEnviarStringDevice = [](const std::string&, bool& tratado) { tratado = true; };
+  m.p.Imprimir("abc");
+  EXPECT_EQ(m.Impresso(), "");
+  const auto linhas = LinhasLog(m.log);
+  EXPECT_EQ(linhas.back(), kPrefixo + "OnEnviarStringDevice( {ESP}{PC2}abc)");
+}
+
+TEST(PosPrinterEngine, SendEventStillOpensThePortFirst) {
+  Motor m;
+  m.p.Ativar();
+  m.p.DesativarPorta();
+  EXPECT_FALSE(m.p.Device().Ativo());
+  bool abertaNoEvento = false;
+  m.p.OnEnviarStringDevice = [&](const std::string&, bool& tratado) {
+    abertaNoEvento = m.p.Device().Ativo();
+    tratado = true;
+  };
+  m.p.Imprimir("abc");
+  EXPECT_TRUE(abertaNoEvento);
+  EXPECT_TRUE(m.p.Device().Ativo());
+}
+
+TEST(PosPrinterEngine, BufferPrintsByItselfPastLinhasBuffer) {
+  Motor m;
+  m.p.Ativar();
+  m.p.SetLinhasBuffer(2);
+  m.p.Buffer().Add("1");
+  m.p.Buffer().Add("2");
+  EXPECT_EQ(std::filesystem::file_size(m.saida), 0u);
+  m.p.Buffer().Add("3");
+  EXPECT_EQ(m.Impresso(), kInit + "1\r\n2\r\n3\r\n");
+  EXPECT_TRUE(m.p.Buffer().Empty());
+  m.p.Buffer().Add("4");
+  EXPECT_EQ(m.p.Buffer().Count(), 1u);
+}
+
+TEST(PosPrinterEngine, BufferWithoutLimitNeverPrintsByItself) {
+  Motor m;
+  m.p.Ativar();
+  for (int i = 0; i < 500; ++i) m.p.Buffer().Add("linha");
+  EXPECT_EQ(m.p.Buffer().Count(), 500u);
+  EXPECT_EQ(m.Impresso(), "");
+}
+
+TEST(PosPrinterEngine, AutomaticFlushOfAnInactiveEngineRaisesAndEmptiesTheBuffer) {
+  Motor m;
+  m.p.SetLinhasBuffer(1);
+  m.p.Buffer().Add("1");
+  EXPECT_THROW(m.p.Buffer().Add("2"), EPosPrinterException);
+  EXPECT_TRUE(m.p.Buffer().Empty());
+}
+
+TEST(PosPrinterEngine, ModelSwitching) {
+  Motor m(false, true);
+  m.p.Ativar();
+  // The same model again: no log, still active.
+  const auto antes = LinhasLog(m.log).size();
+  m.p.SetModelo(TPosPrinterModelo::ppTexto);
+  EXPECT_TRUE(m.p.Ativo());
+  EXPECT_EQ(LinhasLog(m.log).size(), antes);
+  // Another model: deactivated, logged, and the command set of the table.
+  m.p.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+  EXPECT_FALSE(m.p.Ativo());
+  EXPECT_FALSE(m.p.Device().Ativo());
+  EXPECT_EQ(m.p.Modelo(), TPosPrinterModelo::ppEscPosEpson);
+  EXPECT_EQ(m.p.ConjuntoComandos().NomeModelo, "Teste");
+  EXPECT_EQ(LinhasLog(m.log).back(), kPrefixo + "SetModelo(ppEscPosEpson)");
+  m.p.SetModelo(TPosPrinterModelo::ppEscGPrinter);
+  EXPECT_EQ(m.p.ConjuntoComandos().NomeModelo, "Texto");
+  EXPECT_EQ(LinhasLog(m.log).back(), kPrefixo + "SetModelo(ppEscGPrinter)");
+}
+
+TEST(PosPrinterEngine, SystemModelTableBuildsACommandSetForEveryModel) {
+  TPosPrinter p;
+  for (int i = 0; i <= static_cast<int>(TPosPrinterModelo::ppEscGPrinter); ++i) {
+    const auto modelo = static_cast<TPosPrinterModelo>(i);
+    p.SetModelo(modelo);
+    EXPECT_EQ(p.Modelo(), modelo);
+    EXPECT_FALSE(p.ConjuntoComandos().NomeModelo.empty()) << NomeModeloEnum(modelo);
+  }
+  EXPECT_EQ(NomeModeloEnum(TPosPrinterModelo::ppEscZJiang), "ppEscZJiang");
+  EXPECT_EQ(NomeModeloEnum(TPosPrinterModelo::ppCustomPos), "ppCustomPos");
+}
+
+TEST(PosPrinterEngine, SetAtivo) {
+  Motor m;
+  m.p.SetAtivo(true);
+  EXPECT_TRUE(m.p.Ativo());
+  EXPECT_TRUE(m.p.Device().Ativo());
+  m.p.SetAtivo(true);
+  EXPECT_EQ(m.cc().Ativacoes, 1);
+  m.p.SetAtivo(false);
+  EXPECT_FALSE(m.p.Ativo());
+  EXPECT_FALSE(m.p.Device().Ativo());
+}
+
+TEST(PosPrinterEngine, DeviceErrorsPassOutOfActivation) {
+  TempDir dir;
+  TPosPrinter p;
+  p.SetPorta(dir / "falta/saida.txt");
+  EXPECT_ANY_THROW(p.Ativar());
+  EXPECT_FALSE(p.Ativo());
+  TPosPrinter semPorta;
+  EXPECT_ANY_THROW(semPorta.Ativar());
+  EXPECT_FALSE(semPorta.Ativo());
+  // With ControlePorta the print activates by itself, and fails the same way.
+  semPorta.SetControlePorta(true);
+  semPorta.Buffer().Add("x");
+  EXPECT_ANY_THROW(semPorta.Imprimir());
+  EXPECT_TRUE(semPorta.Buffer().Empty());
+}
+
+TEST(PosPrinterEngine, PrinterCheckRunsFirstAndStopsThePrint) {
+  Motor m;
+  m.p.Ativar();
+  int verificacoes = 0;
+  m.p.SetVerificadorImpressora([&](TPosPrinter&) {
+    ++verificacoes;
+    throw EPosPrinterException("Impressora Sem Papel");
+  });
+  m.p.Buffer().Add("a");
+  m.p.Imprimir("b");  // the check is off
+  EXPECT_EQ(verificacoes, 0);
+  m.p.SetVerificarImpressora(true);
+  m.p.Buffer().Add("c");
+  EXPECT_THROW(m.p.Imprimir("d"), EPosPrinterException);
+  EXPECT_EQ(verificacoes, 1);
+  EXPECT_TRUE(m.p.Buffer().Empty());
+  EXPECT_EQ(m.Impresso(), kInit + "a\r\nb");
+}
+
+TEST(PosPrinterEngine, CommandSetErrorsStopThePrintBeforeAnythingIsSent) {
+  Motor m;
+  m.p.Ativar();
+  EXPECT_THROW(m.p.Imprimir("antes<bmp>/nao/existe.bmp</bmp>"), EPosPrinterException);
+  EXPECT_EQ(m.Impresso(), "");
+}
+
+// --- Log ---------------------------------------------------------------------
+
+TEST(PosPrinterLog, ActivationPrintAndDeactivationLines) {
+  Motor m(false, true);
+  m.p.Ativar();
+  m.p.Imprimir("<n>ab</n>\r\n");
+  m.p.Desativar();
+  const std::vector<std::string> esperado = {
+      "",
+      kTracos,
+      "ATIVAR - 08/12/26 14:03:27:915",
+      "  - Modelo.: Texto",
+      "  - TimeOut: 3",
+      "  - Arquivo: " + m.saida,
+      kTracos,
+      "",
+      kPrefixo + "Imprimir, Copias:1, DecodificarTags:SIM, TraduzirTags:SIM",
+      kPrefixo + "<n>ab</n>[CR][LF]",
+      kPrefixo + "TraduzirTag(<n>) -> ",
+      kPrefixo + "TraduzirTag(</n>) -> ",
+      kPrefixo + "EnviarStringDevice - Inicializando: ",
+      kPrefixo + "EnviarStringDevice( ab[CR][LF])",
+      "",
+      kTracos,
+      "DESATIVAR - 08/12/26 14:03:27:915",
+      kTracos,
+      "",
+  };
+  EXPECT_EQ(LinhasLog(m.log), esperado);
+}
+
+TEST(PosPrinterLog, EmptyPrintWritesItsTwoEntriesAndSendsNothing) {
+  Motor m(true, true);
+  m.p.Ativar();
+  const auto antes = LinhasLog(m.log).size();
+  m.p.Imprimir("", false, false, true, 3);
+  const auto linhas = LinhasLog(m.log);
+  ASSERT_EQ(linhas.size(), antes + 2);
+  EXPECT_EQ(linhas[antes], kPrefixo + "Imprimir, Copias:3, DecodificarTags:NAO, TraduzirTags:SIM");
+  EXPECT_EQ(linhas[antes + 1], kPrefixo);
+  EXPECT_EQ(m.Impresso(), "");
+}
+
+TEST(PosPrinterLog, BlockTranslationBufferFlushAndPortLines) {
+  Motor m(true, true);
+  m.p.SetControlePorta(true);
+  m.p.SetLinhasBuffer(1);
+  m.p.Buffer().Add("<ce>a</ce>");
+  m.p.Buffer().Add("\x1B");
+  const auto linhas = LinhasLog(m.log);
+  auto tem = [&](const std::string& l) { return std::find(linhas.begin(), linhas.end(), l) != linhas.end(); };
+  EXPECT_TRUE(tem(kPrefixo + "Esvaziando Buffer: 2 linhas"));
+  EXPECT_TRUE(tem("  - Modelo.: Teste"));
+  EXPECT_TRUE(tem(kPrefixo + "<ce>a</ce>[CR][LF][ESC][CR][LF]"));
+  EXPECT_TRUE(tem(kPrefixo + "TraduzirTagBloco(<ce>, a) -> " + CentralizarTexto("a", 48)));
+  EXPECT_TRUE(tem(kPrefixo + "Desativando a porta: " + m.saida));
+  EXPECT_TRUE(tem(kPrefixo + "EnviarStringDevice - Inicializando: {ESP}{PC2}"));
+  // The activation by the print opened the device; the send closed it.
+  EXPECT_EQ(linhas.back(), kPrefixo + "Desativando a porta: " + m.saida);
+}
+
+TEST(PosPrinterLog, GravarLogEventSeesTheLineWithoutTimeAndMayTakeIt) {
+  Motor m(true, true);
+  std::vector<std::string> vistos;
+  m.p.OnGravarLog = [&](const std::string& linha, bool& tratado) {
+    vistos.push_back(linha);
+    tratado = StartsText("Imprimir", linha);
+  };
+  m.p.Ativar();
+  m.p.Imprimir("\x1Bz");
+  ASSERT_GE(vistos.size(), 3u);
+  EXPECT_EQ(vistos[1], "Imprimir, Copias:1, DecodificarTags:SIM, TraduzirTags:SIM");
+  EXPECT_EQ(vistos[2], "[ESC]z");
+  const auto linhas = LinhasLog(m.log);
+  for (const auto& l : linhas) EXPECT_EQ(l.find("Imprimir,"), std::string::npos) << l;
+  EXPECT_EQ(linhas.back(), kPrefixo + "EnviarStringDevice( {ESP}{PC2}[ESC]z)");
+}
+
+TEST(PosPrinterLog, EventAloneReceivesEntriesWithoutALogFile) {
+  Motor m;
+  int entradas = 0;
+  m.p.OnGravarLog = [&](const std::string&, bool&) { ++entradas; };
+  m.p.Ativar();
+  m.p.Imprimir("x");
+  EXPECT_GE(entradas, 4);
+  EXPECT_FALSE(std::filesystem::exists(m.log));
+}
+
+TEST(PosPrinterLog, AFailingLogFileDoesNotStopPrinting) {
+  Motor m;
+  m.p.SetArqLOG(m.dir / "nao/existe/engine.log");
+  m.p.Ativar();
+  m.p.Imprimir("ok");
+  EXPECT_EQ(m.Impresso(), kInit + "ok");
+}
+
+// --- USB hooks ---------------------------------------------------------------
+
+struct RegistroHookTeste {
+  std::vector<std::string>* eventos;
+  bool disponivel;
+  std::string marca;
+};
+
+class HookTeste : public TPosPrinterHookObjeto {
+ public:
+  explicit HookTeste(std::vector<std::string>& ev, std::string marca) : ev_(ev), marca_(std::move(marca)) {}
+  ~HookTeste() override { ev_.push_back("destruido"); }
+  std::string NomeMarca() const override { return marca_; }
+  TPosPrinterModelo Modelo() const override { return TPosPrinterModelo::ppEscPosEpson; }
+  void Inicializar() override { ev_.push_back("Inicializar"); }
+  void Abrir(const std::string& p) override { ev_.push_back("Abrir(" + p + ")"); }
+  void Fechar() override { ev_.push_back("Fechar"); }
+  void Enviar(const std::string& c) override { ev_.push_back("Enviar(" + c + ")"); }
+  void Ler(int, int, std::string& r) override { r = "R"; }
+
+ private:
+  std::vector<std::string>& ev_;
+  std::string marca_;
+};
+
+TEST(PosPrinterHooks, HookPortBindsTheDeviceToTheHookOfItsBrand) {
+  std::vector<std::string> ev;
+  RegistrarClasseHook({"TESTE", [] { return false; }, [&] { return std::make_unique<HookTeste>(ev, "TESTE"); }});
+  {
+    TPosPrinter p(FabricaTeste);
+    p.SetPorta("USB:teste");
+    p.Ativar();
+    // The hook names the model whose command set prints through it.
+    EXPECT_EQ(p.Modelo(), TPosPrinterModelo::ppEscPosEpson);
+    p.Imprimir("x");
+    EXPECT_EQ(p.TransmitirReceber("?", 1, 100, false), "R");
+    p.Desativar();
+    EXPECT_EQ(ev, (std::vector<std::string>{"Inicializar", "Abrir(USB:teste)", "Enviar({ESP}{PC2}x)", "Enviar(?)",
+                                            "Fechar"}));
+    // Another port releases the hook.
+    TempDir dir;
+    p.SetPorta(dir / "a.txt");
+    p.Ativar();
+    EXPECT_EQ(ev.back(), "destruido");
+  }
+  RemoverClasseHook("TESTE");
+}
+
+TEST(PosPrinterHooks, UnknownBrandAndNoLibrary) {
+  TPosPrinter p;
+  p.SetPorta("USB:NENHUMA");
+  try {
+    p.Ativar();
+    FAIL();
+  } catch (const EPosPrinterException& e) {
+    EXPECT_EQ(e.Message(), "Marca NENHUMA, n\xE3o tem suporte em modo USB");
+  }
+  EXPECT_FALSE(p.Ativo());
+  TPosPrinter q;
+  q.SetPorta("USB");
+  bool vazio = true;
+  for (const auto& c : ClassesHook())
+    if (c.BibliotecaDisponivel && c.BibliotecaDisponivel()) vazio = false;
+  if (vazio) {
+    try {
+      q.Ativar();
+      FAIL();
+    } catch (const EPosPrinterException& e) {
+      EXPECT_EQ(e.Message(), "Nenhuma biblioteca de modo USB encontrada");
+    }
+  }
+}
+
+TEST(PosPrinterHooks, WithoutBrandTheFirstAvailableLibraryIsUsed) {
+  std::vector<std::string> ev;
+  RegistrarClasseHook({"INDISP", [] { return false; }, [&] { return std::make_unique<HookTeste>(ev, "INDISP"); }});
+  RegistrarClasseHook({"DISP", [] { return true; }, [&] { return std::make_unique<HookTeste>(ev, "DISP"); }});
+  {
+    TPosPrinter p;
+    p.SetPorta("DLL");
+    p.Ativar();
+    EXPECT_EQ(ev, (std::vector<std::string>{"Inicializar", "Abrir(DLL)"}));
+  }
+  RemoverClasseHook("INDISP");
+  RemoverClasseHook("DISP");
+}
+
+}  // namespace
+}  // namespace bilhetor

@@ -1,0 +1,668 @@
+// The serial port against real pseudo-terminal pairs made by socat.
+#include "transport/SerialPort.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "support/SocatPty.h"
+#include "support/TestSupport.h"
+#include "transport/SerialSettings.h"
+#include "transport/SerialSpeed.h"
+
+namespace bilhetor {
+namespace {
+
+using testing::SocatPty;
+using Clock = std::chrono::steady_clock;
+
+long ElapsedMs(Clock::time_point since) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+class SerialPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (testing::SocatPath().empty()) FAIL() << testing::kSocatMissing;
+    pty = std::make_unique<SocatPty>();
+  }
+
+  // Opens the port end; fails the test when that does not work.
+  void Open(TSerialPort& port) {
+    port.Connect(pty->PortName());
+    ASSERT_EQ(port.LastError(), 0) << port.LastErrorDesc();
+    ASSERT_TRUE(port.InstanceActive());
+  }
+
+  std::unique_ptr<SocatPty> pty;
+};
+
+TEST(SerialPortErrors, DescriptionsAndErrorMessage) {
+  EXPECT_EQ(TSerialPort::GetErrorDesc(0), "OK");
+  EXPECT_EQ(TSerialPort::GetErrorDesc(9991), "Port owned by other process");
+  EXPECT_EQ(TSerialPort::GetErrorDesc(9994), "Instance not yet connected");
+  EXPECT_EQ(TSerialPort::GetErrorDesc(9996), "Maximal buffer length exceeded");
+  EXPECT_EQ(TSerialPort::GetErrorDesc(9997), "Timeout during operation");
+  EXPECT_EQ(TSerialPort::GetErrorDesc(10003), "Tranceive Queue is full");
+  // Any other code is the operating system's text.
+  EXPECT_EQ(TSerialPort::GetErrorDesc(2), "No such file or directory");
+  EXPECT_EQ(TSerialPort::GetErrorDesc(5), "Input/output error");
+
+  const ESerialError e(9997, "Timeout during operation");
+  EXPECT_STREQ(e.what(), "Communication error 9997: Timeout during operation");
+  EXPECT_EQ(e.ErrorCode(), 9997);
+  EXPECT_EQ(e.ErrorMessage(), "Timeout during operation");
+}
+
+TEST(SerialPortNames, ComNamesMapToSystemDevices) {
+  TSerialPort port;
+  port.Connect("COM200");  // /dev/ttyS199 does not exist on any usual machine
+  EXPECT_EQ(port.DeviceName(), "/dev/ttyS199");
+  EXPECT_EQ(port.ComNumber(), 199);
+  port.Connect("com3");
+  EXPECT_EQ(port.DeviceName(), "/dev/ttyS2");
+  port.CloseSocket();
+  // COM0 and COMX parse to no number and open the name unchanged.
+  port.Connect("COM0");
+  EXPECT_EQ(port.DeviceName(), "COM0");
+  EXPECT_EQ(port.LastError(), 2);
+  port.Connect("COMX");
+  EXPECT_EQ(port.DeviceName(), "COMX");
+  EXPECT_EQ(port.ComNumber(), -1);
+  port.Connect("\\\\.\\bilhetor-no-such-port");
+  EXPECT_EQ(port.DeviceName(), "/dev/bilhetor-no-such-port");
+  EXPECT_FALSE(port.InstanceActive());
+}
+
+TEST(SerialPortNames, MissingPortFailsWithSystemError2) {
+  TSerialPort port;
+  port.Connect("/dev/ttyBilhetorMissing");
+  EXPECT_EQ(port.LastError(), 2);
+  EXPECT_EQ(port.LastErrorDesc(), "No such file or directory");
+  EXPECT_FALSE(port.InstanceActive());
+  EXPECT_EQ(port.Handle(), TSerialPort::InvalidHandle);
+
+  port.SetRaiseExcept(true);
+  try {
+    port.Connect("/dev/ttyBilhetorMissing");
+    FAIL() << "no error raised";
+  } catch (const ESerialError& e) {
+    EXPECT_EQ(e.ErrorCode(), 2);
+    EXPECT_STREQ(e.what(), "Communication error 2: No such file or directory");
+  }
+}
+
+TEST(SerialPortNames, NamesThatAreNotPortsAreRefusedUntouched) {
+  testing::TempDir dir;
+  const std::string file = dir / "not-a-port";
+  testing::WriteFile(file, "keep me");
+  TSerialPort port;
+  for (const std::string& name : {file, dir.Path().string(), std::string("/dev/null")}) {
+    port.Connect(name);
+    EXPECT_EQ(port.LastError(), ENOTTY) << name;
+    EXPECT_FALSE(port.InstanceActive()) << name;
+    EXPECT_EQ(port.Handle(), TSerialPort::InvalidHandle) << name;
+  }
+  EXPECT_EQ(testing::ReadFile(file), "keep me");
+  // An empty name is no port either.
+  port.Connect("");
+  EXPECT_EQ(port.LastError(), 2);
+}
+
+TEST_F(SerialPortTest, ConnectOpensTheSystemNameInBinaryMode) {
+  std::vector<std::pair<TSerialStatusReason, std::string>> events;  // outlives the port
+  TSerialPort port;
+  port.SetOnStatus([&](TSerialPort& sender, TSerialStatusReason r, const std::string& v) {
+    EXPECT_EQ(&sender, &port);
+    events.emplace_back(r, v);
+  });
+  Open(port);
+  EXPECT_EQ(port.DeviceName(), pty->PortName());
+  EXPECT_TRUE(port.RTS());
+  EXPECT_TRUE(port.DTR());
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back().first, TSerialStatusReason::HR_Connect);
+  EXPECT_EQ(events.back().second, pty->PortName());
+
+  // Every byte value passes unchanged both ways (no echo, no CR/LF
+  // translation, no signal characters).
+  std::string all;
+  for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+  EXPECT_EQ(port.WriteBuffer(all.data(), static_cast<int>(all.size())), 256);
+  EXPECT_EQ(pty->PeerRead(256), all);
+  pty->PeerWrite(all);
+  EXPECT_EQ(port.ReadExactly(256, 2000), all);
+  EXPECT_EQ(port.LastError(), 0);
+}
+
+TEST_F(SerialPortTest, ConnectWhileActiveFailsAndLeavesThePortOpen) {
+  TSerialPort port;
+  Open(port);
+  port.Connect(pty->PortName());
+  EXPECT_EQ(port.LastError(), 9992);
+  EXPECT_EQ(port.LastErrorDesc(), "Instance already in use");
+  EXPECT_TRUE(port.InstanceActive());
+  EXPECT_EQ(port.WriteBuffer("ok", 2), 2);
+  EXPECT_EQ(pty->PeerRead(2), "ok");
+}
+
+TEST_F(SerialPortTest, SecondOwnerIsRefusedUntilTheFirstCloses) {
+  TSerialPort first;
+  Open(first);
+  TSerialPort second;
+  second.Connect(pty->PortName());
+  EXPECT_EQ(second.LastError(), 9991);
+  EXPECT_FALSE(second.InstanceActive());
+  first.CloseSocket();
+  second.Connect(pty->PortName());
+  EXPECT_EQ(second.LastError(), 0);
+  EXPECT_TRUE(second.InstanceActive());
+}
+
+TEST_F(SerialPortTest, CloseSocketReleasesThePortAndReports) {
+  std::vector<TSerialStatusReason> reasons;
+  {
+    TSerialPort port;
+    Open(port);
+    port.SetOnStatus([&](TSerialPort&, TSerialStatusReason r, const std::string&) { reasons.push_back(r); });
+    pty->PeerWrite("pending");
+    ASSERT_TRUE(testing::WaitUntil([&] { return port.BytesWaiting() > 0; }));
+    port.CloseSocket();
+    EXPECT_FALSE(port.InstanceActive());
+    EXPECT_EQ(port.Handle(), TSerialPort::InvalidHandle);
+    EXPECT_EQ(port.LastError(), 0);
+    EXPECT_FALSE(port.RTS());
+    EXPECT_FALSE(port.DTR());
+    ASSERT_FALSE(reasons.empty());
+    EXPECT_EQ(reasons.back(), TSerialStatusReason::HR_SerialClose);
+    // Reopening works and finds no stale input.
+    Open(port);
+    EXPECT_EQ(port.ReadAvailable(50), "");
+    EXPECT_EQ(port.LastError(), 9997);
+  }
+  // The destructor closed the port: another object may take it.
+  TSerialPort again;
+  Open(again);
+}
+
+TEST_F(SerialPortTest, TestDSRWithoutDSRRefusesTheDevice) {
+  TSerialPort port;
+  port.SetTestDSR(true);
+  port.Connect(pty->PortName());
+  EXPECT_EQ(port.LastError(), 9995);
+  EXPECT_EQ(port.LastErrorDesc(), "No device answer detected");
+  EXPECT_FALSE(port.InstanceActive());
+  EXPECT_EQ(port.Handle(), TSerialPort::InvalidHandle);
+  EXPECT_EQ(port.ComNumber(), -1);
+  // The port was closed again: a plain open succeeds.
+  TSerialPort other;
+  Open(other);
+}
+
+TEST_F(SerialPortTest, OperationsOnAClosedPortFailWith9994) {
+  TSerialPort port;
+  EXPECT_EQ(port.WriteBuffer("x", 1), 0);
+  EXPECT_EQ(port.LastError(), 9994);
+  EXPECT_EQ(port.ReadAvailable(10), "");
+  EXPECT_EQ(port.LastError(), 9994);
+  EXPECT_EQ(port.ReadUntil(10, "\r"), "");
+  EXPECT_EQ(port.ReadExactly(1, 10), "");
+  port.SetRaiseExcept(true);
+  try {
+    port.WriteBuffer("x", 1);
+    FAIL() << "no error raised";
+  } catch (const ESerialError& e) {
+    EXPECT_STREQ(e.what(), "Communication error 9994: Instance not yet connected");
+  }
+}
+
+// Pseudo-terminals force 8 data bits and clear the parity enable flag
+// whatever they are told, so data bits and parity are checked on the flags
+// the port hands to the driver, and everything else on the terminal itself.
+TEST(SerialLineSettings, DataBitsParityAndStopBitsBecomeFlags) {
+  termios t {};
+  cfsetospeed(&t, B9600);
+  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 7, 'E', 0, false, false), 0);
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
+  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB));
+  EXPECT_NE(t.c_iflag & INPCK, 0u);
+  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 5, 'o', 1, false, false), 0);
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS5));
+  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB | PARODD));
+  EXPECT_NE(t.c_cflag & CSTOPB, 0u);
+  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 6, 'm', 2, false, false), 0);
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS6));
+  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB | PARODD | CMSPAR));
+  // An unknown letter keeps the parity read from the port.
+  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 8, 'x', 0, false, false), 0);
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB | PARODD | CMSPAR));
+  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 8, 'S', 0, false, false), 0);
+  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB | CMSPAR));
+  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 8, 'n', 0, false, false), 0);
+  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), 0u);
+  EXPECT_EQ(t.c_iflag & INPCK, 0u);
+  // Refused values leave the flags alone.
+  const termios before = t;
+  EXPECT_EQ(transport_detail::BuildLineSettings(t, 9600, 9, 'E', 0, true, true), EINVAL);
+  EXPECT_EQ(t.c_cflag, before.c_cflag);
+  EXPECT_EQ(t.c_iflag, before.c_iflag);
+}
+
+TEST_F(SerialPortTest, ApplySettingsReachesTheTerminal) {
+  TSerialPort port;
+  Open(port);
+  termios t {};
+
+  port.ApplySettings(115200, 8, 'N', 0, false, false);
+  ASSERT_EQ(port.LastError(), 0) << port.LastErrorDesc();
+  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B115200);
+  EXPECT_EQ(cfgetispeed(&t), B115200);
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK | ICRNL | ISTRIP), 0u);
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(t.c_oflag & OPOST, 0u);
+
+  port.ApplySettings(9600, 7, 'o', 2, true, false);
+  ASSERT_EQ(port.LastError(), 0) << port.LastErrorDesc();
+  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B9600);
+  EXPECT_NE(t.c_cflag & PARODD, 0u);
+  EXPECT_NE(t.c_iflag & INPCK, 0u);  // parity checking on
+  EXPECT_NE(t.c_cflag & CSTOPB, 0u);
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+  EXPECT_EQ(t.c_cc[VSTART], 17);
+  EXPECT_EQ(t.c_cc[VSTOP], 19);
+  EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
+
+  port.ApplySettings(19200, 8, 'N', 0, false, true);
+  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B19200);
+  EXPECT_NE(t.c_cflag & CRTSCTS, 0u);
+  EXPECT_EQ(t.c_cflag & (PARODD | CSTOPB), 0u);
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK), 0u);
+
+  port.ApplySettings(4800, 8, 'M', 1, false, false);
+  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
+  EXPECT_EQ(t.c_cflag & (PARODD | CMSPAR), static_cast<tcflag_t>(PARODD | CMSPAR));
+  EXPECT_NE(t.c_cflag & CSTOPB, 0u);
+
+  // A letter that names no parity keeps the parity that was set.
+  port.ApplySettings(4800, 8, '?', 0, false, false);
+  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
+  EXPECT_EQ(t.c_cflag & (PARODD | CMSPAR), static_cast<tcflag_t>(PARODD | CMSPAR));
+  EXPECT_EQ(port.LastError(), 0);
+}
+
+TEST_F(SerialPortTest, SpeedsWithoutATermiosConstantAreSetExactly) {
+  TSerialPort port;
+  Open(port);
+  for (int baud : {14400, 56000, 250000}) {
+    port.ApplySettings(baud, 8, 'N', 0, false, false);
+    EXPECT_EQ(port.LastError(), 0) << baud;
+    EXPECT_EQ(transport_detail::GetLineSpeed(port.Handle()), baud);
+  }
+  port.ApplySettings(9600, 8, 'N', 0, false, false);
+  EXPECT_EQ(transport_detail::GetLineSpeed(port.Handle()), 9600);
+}
+
+TEST_F(SerialPortTest, ImpossibleSettingsAreRefusedAndChangeNothing) {
+  TSerialPort port;
+  Open(port);
+  port.ApplySettings(38400, 8, 'N', 0, false, false);
+  termios before {};
+  ASSERT_EQ(tcgetattr(port.Handle(), &before), 0);
+  for (auto [baud, bits, stop] : {std::tuple{9600, 9, 0}, std::tuple{9600, 4, 0}, std::tuple{0, 8, 0},
+                                  std::tuple{-9600, 8, 0}, std::tuple{9600, 8, 3}, std::tuple{9600, 8, -1}}) {
+    port.ApplySettings(baud, bits, 'E', stop, true, true);
+    EXPECT_EQ(port.LastError(), EINVAL) << baud << " " << bits << " " << stop;
+  }
+  termios after {};
+  ASSERT_EQ(tcgetattr(port.Handle(), &after), 0);
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  port.SetRaiseExcept(true);
+  EXPECT_THROW(port.ApplySettings(9600, 9, 'N', 0, false, false), ESerialError);
+}
+
+TEST_F(SerialPortTest, ModemLinesFollowTheSetters) {
+  TSerialPort port;
+  Open(port);
+  port.SetRTS(false);
+  EXPECT_FALSE(port.RTS());
+  EXPECT_TRUE(port.DTR());
+  port.SetDTR(false);
+  EXPECT_FALSE(port.DTR());
+  port.SetRTS(true);
+  EXPECT_TRUE(port.RTS());
+  // A pseudo-terminal has no modem status lines: they read as off, and
+  // driving the outputs is not an error of the port.
+  EXPECT_FALSE(port.CTS());
+  EXPECT_FALSE(port.DSR());
+  EXPECT_EQ(port.LastError(), 0);
+}
+
+TEST_F(SerialPortTest, WriteBufferReportsCountAndRefusesNegativeLengths) {
+  std::vector<std::string> counts;  // outlives the port
+  TSerialPort port;
+  Open(port);
+  port.SetOnStatus([&](TSerialPort&, TSerialStatusReason r, const std::string& v) {
+    if (r == TSerialStatusReason::HR_WriteCount) counts.push_back(v);
+  });
+  EXPECT_EQ(port.WriteBuffer("\x1b@hello", 7), 7);
+  EXPECT_EQ(pty->PeerRead(7), "\x1b@hello");
+  EXPECT_EQ(counts, std::vector<std::string>{"7"});
+
+  EXPECT_EQ(port.WriteBuffer("x", -1), 0);
+  EXPECT_EQ(port.LastError(), 9993);
+  EXPECT_EQ(port.WriteBuffer(nullptr, 5), 0);
+  EXPECT_EQ(port.LastError(), 9993);
+  EXPECT_EQ(port.WriteBuffer(nullptr, 0), 0);
+  EXPECT_EQ(port.LastError(), 0);
+}
+
+TEST_F(SerialPortTest, ReadExactlyKeepsTheSurplusForTheNextRead) {
+  TSerialPort port;
+  Open(port);
+  pty->PeerWrite("abcdefghij");
+  ASSERT_TRUE(testing::WaitUntil([&] { return port.BytesWaiting() == 10; }));
+  EXPECT_EQ(port.ReadExactly(4, 1000), "abcd");
+  EXPECT_EQ(port.LineBuffer(), "efghij");
+  const auto start = Clock::now();
+  EXPECT_EQ(port.ReadExactly(6, 1000), "efghij");
+  EXPECT_LT(ElapsedMs(start), 200);
+  EXPECT_EQ(port.LineBuffer(), "");
+}
+
+TEST_F(SerialPortTest, ReadExactlyCollectsPiecesThatArriveLater) {
+  TSerialPort port;
+  Open(port);
+  std::thread sender([&] {
+    for (const char* piece : {"12", "34", "5678"}) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+      pty->PeerWrite(piece);
+    }
+  });
+  EXPECT_EQ(port.ReadExactly(8, 1000), "12345678");
+  sender.join();
+  EXPECT_EQ(port.LastError(), 0);
+}
+
+TEST_F(SerialPortTest, ReadExactlyTimesOutAndDropsAShortReply) {
+  TSerialPort port;
+  Open(port);
+  pty->PeerWrite("abc");
+  const auto start = Clock::now();
+  EXPECT_EQ(port.ReadExactly(5, 300), "");
+  const long elapsed = ElapsedMs(start);
+  EXPECT_EQ(port.LastError(), 9997);
+  EXPECT_EQ(port.LastErrorDesc(), "Timeout during operation");
+  EXPECT_GE(elapsed, 250);
+  EXPECT_LT(elapsed, 2000);
+  EXPECT_EQ(port.LineBuffer(), "");  // the 3 bytes are not kept
+
+  port.SetRaiseExcept(true);
+  try {
+    port.ReadExactly(5, 100);
+    FAIL() << "no error raised";
+  } catch (const ESerialError& e) {
+    EXPECT_EQ(e.ErrorCode(), 9997);
+    EXPECT_STREQ(e.what(), "Communication error 9997: Timeout during operation");
+  }
+}
+
+TEST_F(SerialPortTest, ReadExactlyWithABudgetEndsWhenTheBudgetIsSpent) {
+  TSerialPort port;
+  Open(port);
+  port.SetInterPacketTimeout(false);
+  std::atomic<bool> stop {false};
+  std::thread trickle([&] {
+    while (!stop) {
+      pty->PeerWrite("x");
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  const auto start = Clock::now();
+  EXPECT_EQ(port.ReadExactly(1000, 400), "");
+  const long elapsed = ElapsedMs(start);
+  stop = true;
+  trickle.join();
+  EXPECT_EQ(port.LastError(), 9997);
+  EXPECT_GE(elapsed, 350);
+  EXPECT_LT(elapsed, 1500);
+}
+
+TEST_F(SerialPortTest, CountsAndTimeOutsThatMakeNoSense) {
+  TSerialPort port;
+  Open(port);
+  pty->PeerWrite("data");
+  ASSERT_TRUE(testing::WaitUntil([&] { return port.BytesWaiting() == 4; }));
+  // No bytes asked for: nothing is read, nothing fails.
+  EXPECT_EQ(port.ReadExactly(0, 100), "");
+  EXPECT_EQ(port.LastError(), 0);
+  EXPECT_EQ(port.ReadExactly(-7, 100), "");
+  EXPECT_EQ(port.LastError(), 0);
+  EXPECT_EQ(port.BytesWaiting(), 4);
+  // A huge count fails after the time-out without reserving its size.
+  const auto start = Clock::now();
+  EXPECT_EQ(port.ReadExactly(INT_MAX, 150), "");
+  EXPECT_EQ(port.LastError(), 9997);
+  EXPECT_LT(ElapsedMs(start), 1500);
+  // Negative and zero time-outs do not wait.
+  for (int timeout : {0, -1, INT_MIN}) {
+    const auto t0 = Clock::now();
+    EXPECT_EQ(port.ReadAvailable(timeout), "");
+    EXPECT_EQ(port.LastError(), 9997);
+    EXPECT_EQ(port.ReadUntil(timeout, "\r"), "");
+    EXPECT_EQ(port.LastError(), 9997);
+    EXPECT_LT(ElapsedMs(t0), 500) << timeout;
+  }
+}
+
+TEST_F(SerialPortTest, ReadUntilSplitsAtTheTerminator) {
+  TSerialPort port;
+  Open(port);
+  pty->PeerWrite("AB\rCD");
+  EXPECT_EQ(port.ReadUntil(500, "\r"), "AB");
+  EXPECT_EQ(port.LineBuffer(), "CD");
+  const auto start = Clock::now();
+  EXPECT_EQ(port.ReadAvailable(500), "CD");
+  EXPECT_LT(ElapsedMs(start), 100);
+}
+
+TEST_F(SerialPortTest, ReadUntilFindsATerminatorSplitAcrossPieces) {
+  TSerialPort port;
+  Open(port);
+  std::thread sender([&] {
+    pty->PeerWrite("first\r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    pty->PeerWrite("\nsecond\r\n");
+  });
+  EXPECT_EQ(port.ReadUntil(1000, "\r\n"), "first");
+  sender.join();
+  EXPECT_EQ(port.ReadUntil(1000, "\r\n"), "second");
+  EXPECT_EQ(port.LineBuffer(), "");
+}
+
+TEST_F(SerialPortTest, ReadUntilWithAnEmptyTerminatorReadsNothing) {
+  TSerialPort port;
+  Open(port);
+  pty->PeerWrite("xyz");
+  ASSERT_TRUE(testing::WaitUntil([&] { return port.BytesWaiting() == 3; }));
+  EXPECT_EQ(port.ReadUntil(500, ""), "");
+  EXPECT_EQ(port.LastError(), 0);
+  EXPECT_EQ(port.BytesWaiting(), 3);
+}
+
+TEST_F(SerialPortTest, ReadUntilTimeOutKeepsWhatArrived) {
+  TSerialPort port;
+  Open(port);
+  pty->PeerWrite("ab");
+  // The terminator is longer than anything that comes.
+  EXPECT_EQ(port.ReadUntil(200, "abcdef"), "");
+  EXPECT_EQ(port.LastError(), 9997);
+  EXPECT_EQ(port.LineBuffer(), "ab");
+  // Raising does not lose the bytes either.
+  port.SetRaiseExcept(true);
+  pty->PeerWrite("cd");
+  EXPECT_THROW(port.ReadUntil(200, "\n"), ESerialError);
+  EXPECT_EQ(port.LineBuffer(), "abcd");
+  pty->PeerWrite("e\n");
+  EXPECT_EQ(port.ReadUntil(500, "\n"), "abcde");
+}
+
+TEST_F(SerialPortTest, MaxLineLengthStopsAnEndlessLine) {
+  TSerialPort port;
+  Open(port);
+  port.SetMaxLineLength(10);
+  pty->PeerWrite(std::string(20, 'z'));
+  ASSERT_TRUE(testing::WaitUntil([&] { return port.BytesWaiting() == 20; }));
+  EXPECT_EQ(port.ReadUntil(500, "\r"), "");
+  EXPECT_EQ(port.LastError(), 9996);
+  EXPECT_EQ(port.LastErrorDesc(), "Maximal buffer length exceeded");
+  EXPECT_EQ(port.LineBuffer(), std::string(20, 'z'));
+
+  // A short line followed by more bytes in the same piece is within the limit.
+  port.ClearBuffers();
+  pty->PeerWrite("ok\r" + std::string(30, 'y'));
+  ASSERT_TRUE(testing::WaitUntil([&] { return port.BytesWaiting() == 33; }));
+  EXPECT_EQ(port.ReadUntil(500, "\r"), "ok");
+  EXPECT_EQ(port.LastError(), 0);
+}
+
+TEST_F(SerialPortTest, ConvertLineEndAcceptsEveryLineEnd) {
+  TSerialPort port;
+  Open(port);
+  port.SetConvertLineEnd(true);
+  pty->PeerWrite("L1\rL2\nL3\r\nL4\n\rL5\r");
+  for (const char* line : {"L1", "L2", "L3", "L4", "L5"}) {
+    EXPECT_EQ(port.ReadUntil(500, "\r\n"), line);
+    EXPECT_EQ(port.LastError(), 0);
+  }
+  // The LF completing the lone CR after L5 arrives late and is dropped.
+  pty->PeerWrite("\nL6\r\n");
+  EXPECT_EQ(port.ReadUntil(500, "\r\n"), "L6");
+  // Other terminators are taken literally.
+  pty->PeerWrite("a\rb;");
+  EXPECT_EQ(port.ReadUntil(500, ";"), "a\rb");
+}
+
+TEST_F(SerialPortTest, ClearBuffersDiscardsPendingInput) {
+  TSerialPort port;
+  Open(port);
+  pty->PeerWrite("one\rtwo");
+  EXPECT_EQ(port.ReadUntil(500, "\r"), "one");
+  pty->PeerWrite("three");
+  ASSERT_TRUE(testing::WaitUntil([&] { return port.BytesWaiting() == 5; }));
+  port.ClearBuffers();
+  EXPECT_EQ(port.LastError(), 0);
+  EXPECT_EQ(port.LineBuffer(), "");
+  EXPECT_EQ(port.BytesWaiting(), 0);
+  EXPECT_EQ(port.ReadAvailable(100), "");
+  EXPECT_EQ(port.LastError(), 9997);
+}
+
+TEST_F(SerialPortTest, AWriteThatCannotCompleteIsAbortedAfterDeadlockTimeout) {
+  TSerialPort port;
+  Open(port);
+  port.SetDeadlockTimeout(300);
+  pty->Pause();  // nothing leaves the port's queue any more
+  const std::string big(1 << 20, 'w');
+  const auto start = Clock::now();
+  const int written = port.WriteBuffer(big.data(), static_cast<int>(big.size()));
+  const long elapsed = ElapsedMs(start);
+  pty->Resume();
+  EXPECT_EQ(port.LastError(), 9997);
+  EXPECT_LT(written, static_cast<int>(big.size()));
+  EXPECT_GE(elapsed, 250);
+  EXPECT_LT(elapsed, 2000);
+  // The port still works afterwards.
+  pty->PeerDrain();
+  EXPECT_EQ(port.WriteBuffer("after", 5), 5);
+  EXPECT_NE(pty->PeerDrain().find("after"), std::string::npos);
+}
+
+TEST_F(SerialPortTest, WriteToAPortWhoseOtherEndWentAway) {
+  TSerialPort port;
+  Open(port);
+  pty->Stop();
+  EXPECT_EQ(port.WriteBuffer("lost", 4), 0);
+  EXPECT_EQ(port.LastError(), EIO);
+  EXPECT_EQ(port.LastErrorDesc(), "Input/output error");
+  port.SetRaiseExcept(true);
+  try {
+    port.WriteBuffer("lost", 4);
+    FAIL() << "no error raised";
+  } catch (const ESerialError& e) {
+    EXPECT_EQ(e.ErrorCode(), EIO);
+    EXPECT_STREQ(e.what(), "Communication error 5: Input/output error");
+  }
+  // Closing a hung-up port works and does not raise.
+  port.CloseSocket();
+  EXPECT_EQ(port.LastError(), 0);
+  EXPECT_FALSE(port.InstanceActive());
+}
+
+TEST_F(SerialPortTest, ReadFromAPortWhoseOtherEndWentAwayFailsAtOnce) {
+  TSerialPort port;
+  Open(port);
+  pty->Stop();
+  const auto start = Clock::now();
+  EXPECT_EQ(port.ReadAvailable(3000), "");
+  EXPECT_NE(port.LastError(), 0);
+  EXPECT_NE(port.LastError(), 9997) << "a hang-up is not a time-out";
+  EXPECT_LT(ElapsedMs(start), 1500);
+}
+
+TEST_F(SerialPortTest, SendBandwidthSpacesTheWrites) {
+  std::vector<long> waits;  // outlives the port
+  TSerialPort port;
+  Open(port);
+  port.SetMaxBandwidth(100);
+  EXPECT_EQ(port.MaxSendBandwidth(), 100);
+  EXPECT_EQ(port.MaxRecvBandwidth(), 100);
+  port.SetOnStatus([&](TSerialPort&, TSerialStatusReason r, const std::string& v) {
+    if (r == TSerialStatusReason::HR_Wait) waits.push_back(std::stol(v));
+  });
+  const std::string fifty(50, 'b');
+  const auto start = Clock::now();
+  EXPECT_EQ(port.WriteBuffer(fifty.data(), 50), 50);
+  EXPECT_LT(ElapsedMs(start), 200);
+  EXPECT_EQ(port.WriteBuffer(fifty.data(), 50), 50);
+  const long elapsed = ElapsedMs(start);
+  EXPECT_GE(elapsed, 450);
+  EXPECT_LT(elapsed, 1500);
+  ASSERT_EQ(waits.size(), 1u);
+  EXPECT_GT(waits[0], 400);
+  EXPECT_LE(waits[0], 500);
+  EXPECT_EQ(pty->PeerRead(100), fifty + fifty);
+}
+
+TEST_F(SerialPortTest, SmallerOperationsRoundTrip) {
+  TSerialPort port;
+  Open(port);
+  port.SendInteger(0x01020304);
+  EXPECT_EQ(pty->PeerRead(4), std::string("\x04\x03\x02\x01", 4));
+  port.SendBlock("blk");
+  EXPECT_EQ(pty->PeerRead(7), std::string("\x03\x00\x00\x00" "blk", 7));
+  pty->PeerWrite(std::string("\xfe\xff\xff\xff", 4) + "Zline\r\n" + std::string("\x02\x00\x00\x00" "hi", 6));
+  EXPECT_EQ(port.ReadInteger(500), -2);
+  EXPECT_EQ(port.ReadOneByte(500), 'Z');
+  EXPECT_EQ(port.ReadLine(500), "line");
+  EXPECT_EQ(port.ReadBlock(500), "hi");
+  EXPECT_EQ(port.ReadOneByte(50), 0);
+  EXPECT_EQ(port.LastError(), 9997);
+}
+
+}  // namespace
+}  // namespace bilhetor
