@@ -6,6 +6,7 @@
 #include "common/Strings.h"
 #include "device/Device.h"
 #include "posprinter/CodePage.h"
+#include "posprinter/EscPosEpson.h"
 #include "posprinter/PosHook.h"
 #include "posprinter/PosTags.h"
 #include "posprinter/TagProcessor.h"
@@ -257,9 +258,13 @@ void TPosPrinter::ConfigurarHook() {
 // ---------------------------------------------------------------------------
 // Model
 
-std::unique_ptr<TPosPrinterClass> CriarConjuntoComandos(TPosPrinterModelo /*Modelo*/, TPosPrinter& Impressora) {
-  // Every model prints with the plain-text command set until its own exists.
-  return std::make_unique<TPosPrinterClass>(Impressora);
+std::unique_ptr<TPosPrinterClass> CriarConjuntoComandos(TPosPrinterModelo Modelo, TPosPrinter& Impressora) {
+  switch (Modelo) {
+    case TPosPrinterModelo::ppEscPosEpson: return std::make_unique<TEscPosEpson>(Impressora);
+    default:
+      // Models without a command set of their own print as plain text.
+      return std::make_unique<TPosPrinterClass>(Impressora);
+  }
 }
 
 void TPosPrinter::SetModelo(TPosPrinterModelo Valor) {
