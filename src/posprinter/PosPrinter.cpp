@@ -8,6 +8,7 @@
 #include "posprinter/CodePage.h"
 #include "posprinter/EscPosEpson.h"
 #include "posprinter/PosHook.h"
+#include "posprinter/PosStatus.h"
 #include "posprinter/PosTags.h"
 #include "posprinter/TagProcessor.h"
 
@@ -52,6 +53,8 @@ TPosPrinter::TPosPrinter(TFabricaConjuntoComandos fabrica)
   tagProcessor_ = std::make_unique<TTagProcessor>();
   ConfigurarTags();
   buffer_.OnChange = [this] { EsvaziarBuffer(); };
+  // With VerificarImpressora on, Imprimir first reads the printer's status.
+  verificador_ = VerificarStatusImpressora;
 }
 
 TPosPrinter::~TPosPrinter() {
