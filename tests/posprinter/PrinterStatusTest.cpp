@@ -198,7 +198,7 @@ TEST(PrinterStatus, LogsTheFlagsInBitOrder) {
 
 TEST(PrinterStatus, PortsThatCannotBeQueriedSendNothing) {
   testing::TempDir dir;
-  const std::string arquivo = dir / "saida.prn";
+  const std::string arquivo = dir / "saida.txt";
   TPosPrinter impressora;
   impressora.SetModelo(TPosPrinterModelo::ppEscPosEpson);
   std::vector<std::string> log;
