@@ -225,3 +225,30 @@ TEST_F(EscPosEpsonTest, RasterImageInBothForms) {
 
 }  // namespace
 }  // namespace bilhetor
+
+#include "support/TestSupport.h"
+
+namespace bilhetor {
+namespace {
+
+using testing_bytes::H;
+using testing_bytes::Hex;
+
+TEST(EscPosEpsonPrint, TaggedTextReachesTheFileAsEpsonBytes) {
+  testing::TempDir dir;
+  const std::string arquivo = dir / "ticket.txt";
+  TPosPrinter impressora;
+  impressora.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+  impressora.SetPorta(arquivo);
+  impressora.Ativar();
+  impressora.Buffer().Add("</ce><n>PEDIDO</n>");
+  impressora.Buffer().Add("<code128c>12345</code128c></abre_gaveta>");
+  impressora.Imprimir();
+  impressora.Desativar();
+  EXPECT_EQ(Hex(testing::ReadFile(arquivo)),
+            Hex(H("1B 32 1B 74 02") + H("1B 61 01 1B 21 08") + "PEDIDO" + H("1B 21 00 0A") +
+                H("1D 77 02 1D 68 32 1D 48 00 1D 6B 49 05") + "{C" + H("01 17 2D") + H("1B 70 00 32 C8 0A")));
+}
+
+}  // namespace
+}  // namespace bilhetor
