@@ -813,6 +813,8 @@ int TDevice::LocalizarImpressora(const std::string& Name) {
   return LocalizarEm(spooler_->ListarImpressoras(), Name, true);
 }
 
+std::vector<std::string> TDevice::ImpressorasInstaladas() { return spooler_->ListarImpressoras().Nomes; }
+
 int TDevice::IndiceImpressoraRaw(TListaImpressoras& Lista) {
   EscreveLog("GetPrinterRawIndex");
   std::string nome = porta_;

@@ -179,6 +179,9 @@ class TDevice {
   int GetPrinterRawIndex();
   std::string GetPrinterFileName();
   int LocalizarImpressora(const std::string& Name);
+  // The installed printers in the spooler's order (the application offers
+  // each as "RAW:" + name in its port list).
+  std::vector<std::string> ImpressorasInstaladas();
 
  protected:
   // One write to the open serial port; the bytes written.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <algorithm>
 #include <iterator>
 #include <limits>
 #include <utility>
@@ -13,6 +14,8 @@ namespace bilhetor {
 namespace {
 
 constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiRle8 = 1;
+constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitfields = 3;
 constexpr uint32_t kBiAlphaBitfields = 6;
 
@@ -66,6 +69,80 @@ struct Mascara {
     return static_cast<uint8_t>(v * 255u / ((1u << bits) - 1u));
   }
 };
+
+std::vector<TCorRGB> LerPaleta(const Leitor& f, uint64_t inicio, uint64_t cores, uint32_t bpp, uint64_t bytesPorCor) {
+  const uint64_t maxCores = uint64_t{1} << bpp;
+  if (cores == 0 || cores > maxCores) cores = maxCores;
+  if (inicio + cores * bytesPorCor > f.Tamanho()) Invalido("paleta incompleta");
+  std::vector<TCorRGB> paleta(cores);
+  for (uint64_t i = 0; i < cores; ++i) {
+    const uint64_t p = inicio + i * bytesPorCor;
+    paleta[i] = TCorRGB{static_cast<uint8_t>(f.Byte(p + 2)), static_cast<uint8_t>(f.Byte(p + 1)),
+                        static_cast<uint8_t>(f.Byte(p))};
+  }
+  return paleta;
+}
+
+// Run-length compressed pixels (4 or 8 bits per pixel), rows bottom-up. Runs
+// and literal groups past the row's end are clipped, moves past the picture
+// end it, and pixels the data never reaches keep index 0, as Windows draws
+// them.
+TBitmap LerRle(const Leitor& f, uint64_t inicio, uint64_t tamanhoDados, int largura, int64_t altura64, uint32_t bpp,
+               std::vector<TCorRGB> paleta) {
+  if (inicio > f.Tamanho()) Invalido("dados dos pixels fora do arquivo");
+  uint64_t fim = f.Tamanho();
+  if (tamanhoDados != 0 && tamanhoDados < fim - inicio) fim = inicio + tamanhoDados;
+  // Each pair of data bytes yields at most 255 pixels, so a picture far larger
+  // than its data is damaged; refusing it also bounds the memory taken.
+  const uint64_t pixels = static_cast<uint64_t>(largura) * static_cast<uint64_t>(altura64);
+  if (pixels / 255 > fim - inicio + 1024) Invalido("dados compactados curtos demais para a imagem");
+  const int altura = static_cast<int>(altura64);
+  const std::size_t w = static_cast<std::size_t>(largura);
+  std::vector<uint8_t> indices(pixels, 0);
+  int64_t x = 0;
+  int64_t linha = 0;  // from the bottom
+  auto por = [&](unsigned indice) {
+    if (indice >= paleta.size())
+      Invalido(Format("\xEDndice de cor %u fora da paleta de %zu cores", indice, paleta.size()));
+    if (x < largura && linha < altura)
+      indices[static_cast<std::size_t>(altura - 1 - linha) * w + static_cast<std::size_t>(x)] = static_cast<uint8_t>(indice);
+    ++x;
+  };
+  uint64_t p = inicio;
+  while (p + 1 < fim && linha < altura) {
+    const unsigned n = f.Byte(p);
+    const unsigned c = f.Byte(p + 1);
+    p += 2;
+    if (n > 0) {  // a run of n pixels
+      const unsigned vezes = static_cast<unsigned>(std::min<int64_t>(n, std::max<int64_t>(0, largura - x)));
+      for (unsigned i = 0; i < vezes; ++i) por(bpp == 8 ? c : (i % 2 == 0 ? c >> 4 : c & 15));
+      x += n - vezes;
+    } else if (c == 0) {  // end of row
+      x = 0;
+      ++linha;
+    } else if (c == 1) {  // end of picture
+      break;
+    } else if (c == 2) {  // move right and up
+      if (p + 1 >= fim) break;
+      x += f.Byte(p);
+      linha += f.Byte(p + 1);
+      p += 2;
+    } else {  // c literal pixels, padded to an even number of bytes
+      const uint64_t bytes = bpp == 8 ? c : (c + 1) / 2;
+      if (p + bytes > fim) Invalido("dados compactados incompletos");
+      for (unsigned i = 0; i < c; ++i) {
+        const unsigned b = f.Byte(p + (bpp == 8 ? i : i / 2));
+        if (x >= largura) {
+          ++x;
+          continue;
+        }
+        por(bpp == 8 ? b : (i % 2 == 0 ? b >> 4 : b & 15));
+      }
+      p += bytes + (bytes % 2);
+    }
+  }
+  return TBitmap::ComPaleta(largura, altura, static_cast<int>(bpp), std::move(paleta), std::move(indices));
+}
 
 }  // namespace
 
@@ -155,12 +232,18 @@ TBitmap TBmpReader::CarregarBytes(std::string_view bytes) const {
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)
     Invalido(Format("%u bits por pixel n\xE3o suportado", bpp));
   const bool mascaras = compressao == kBiBitfields || compressao == kBiAlphaBitfields;
-  if (compressao != kBiRgb && !(mascaras && bpp == 32))
-    Invalido(Format("compress\xE3o %u n\xE3o suportada", compressao));
+  const bool rle = (compressao == kBiRle8 && bpp == 8) || (compressao == kBiRle4 && bpp == 4);
+  if (compressao != kBiRgb && !(mascaras && bpp == 32) && !rle)
+    Invalido(Format("compress\xE3o %u n\xE3o suportada com %u bits por pixel", compressao, bpp));
   if (largura <= 0 || altura == 0)
     Invalido(Format("dimens\xF5" "es %lldx%lld", static_cast<long long>(largura), static_cast<long long>(altura)));
   const bool topoParaBaixo = altura < 0;
   if (topoParaBaixo) altura = -altura;
+  if (rle) {
+    if (topoParaBaixo) Invalido("imagem compactada gravada de cima para baixo");
+    return LerRle(f, inicioDados, f.U32(34), static_cast<int>(largura), altura, bpp,
+                  LerPaleta(f, inicioPaleta, coresUsadas, bpp, bytesPorCor));
+  }
 
   // Every row must be in the file before anything is allocated; this also
   // bounds the picture's size by the file's.
@@ -180,15 +263,8 @@ TBitmap TBmpReader::CarregarBytes(std::string_view bytes) const {
   };
 
   if (bpp <= 8) {
-    const uint64_t maxCores = uint64_t{1} << bpp;
-    if (coresUsadas == 0 || coresUsadas > maxCores) coresUsadas = maxCores;
-    if (inicioPaleta + coresUsadas * bytesPorCor > tamanho) Invalido("paleta incompleta");
-    std::vector<TCorRGB> paleta(coresUsadas);
-    for (uint64_t i = 0; i < coresUsadas; ++i) {
-      const uint64_t p = inicioPaleta + i * bytesPorCor;
-      paleta[i] = TCorRGB{static_cast<uint8_t>(f.Byte(p + 2)), static_cast<uint8_t>(f.Byte(p + 1)),
-                          static_cast<uint8_t>(f.Byte(p))};
-    }
+    std::vector<TCorRGB> paleta = LerPaleta(f, inicioPaleta, coresUsadas, bpp, bytesPorCor);
+    coresUsadas = paleta.size();
     std::vector<uint8_t> indices(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     const unsigned porByte = 8 / bpp;
     const unsigned mascara = (1u << bpp) - 1u;

@@ -212,11 +212,19 @@ TRasterImagem ImagemParaRaster(const TBitmap& Bitmap) {
     return r;
   }
 
+  // Eight pixels make one byte; the comparison feeds the bit without a branch,
+  // since photographs and dithered logos mix dark and light pixels at random.
   const uint8_t* rgb = Bitmap.Cores().data();
   for (std::size_t y = 0; y < h; ++y) {
     char* linha = r.Raster.data() + y * porLinha;
-    for (std::size_t x = 0; x < w; ++x, rgb += 3)
-      if (Escuro(rgb[0], rgb[1], rgb[2])) linha[x / 8] = static_cast<char>(linha[x / 8] | (0x80 >> (x % 8)));
+    std::size_t x = 0;
+    for (; x < w; x += 8) {
+      const std::size_t n = std::min<std::size_t>(8, w - x);
+      unsigned byte = 0;
+      for (std::size_t i = 0; i < n; ++i, rgb += 3)
+        byte |= static_cast<unsigned>(Escuro(rgb[0], rgb[1], rgb[2])) << (7 - i);
+      linha[x / 8] = static_cast<char>(byte);
+    }
   }
   return r;
 }
