@@ -181,6 +181,24 @@ TEST(PrinterStatus, LeavesTheEngineAsItFoundIt) {
   b.impressora.Desativar();
 }
 
+TEST(PrinterStatus, APrinterThatCannotBeReachedRaisesAndLeavesTheEngineInactive) {
+  TPosPrinter impressora;
+  impressora.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+  std::vector<std::string> log;
+  impressora.OnGravarLog = [&](const std::string& l, bool&) { log.push_back(l); };
+  impressora.SetPorta("TCP:127.0.0.1:" + std::to_string(testing::FreeLoopbackPort()));
+  EXPECT_ANY_THROW(LerStatusImpressora(impressora));
+  EXPECT_FALSE(impressora.Ativo());
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log[0], "LerStatusImpressora( 1 )");
+  // With the check on, the same failure stops the print and empties the buffer.
+  impressora.SetVerificarImpressora(true);
+  impressora.SetControlePorta(true);
+  impressora.Buffer().Add("x");
+  EXPECT_ANY_THROW(impressora.Imprimir());
+  EXPECT_EQ(impressora.Buffer().Count(), 0u);
+}
+
 TEST(PrinterStatus, LogsTheFlagsInBitOrder) {
   Bancada b(false);
   EstadoImpressoraSim e;
