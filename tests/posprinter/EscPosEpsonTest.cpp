@@ -250,5 +250,21 @@ TEST(EscPosEpsonPrint, TaggedTextReachesTheFileAsEpsonBytes) {
                 H("1D 77 02 1D 68 32 1D 48 00 1D 6B 49 05") + "{C" + H("01 17 2D") + H("1B 70 00 32 C8 0A")));
 }
 
+TEST(EscPosEpsonPrint, TextPictureInTheColumnForm) {
+  testing::TempDir dir;
+  const std::string arquivo = dir / "imagem.txt";
+  TPosPrinter impressora;
+  impressora.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+  impressora.ConfigLogo().KeyCode2 = 0;
+  impressora.SetPorta(arquivo);
+  impressora.Ativar();
+  // Lines of 10 dots, so that the first 10 characters are all 0 and 1.
+  impressora.Imprimir("<bmp>1100000000\n0011000000</bmp>");
+  impressora.Desativar();
+  EXPECT_EQ(Hex(testing::ReadFile(arquivo)),
+            Hex(H("1B 32 1B 74 02") + H("1B 33 10 1B 2A 21 10 00 80 00 00 80 00 00 40 00 00 40 00 00") +
+                std::string(36, '\0') + H("0A 1B 32")));
+}
+
 }  // namespace
 }  // namespace bilhetor
