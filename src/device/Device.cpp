@@ -476,11 +476,16 @@ void TDevice::Ativar() {
         EscreveLog("  NomeArq: " + nomeArq);
         if (deviceType_ == TDeviceType::dtFile) {
           struct stat st {};
-          // Only a regular file is deleted: a FIFO or a device named as a
-          // file port is written as it is, never removed.
-          if (::lstat(nomeArq.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+          // Only a regular file is emptied: a FIFO or a device named as a
+          // file port is written as it is, never removed. A link to a
+          // regular file stays a link; the file it points to is emptied.
+          if (::stat(nomeArq.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
             EscreveLog("  DeleteFile(" + nomeArq + ")");
-            ::unlink(nomeArq.c_str());
+            struct stat lst {};
+            if (::lstat(nomeArq.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode))
+              (void)::truncate(nomeArq.c_str(), 0);
+            else
+              ::unlink(nomeArq.c_str());
           }
         }
         EnviaStringArquivo("");

@@ -102,6 +102,15 @@ constexpr uint64_t Transpor8x8(uint64_t x) {
   return x;
 }
 
+// A text picture wider or taller than any printer command can carry (their
+// sizes are 16-bit) is refused before its raster is built: a few megabytes of
+// text could otherwise ask for gigabytes of dots.
+constexpr std::size_t kMaxPontosTexto = 65535;
+void VerificarTamanhoTexto(const std::vector<std::string>& Linhas) {
+  if (Linhas.front().size() > kMaxPontosTexto || Linhas.size() > kMaxPontosTexto)
+    throw EPosImage(Format("Imagem em texto grande demais [%zu x %zu pontos]", Linhas.front().size(), Linhas.size()));
+}
+
 constexpr std::array<int8_t, 256> TabelaBase64() {
   std::array<int8_t, 256> t{};
   for (auto& v : t) v = -1;
@@ -126,7 +135,7 @@ bool EhBMPMono(std::istream& stream, bool ExigirMono) {
   stream.read(cabecalho, sizeof cabecalho);
   const auto lidos = static_cast<std::size_t>(stream.gcount());
   stream.clear();
-  stream.seekg(posicao);
+  if (posicao != std::streampos(-1)) stream.seekg(posicao);
   return EhBMPMono(std::string_view(cabecalho, lidos), ExigirMono);
 }
 
@@ -249,9 +258,7 @@ unsigned char TextoBinarioParaByte(std::string_view bits) {
 TRasterImagem TextoBinarioParaRaster(const std::vector<std::string>& Linhas) {
   TRasterImagem r;
   if (Linhas.empty()) return r;
-  if (Linhas.front().size() > static_cast<std::size_t>(std::numeric_limits<int>::max() - 7) ||
-      Linhas.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-    throw EPosImage("Imagem em texto grande demais");
+  VerificarTamanhoTexto(Linhas);
   r.Altura = static_cast<int>(Linhas.size());
   r.Largura = static_cast<int>(Linhas.front().size());
   const std::size_t porLinha = (Linhas.front().size() + 7) / 8;
@@ -289,6 +296,7 @@ std::vector<std::string> RasterStrToAscII(std::string_view Raster, int AWidth, b
 
 std::vector<std::string> TextoBinarioParaColunas(const std::vector<std::string>& Linhas, int BytesPorColuna) {
   if (Linhas.empty()) return {};
+  VerificarTamanhoTexto(Linhas);
   const std::size_t h = Linhas.size();
   const std::size_t w = (Linhas.front().size() + 7) / 8 * 8;
   const std::size_t n = static_cast<std::size_t>(BytesPorColunaEfetivo(BytesPorColuna, h));

@@ -60,7 +60,8 @@ TRasterImagem ImagemArquivoParaRaster(const std::string& caminho,
 
 // A text picture as a raster: H is the number of lines, W the length of the
 // first line; every line is padded with "0" (or cut) to W rounded up to a
-// multiple of 8. No lines give an empty raster with W = H = 0.
+// multiple of 8. No lines give an empty raster with W = H = 0. A first line
+// longer than 65535 characters, or more than 65535 lines, raises EPosImage.
 TRasterImagem TextoBinarioParaRaster(const std::vector<std::string>& Linhas);
 
 // A raster as a text picture of ceil(AWidth / 8) * 8 characters per line (a
@@ -71,7 +72,9 @@ std::vector<std::string> RasterStrToAscII(std::string_view Raster, int AWidth, b
 // A text picture as column bands of BytesPorColuna bytes per column; 0, or a
 // value above the number of lines, makes one band as tall as the picture
 // rounded up to 8 rows. Columns: the first line's length rounded up to a
-// multiple of 8. Missing rows and characters count as "0".
+// multiple of 8. Missing rows and characters count as "0". The same size
+// limits as TextoBinarioParaRaster hold; a negative BytesPorColuna raises
+// EPosImage.
 std::vector<std::string> TextoBinarioParaColunas(const std::vector<std::string>& Linhas, int BytesPorColuna);
 
 // RasterStrToAscII(Raster, AWidth, false) followed by TextoBinarioParaColunas,

@@ -1,6 +1,7 @@
 #include "posprinter/PosPrinter.h"
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "common/Strings.h"
@@ -78,6 +79,11 @@ void TPosPrinter::ConfigurarTags() {
 std::string TPosPrinter::Porta() const { return device_->Porta(); }
 void TPosPrinter::SetPorta(const std::string& Valor) { device_->SetPorta(Valor); }
 
+void TPosPrinter::SetArqLOG(const std::string& v) {
+  arqLOG_ = v;
+  device_->SetArqLOG(v);
+}
+
 bool TPosPrinter::TraduzirTags() const { return tagProcessor_->TraduzirTags; }
 void TPosPrinter::SetTraduzirTags(bool v) { tagProcessor_->TraduzirTags = v; }
 bool TPosPrinter::IgnorarTags() const { return tagProcessor_->IgnorarTags; }
@@ -99,10 +105,8 @@ int TPosPrinter::ColunasAtuais() const {
   return static_cast<int>(colunas);
 }
 
-std::string TPosPrinter::CodificarPaginaDeCodigo(const std::string& Texto) const {
-  const int pagina = CodigoPaginaWindows(paginaDeCodigo_);
-  if (pagina == 0) return TextoParaAscii(Texto);
-  return ConverterPaginaDeCodigo(Texto, pagina);
+std::string TPosPrinter::CodificarPaginaDeCodigo(std::string_view Texto) const {
+  return bilhetor::CodificarPaginaDeCodigo(Texto, paginaDeCodigo_);
 }
 
 // ---------------------------------------------------------------------------
@@ -285,64 +289,122 @@ void TPosPrinter::SetModelo(TPosPrinterModelo Valor) {
 // ---------------------------------------------------------------------------
 // Printing
 
-std::string TPosPrinter::AjustarQuebrasLinha(const std::string& Texto, const std::string& Quebra) {
-  bool soBrancos = true;
-  for (unsigned char c : Texto)
-    if (c > 0x20) {
-      soBrancos = false;
-      break;
+namespace {
+
+bool SoBrancos(std::string_view t) {
+  for (unsigned char c : t)
+    if (c > 0x20) return false;
+  return true;
+}
+
+// Appends t to r doing CR LF -> LF, CR -> LF, LF -> Quebra. crPendente carries
+// a CR that ended the previous piece, so that a CR LF split between two
+// pieces still makes one break.
+void AcrescentarQuebras(std::string_view t, std::string_view Quebra, bool& crPendente, std::string& r) {
+  const char* p = t.data();
+  const char* const fim = p + t.size();
+  if (crPendente && p < fim && *p == '\n') ++p;
+  crPendente = false;
+  while (p < fim) {
+    const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(fim - p)));
+    if (!nl) nl = fim;
+    bool parCrLf = false;
+    while (const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(nl - p)))) {
+      r.append(p, static_cast<std::size_t>(cr - p));
+      r.append(Quebra);
+      p = cr + 1;
+      if (p == nl) {
+        if (nl < fim)
+          parCrLf = true;  // CR LF: one break
+        else
+          crPendente = true;  // the LF may start the next piece
+        break;
+      }
     }
-  if (soBrancos) return Texto;
-  // One pass doing CR LF -> LF, CR -> LF, LF -> Quebra.
-  std::string r;
-  r.reserve(Texto.size() + Texto.size() / 16);
-  const std::size_t n = Texto.size();
-  std::size_t inicio = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const char c = Texto[i];
-    if (c != '\r' && c != '\n') continue;
-    r.append(Texto, inicio, i - inicio);
-    r += Quebra;
-    if (c == '\r' && i + 1 < n && Texto[i + 1] == '\n') ++i;
-    inicio = i + 1;
+    if (!parCrLf) {
+      r.append(p, static_cast<std::size_t>(nl - p));
+      if (nl < fim) r.append(Quebra);
+    }
+    if (nl == fim) break;
+    p = nl + 1;
   }
-  r.append(Texto, inicio, n - inicio);
+}
+
+}  // namespace
+
+std::string TPosPrinter::AjustarQuebrasLinha(std::string_view Texto, std::string_view Quebra) {
+  if (SoBrancos(Texto)) return std::string(Texto);
+  std::string r;
+  r.reserve(Texto.size() + Texto.size() / 32);
+  bool crPendente = false;
+  AcrescentarQuebras(Texto, Quebra, crPendente, r);
+  return r;
+}
+
+// Code page conversion followed by AjustarQuebrasLinha, done piece by piece
+// so the converted text is never held whole: each byte converts on its own,
+// and the pieces stay in the cache.
+std::string TPosPrinter::ConverterEAjustar(std::string_view Texto, bool Converter) const {
+  const std::string& quebra = conjuntoComandos_->Comandos.AvancoLinha;
+  constexpr std::size_t kPedaco = 64 * 1024;
+  std::string r;
+  r.reserve(Texto.size() + Texto.size() / 32);
+  bool crPendente = false;
+  bool soBrancos = true;
+  std::string convertido;
+  for (std::size_t i = 0; i < Texto.size(); i += kPedaco) {
+    std::string_view pedaco = Texto.substr(i, kPedaco);
+    if (Converter) {
+      convertido = CodificarPaginaDeCodigo(pedaco);
+      pedaco = convertido;
+    }
+    if (soBrancos) soBrancos = SoBrancos(pedaco);
+    AcrescentarQuebras(pedaco, quebra, crPendente, r);
+  }
+  // A text of blanks and line breaks keeps its breaks as they are.
+  if (soBrancos) return Converter ? CodificarPaginaDeCodigo(Texto) : std::string(Texto);
   return r;
 }
 
 void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, bool DecodificarTags,
                            bool ConverterPagina, int Copias) {
-  std::string texto;
+  std::string juntado;
   try {
     if (!controlePorta_ && !ativo_) throw EPosPrinterException("N\xE3o est\xE1 Ativo");
     if (!ativo_) Ativar();
     if (verificarImpressora_ && verificador_) verificador_(*this);
-    const std::string& avanco = conjuntoComandos_->Comandos.AvancoLinha;
-    texto.reserve(buffer_.JoinedSize(avanco.size()) + TextoExtra.size());
-    for (const std::string& linha : buffer_.Linhas()) {
-      texto += linha;
-      texto += avanco;
+    if (!buffer_.Empty()) {
+      const std::string& avanco = conjuntoComandos_->Comandos.AvancoLinha;
+      juntado.reserve(buffer_.JoinedSize(avanco.size()) + TextoExtra.size());
+      for (const std::string& linha : buffer_.Linhas()) {
+        juntado += linha;
+        juntado += avanco;
+      }
     }
   } catch (...) {
     buffer_.Clear();
     throw;
   }
+  const bool soExtra = buffer_.Empty();
   buffer_.Clear();
 
-  texto += TextoExtra;
+  // With an empty buffer the extra text is the whole text: it is read in
+  // place instead of copied.
+  if (!soExtra) juntado += TextoExtra;
+  const std::string_view texto = soExtra ? std::string_view(TextoExtra) : std::string_view(juntado);
   if (LogAtivo()) {
     RegistrarLog(Format("Imprimir, Copias:%d, DecodificarTags:%s, TraduzirTags:%s", Copias,
                         DecodificarTags ? "SIM" : "NAO", TraduzirTags() ? "SIM" : "NAO"),
                  false, true);
-    RegistrarLog(TraduzirControles(texto), false, true);
+    RegistrarLog(TraduzirControles(std::string(texto)), false, true);
   }
   // The code page conversion comes before the tags, so the escape sequences
   // the tags produce are never converted.
-  if (ConverterPagina) texto = CodificarPaginaDeCodigo(texto);
-  texto = AjustarQuebrasLinha(texto, conjuntoComandos_->Comandos.AvancoLinha);
-  if (DecodificarTags) texto = tagProcessor_->ProcessarTags(texto);
-  if (AvancarNoFim) texto += conjuntoComandos_->Comandos.AvancoLinha;
-  for (int i = 0; i < Copias; ++i) EnviarStringDevice(texto);
+  std::string saida = ConverterEAjustar(texto, ConverterPagina);
+  juntado = std::string();
+  if (DecodificarTags) saida = tagProcessor_->ProcessarTags(saida);
+  if (AvancarNoFim) saida += conjuntoComandos_->Comandos.AvancoLinha;
+  for (int i = 0; i < Copias; ++i) EnviarStringDevice(saida);
 }
 
 void TPosPrinter::EsvaziarBuffer() {
@@ -353,26 +415,32 @@ void TPosPrinter::EsvaziarBuffer() {
   Imprimir();
 }
 
-void TPosPrinter::EnviarStringDevice(std::string Dados) {
+void TPosPrinter::EnviarStringDevice(const std::string& Dados) {
   if (Dados.empty()) return;
   AtivarPorta();
+  // The text goes out as given, or with the initialization in front of it.
+  std::string comInicializacao;
+  const std::string* dados = &Dados;
   if (!inicializacaoEnviada_) {
     const std::string init = conjuntoComandos_->MontarInicializacao();
     inicializacaoEnviada_ = !init.empty() && Dados.find(init) != std::string::npos;
     if (!inicializacaoEnviada_ && Dados != conjuntoComandos_->Comandos.Reinicializa) {
       RegistrarLog("EnviarStringDevice - Inicializando: " + init, true, true);
-      Dados.insert(0, init);
+      comInicializacao.reserve(init.size() + Dados.size());
+      comInicializacao = init;
+      comInicializacao += Dados;
+      dados = &comInicializacao;
       inicializacaoEnviada_ = true;
     }
   }
   try {
     bool tratado = false;
-    if (OnEnviarStringDevice) OnEnviarStringDevice(Dados, tratado);
+    if (OnEnviarStringDevice) OnEnviarStringDevice(*dados, tratado);
     if (tratado) {
-      RegistrarLog("OnEnviarStringDevice( " + Dados + ")", true, true);
+      if (LogAtivo()) RegistrarLog("OnEnviarStringDevice( " + *dados + ")", true, true);
     } else {
-      RegistrarLog("EnviarStringDevice( " + Dados + ")", true, true);
-      device_->EnviaString(Dados);
+      if (LogAtivo()) RegistrarLog("EnviarStringDevice( " + *dados + ")", true, true);
+      device_->EnviaString(*dados);
     }
   } catch (...) {
     // The port is closed even when the send failed; the send's error is the

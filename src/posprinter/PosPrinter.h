@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "device/DeviceLog.h"
 #include "posprinter/PosBuffer.h"
@@ -143,7 +144,8 @@ class TPosPrinter {
   bool VerificarImpressora() const { return verificarImpressora_; }
   void SetVerificarImpressora(bool v) { verificarImpressora_ = v; }
   const std::string& ArqLOG() const { return arqLOG_; }
-  void SetArqLOG(const std::string& v) { arqLOG_ = v; }
+  // The engine and its device log to the same file.
+  void SetArqLOG(const std::string& v);
   TGravarLog OnGravarLog;
   TGravarLog OnEnviarStringDevice;
 
@@ -165,13 +167,13 @@ class TPosPrinter {
   void Desativar();
   void Imprimir(const std::string& TextoExtra = "", bool AvancarNoFim = false, bool DecodificarTags = true,
                 bool ConverterPagina = true, int Copias = 1);
-  void EnviarStringDevice(std::string Dados);
+  void EnviarStringDevice(const std::string& Dados);
   std::string TransmitirReceber(const std::string& Comando, uint8_t BytesParaLer, int Timeout,
                                 bool AguardarTerminador);
   void AtivarPorta();
   void DesativarPorta();
   void RegistrarLog(std::string Linha, bool Traduzir, bool ComHora);
-  std::string CodificarPaginaDeCodigo(const std::string& Texto) const;
+  std::string CodificarPaginaDeCodigo(std::string_view Texto) const;
   int ColunasAtuais() const;
 
   // Tag handlers of the tag processor.
@@ -180,7 +182,7 @@ class TPosPrinter {
   // The "<bmp>" block: a text picture of 0 and 1, Base64 BMP data or a file path.
   std::string ImprimirImagem(const std::string& Conteudo);
 
-  static std::string AjustarQuebrasLinha(const std::string& Texto, const std::string& Quebra);
+  static std::string AjustarQuebrasLinha(std::string_view Texto, std::string_view Quebra);
 
   // The printer check that Imprimir runs first when VerificarImpressora is
   // set: it raises EPosPrinterException to stop the print. Installed by the
@@ -193,6 +195,7 @@ class TPosPrinter {
 
  private:
   void EsvaziarBuffer();
+  std::string ConverterEAjustar(std::string_view Texto, bool Converter) const;
   void ConfigurarHook();
   void LiberarHook();
   void ConfigurarTags();

@@ -89,19 +89,39 @@ TTag& TTags::NovaTag() {
   return t;
 }
 
-const TTag* TTags::ProcurarMarca(std::string_view marca) const {
-  if (!indiceValido_) {
-    indice_.clear();
-    // emplace keeps the first entry of a mark: lookups find the tag
+void TTags::ReconstruirIndice() const {
+  std::size_t slots = 16;
+  while (slots < 2 * itens_.size()) slots *= 2;
+  indice_.assign(slots, Entrada{});
+  maiorMarca_ = 0;
+  const std::size_t mascara = slots - 1;
+  for (const auto& t : itens_) {
+    const std::string& m = t->Marca();
+    const uint32_t h = Hash(m);
+    std::size_t i = h & mascara;
+    // A mark already in the table keeps its slot: lookups find the tag
     // registered first.
-    for (const auto& t : itens_) indice_.emplace(t->Marca(), t.get());
-    indiceValido_ = true;
+    while (indice_[i].tag && !(indice_[i].hash == h && indice_[i].tag->Marca() == m)) i = (i + 1) & mascara;
+    if (!indice_[i].tag) indice_[i] = Entrada{h, t.get()};
+    if (m.size() > maiorMarca_) maiorMarca_ = m.size();
   }
-  auto it = indice_.find(marca);
-  return it == indice_.end() ? nullptr : it->second;
+  indiceValido_ = true;
 }
 
-const TTag* TTags::ProcurarTag(std::string_view texto) const { return ProcurarMarca(LowerCase(texto)); }
+const TTag* TTags::ProcurarMarca(std::string_view marca, uint32_t h) const {
+  if (!indiceValido_) ReconstruirIndice();
+  const std::size_t mascara = indice_.size() - 1;
+  for (std::size_t i = h & mascara;; i = (i + 1) & mascara) {
+    const Entrada& e = indice_[i];
+    if (!e.tag) return nullptr;
+    if (e.hash == h && e.tag->Marca() == marca) return e.tag;
+  }
+}
+
+const TTag* TTags::ProcurarTag(std::string_view texto) const {
+  const std::string m = LowerCase(texto);
+  return ProcurarMarca(m, Hash(m));
+}
 
 // --- TTagProcessor ----------------------------------------------------------
 
@@ -180,10 +200,18 @@ void TTagProcessor::Processar(std::string_view texto, std::string& saida) {
     if (q != npos) p = q;
 
     const std::size_t l = f - p + 1;
+    if (l > Registro.MaiorMarca()) {
+      pos = f + 1;  // longer than any mark: not a tag
+      continue;
+    }
     tag.resize(l);
-    for (std::size_t i = 0; i < l; ++i) tag[i] = Minuscula(texto[p + i]);
+    uint32_t h = TTags::kHashInicial;
+    for (std::size_t i = 0; i < l; ++i) {
+      tag[i] = Minuscula(texto[p + i]);
+      h = TTags::HashPasso(h, tag[i]);
+    }
 
-    const TTag* def = Registro.ProcurarMarca(tag);
+    const TTag* def = Registro.ProcurarMarca(tag, h);
     if (!def) {
       pos = f + 1;  // unregistered: stays as written
       continue;

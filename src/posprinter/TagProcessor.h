@@ -10,11 +10,11 @@
 // are never scanned again. Lookups go through a hash index that returns the
 // first registered tag with a given mark.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace bilhetor {
@@ -69,17 +69,37 @@ class TTags {
  private:
   friend class TTag;
   friend class TTagProcessor;
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
-  };
+  // FNV-1a over the bytes of a mark.
+  static constexpr uint32_t kHashInicial = 2166136261u;
+  static constexpr uint32_t HashPasso(uint32_t h, char c) {
+    return (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  }
+  static uint32_t Hash(std::string_view s) {
+    uint32_t h = kHashInicial;
+    for (char c : s) h = HashPasso(h, c);
+    return h;
+  }
   void MarcaAlterada() { indiceValido_ = false; }
-  // Finds an already lower-cased mark.
-  const TTag* ProcurarMarca(std::string_view marca) const;
+  void ReconstruirIndice() const;
+  // Finds an already lower-cased mark whose hash is h.
+  const TTag* ProcurarMarca(std::string_view marca, uint32_t h) const;
+  // Length of the longest mark: longer candidates cannot be tags.
+  std::size_t MaiorMarca() const {
+    if (!indiceValido_) ReconstruirIndice();
+    return maiorMarca_;
+  }
+
+  struct Entrada {
+    uint32_t hash = 0;
+    const TTag* tag = nullptr;  // nullptr: free slot
+  };
 
   std::vector<std::unique_ptr<TTag>> itens_;
-  mutable std::unordered_map<std::string, const TTag*, Hash, std::equal_to<>> indice_;
-  mutable bool indiceValido_ = true;
+  // Open addressing, linear probing, at most half full; rebuilt on the first
+  // lookup after a change.
+  mutable std::vector<Entrada> indice_;
+  mutable std::size_t maiorMarca_ = 0;
+  mutable bool indiceValido_ = false;
 };
 
 class TTagProcessor {

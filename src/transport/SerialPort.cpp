@@ -179,6 +179,9 @@ void TSerialPort::Connect(const std::string& Port) {
 
 void TSerialPort::CloseHandle() {
   if (fd_ >= 0) {
+    // The exclusive mark outlives this descriptor on some terminals (a pty
+    // stays while its master is open); drop it so the port can be reopened.
+    ioctl(fd_, TIOCNXCL);
     close(fd_);
     fd_ = InvalidHandle;
   }
@@ -599,6 +602,49 @@ std::string TSerialPort::ReadBlock(int Timeout) {
   const int32_t length = ReadInteger(Timeout);
   if (lastError_ != 0) return {};
   return ReadExactly(length, Timeout);
+}
+
+std::string TSerialPort::ModemExchange(const std::string& value, int lineTimeout,
+                                       const std::vector<std::string>& success,
+                                       const std::vector<std::string>& failure) {
+  atResult_ = false;
+  const bool savedConvert = convertLineEnd_;
+  convertLineEnd_ = true;
+  struct Restore {
+    TSerialPort& port;
+    bool value;
+    ~Restore() { port.convertLineEnd_ = value; }
+  } restore {*this, savedConvert};
+  std::string result;
+  SendString(value + "\r");
+  if (lastError_ != 0) return result;
+  auto startsWithAny = [](const std::string& line, const std::vector<std::string>& words) {
+    for (const auto& w : words) {
+      if (line.rfind(w, 0) == 0) return true;
+    }
+    return false;
+  };
+  for (;;) {
+    const std::string line = ReadLine(lineTimeout);
+    if (lastError_ != 0) break;
+    result += line + "\r\n";
+    if (startsWithAny(line, success)) {
+      atResult_ = true;
+      break;
+    }
+    if (startsWithAny(line, failure)) break;
+  }
+  return result;
+}
+
+std::string TSerialPort::ATCommand(const std::string& Value) {
+  return ModemExchange(Value, atTimeout_, {"OK"}, {"ERROR"});
+}
+
+std::string TSerialPort::ATConnect(const std::string& Value) {
+  const int64_t perLine = static_cast<int64_t>(atTimeout_) * 90;
+  return ModemExchange(Value, static_cast<int>(std::min<int64_t>(perLine, INT32_MAX)), {"CONNECT"},
+                       {"NO CARRIER", "ERROR", "BUSY", "NO DIALTONE"});
 }
 
 void TSerialPort::ClearBuffers() {

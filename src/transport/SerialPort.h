@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/Exception.h"
 
@@ -114,6 +115,16 @@ class TSerialPort {
   int32_t ReadInteger(int Timeout);           // four bytes, least significant first
   std::string ReadBlock(int Timeout);         // a block written by SendBlock
 
+  // Modem commands: sends Value + CR and collects the CR LF terminated reply
+  // lines (with ConvertLineEnd on meanwhile). ATCommand waits AtTimeout per
+  // line until "OK" (ATResult true) or "ERROR"; ATConnect waits 90 x
+  // AtTimeout per line until "CONNECT" (ATResult true) or "NO CARRIER",
+  // "ERROR", "BUSY", "NO DIALTONE". Returns the lines read, each followed
+  // by CR LF.
+  std::string ATCommand(const std::string& Value);
+  std::string ATConnect(const std::string& Value);
+  bool ATResult() const { return atResult_; }
+
   // Bytes in the driver's input queue (FIONREAD).
   int BytesWaiting();
   // BytesWaiting plus the bytes held in LineBuffer.
@@ -188,6 +199,9 @@ class TSerialPort {
   void CheckLineErrors();
   void SetModemLine(int bit, bool on);
   void CloseHandle();
+  std::string ModemExchange(const std::string& value, int lineTimeout,
+                            const std::vector<std::string>& success,
+                            const std::vector<std::string>& failure);
 
   int tag_ = 0;
   int fd_ = InvalidHandle;
@@ -217,6 +231,7 @@ class TSerialPort {
   bool rts_ = false;
   bool dtr_ = false;
   int modemWord_ = 0;
+  bool atResult_ = false;
   bool lastCR_ = false;  // the last ConvertLineEnd read ended on a lone CR
   bool lastLF_ = false;  // ... on a lone LF
   // Line error counters seen last (framing, overrun, buffer overrun, parity).

@@ -9,6 +9,7 @@
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -279,7 +280,7 @@ void TSocketBase::ConnectTo(const void* addr, unsigned addrLen) {
   SetNonBlockMode(true);
   CheckResult(::connect(socket_, sa, addrLen));
   if (lastError_ == wsa::WSAEWOULDBLOCK || lastError_ == wsa::WSAEINPROGRESS) {
-    if (!WaitFor(POLLOUT, connectionTimeout_)) {
+    if (!WaitWritable(connectionTimeout_)) {
       SetLastError(wsa::WSAETIMEDOUT);
     } else {
       // Writable also means "failed": the socket's pending error says which.
@@ -337,6 +338,7 @@ void TSocketBase::Connect(const std::string& IP, const std::string& Port) {
 void TSocketBase::CloseSystemSocket() {
   ::close(socket_);
   socket_ = InvalidSocket;
+  sendTimeoutApplied_ = 0;
   pendingOptions_.clear();
   family_ = familySet_;
   nonBlockMode_ = false;
@@ -435,16 +437,24 @@ int TSocketBase::WriteBuffer(const void* Data, int Length) {
   }
   const auto* p = static_cast<const char*>(Data);
   int sent = 0;
+  // In blocking mode the system waits for room itself, bounded by
+  // NonblockSendTimeout through the socket's send time-out; otherwise (or
+  // without a time-out) each send returns at once and the wait is ours.
+  const bool systemWaits = !nonBlockMode_ && nonblockSendTimeout_ > 0 && ApplySendTimeout();
   while (sent < Length) {
     const int piece = std::min(sendMaxChunk_, Length - sent);
     LimitRate(piece, maxSendBandwidth_, nextSend_);
-    const ssize_t n = ::send(socket_, p + sent, static_cast<size_t>(piece), MSG_NOSIGNAL | MSG_DONTWAIT);
+    // Pieces before the last are sent with MSG_MORE, so that the system does
+    // not hold back the short tail of each piece waiting for an ACK.
+    const int more = sent + piece < Length ? MSG_MORE : 0;
+    const ssize_t n = ::send(socket_, p + sent, static_cast<size_t>(piece),
+                             MSG_NOSIGNAL | more | (systemWaits ? 0 : MSG_DONTWAIT));
     if (n < 0) {
       if (errno == EINTR) continue;
       CheckResult(-1);
       if (lastError_ != wsa::WSAEWOULDBLOCK) break;
       // The peer is not taking data: wait a bounded time for room.
-      if (!WaitFor(POLLOUT, nonblockSendTimeout_)) {
+      if (systemWaits || !WaitFor(POLLOUT, std::max(nonblockSendTimeout_, 0))) {
         if (lastError_ == wsa::WSAEWOULDBLOCK) SetLastError(wsa::WSAETIMEDOUT);
         break;
       }
@@ -457,6 +467,16 @@ int TSocketBase::WriteBuffer(const void* Data, int Length) {
   }
   RaiseIfError();
   return sent;
+}
+
+bool TSocketBase::ApplySendTimeout() {
+  if (sendTimeoutApplied_ == nonblockSendTimeout_) return true;
+  timeval tv {};
+  tv.tv_sec = nonblockSendTimeout_ / 1000;
+  tv.tv_usec = (nonblockSendTimeout_ % 1000) * 1000;
+  if (setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) return false;
+  sendTimeoutApplied_ = nonblockSendTimeout_;
+  return true;
 }
 
 void TSocketBase::WriteText(const std::string& Data) {

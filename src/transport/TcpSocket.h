@@ -259,6 +259,8 @@ class TSocketBase {
   void ReadAddresses();
   void CloseSystemSocket();
   void ApplyPendingOptions();
+  // Sets the socket's send time-out to NonblockSendTimeout (once per value).
+  bool ApplySendTimeout();
 
   int tag_ = 0;
   bool raiseExcept_ = false;
@@ -291,6 +293,7 @@ class TSocketBase {
   int64_t sentBytes_ = 0, recvBytes_ = 0;
   int64_t nextSend_ = 0, nextRecv_ = 0;
   bool nonBlockMode_ = false;
+  int sendTimeoutApplied_ = 0;  // NonblockSendTimeout last given to the system
   bool lastCR_ = false, lastLF_ = false;
   struct PendingOption {
     int level, name, value;

@@ -102,6 +102,17 @@ TEST_F(DeviceFileTest, ActivationDeletesTheFileAndSendsAppendAllBytesUnchanged) 
   EXPECT_EQ(ReadFile(arquivo), "");
 }
 
+TEST_F(DeviceFileTest, ALinkToAFileStaysALinkAndItsFileStartsEmpty) {
+  const std::string alvo = dir / "alvo.prn";
+  WriteFile(alvo, "old ticket");
+  std::filesystem::create_symlink(alvo, dir / "link.txt");
+  dev.SetPorta(dir / "link.txt");
+  dev.Ativar();
+  dev.EnviaString("novo");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.txt"));
+  EXPECT_EQ(ReadFile(alvo), "novo");
+}
+
 TEST_F(DeviceFileTest, FilePrefixGivesThePathAndTheLogShowsTheSteps) {
   const std::string arquivo = dir / "out.prn";
   WriteFile(arquivo, "x");

@@ -239,6 +239,19 @@ TEST(PosImageText, NoLinesOrAnEmptyFirstLine) {
   EXPECT_TRUE(r.Raster.empty());
 }
 
+TEST(PosImageText, PicturesNoPrinterCommandCanCarryAreRefused) {
+  const std::vector<std::string> wide = {std::string(65536, '1')};
+  EXPECT_EQ(ErrorOf([&] { TextoBinarioParaRaster(wide); }), "Imagem em texto grande demais [65536 x 1 pontos]");
+  EXPECT_EQ(ErrorOf([&] { TextoBinarioParaColunas(wide, 3); }), "Imagem em texto grande demais [65536 x 1 pontos]");
+  const std::vector<std::string> tall(65536, "1");
+  EXPECT_EQ(ErrorOf([&] { TextoBinarioParaRaster(tall); }), "Imagem em texto grande demais [1 x 65536 pontos]");
+  // The largest size still goes through.
+  const TRasterImagem r = TextoBinarioParaRaster({std::string(65535, '1'), "1"});
+  EXPECT_EQ(r.Largura, 65535);
+  EXPECT_EQ(r.Raster.size(), 2u * 8192);
+  EXPECT_EQ(static_cast<unsigned char>(r.Raster[8191]), 0xFE);
+}
+
 TEST(PosImageText, BitTextRules) {
   EXPECT_EQ(ByteParaTextoBinario(0x05), "00000101");
   EXPECT_EQ(ByteParaTextoBinario(0x80), "10000000");

@@ -28,17 +28,23 @@ const TMomentoLog kMomento{2026, 12, 8, 14, 3, 27, 915};
 const std::string kPrefixo = "-- 08/12 14:03:27:915 - ";
 const std::string kTracos(80, '-');
 
+// The engine's lines of a log file that the device writes to as well: the
+// device's timed lines have a single blank after the time, the engine's " - ".
 std::vector<std::string> LinhasLog(const std::string& caminho) {
   std::vector<std::string> r;
+  auto guardar = [&](std::string l) {
+    const bool doDevice = l.rfind("-- ", 0) == 0 && l.size() > 24 && l.compare(21, 3, " - ") != 0;
+    if (!doDevice) r.push_back(std::move(l));
+  };
   const std::string t = ReadFile(caminho);
   std::size_t i = 0;
   while (i < t.size()) {
     const std::size_t f = t.find("\r\n", i);
     if (f == std::string::npos) {
-      r.push_back(t.substr(i));
+      guardar(t.substr(i));
       break;
     }
-    r.push_back(t.substr(i, f - i));
+    guardar(t.substr(i, f - i));
     i = f + 2;
   }
   return r;
@@ -206,6 +212,67 @@ TEST(PosPrinterEngine, AjustarQuebrasLinha) {
   EXPECT_EQ(TPosPrinter::AjustarQuebrasLinha("\r\n \n", "X"), "\r\n \n");
   EXPECT_EQ(TPosPrinter::AjustarQuebrasLinha("", "X"), "");
   EXPECT_EQ(TPosPrinter::AjustarQuebrasLinha("x\r", "<>"), "x<>");
+}
+
+// The line break rule step by step, as a reference for the one-pass version.
+std::string QuebrasReferencia(const std::string& t, const std::string& q) {
+  if (Trim(t).empty()) return t;
+  std::string r = ReplaceAll(ReplaceAll(t, "\r\n", "\n"), "\r", "\n");
+  if (q != "\n") r = ReplaceAll(r, "\n", q);
+  return r;
+}
+
+TEST(PosPrinterEngine, AjustarQuebrasLinhaMatchesTheStepByStepRuleOnRandomTexts) {
+  uint32_t semente = 12345;
+  auto aleatorio = [&](uint32_t n) {
+    semente = semente * 1103515245u + 12345u;
+    return (semente >> 16) % n;
+  };
+  const char alfabeto[] = {'\r', '\n', 'a', ' ', '\t', 'x'};
+  const std::string quebras[] = {"\r\n", "\n", "", "|", "\r"};
+  for (int i = 0; i < 5000; ++i) {
+    std::string t;
+    const uint32_t n = aleatorio(24);
+    for (uint32_t k = 0; k < n; ++k) t.push_back(alfabeto[aleatorio(sizeof alfabeto)]);
+    const std::string& q = quebras[aleatorio(5)];
+    ASSERT_EQ(TPosPrinter::AjustarQuebrasLinha(t, q), QuebrasReferencia(t, q))
+        << ::testing::PrintToString(t) << " " << ::testing::PrintToString(q);
+  }
+}
+
+// Long texts are converted and their breaks adjusted piece by piece: the
+// result must be the same as converting and adjusting the whole text, also
+// with a CR LF split between two pieces.
+TEST(PosPrinterEngine, LongTextsMatchConvertingThenAdjustingTheWholeText) {
+  Motor m(false);
+  m.p.SetPaginaDeCodigo(TPosPaginaCodigo::pcUTF8);
+  std::string enviado;
+  m.p.OnEnviarStringDevice = [&](const std::string& d, bool& tratado) {
+    enviado = d;
+    tratado = true;
+  };
+  m.p.Ativar();
+  const std::size_t kPedaco = 64 * 1024;
+  uint32_t semente = 99;
+  auto aleatorio = [&](uint32_t n) {
+    semente = semente * 1103515245u + 12345u;
+    return (semente >> 16) % n;
+  };
+  const char alfabeto[] = {'\r', '\n', 'a', ' ', '\xE9', '\x80'};
+  for (int caso = 0; caso < 16; ++caso) {
+    std::string t(kPedaco * 2 + 10, 'x');
+    for (char& c : t) c = alfabeto[aleatorio(sizeof alfabeto)];
+    // Breaks right at the borders of the pieces.
+    t[kPedaco - 1] = '\r';
+    t[kPedaco] = caso % 2 ? '\n' : '\r';
+    t[2 * kPedaco - 1] = '\r';
+    t[2 * kPedaco] = '\n';
+    if (caso == 0) t = std::string(kPedaco + 5, ' ') + "\r" + std::string(kPedaco, '\n');
+    m.p.Imprimir(t, false, false);
+    const std::string esperado =
+        TPosPrinter::AjustarQuebrasLinha(m.p.CodificarPaginaDeCodigo(t), m.p.ConjuntoComandos().Comandos.AvancoLinha);
+    ASSERT_EQ(enviado.substr(enviado.size() - esperado.size()), esperado) << "caso " << caso;
+  }
 }
 
 TEST(PosPrinterEngine, DecodificarTagsFalseSendsTagsAsText) {
@@ -471,6 +538,18 @@ TEST(PosPrinterLog, ActivationPrintAndDeactivationLines) {
       "",
   };
   EXPECT_EQ(LinhasLog(m.log), esperado);
+}
+
+TEST(PosPrinterLog, TheDeviceWritesToTheSameLogFile) {
+  Motor m(false, true);
+  EXPECT_EQ(m.p.Device().ArqLOG(), m.log);
+  m.p.Ativar();
+  m.p.Imprimir("abc");
+  const std::string log = ReadFile(m.log);
+  EXPECT_NE(log.find(" Ativar - Porta:" + m.saida + "\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" EnviaString(abc)\r\n"), std::string::npos) << log;
+  m.p.SetArqLOG("");
+  EXPECT_EQ(m.p.Device().ArqLOG(), "");
 }
 
 TEST(PosPrinterLog, EmptyPrintWritesItsTwoEntriesAndSendsNothing) {

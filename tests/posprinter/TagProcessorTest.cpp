@@ -402,6 +402,27 @@ void CompararComReferencia(const std::vector<std::pair<std::string, bool>>& regi
   }
 }
 
+// The plain algorithm is the oracle of the randomised comparison; it must
+// itself give the known answers.
+TEST(TagProcessorRandomised, PlainAlgorithmGivesTheKnownAnswers) {
+  TTagProcessor language;
+  RegistrarTagsPosPrinter(language);
+  testing::ReferenceTagProcessor ref;
+  for (std::size_t i = 0; i < language.Registro.Count(); ++i)
+    ref.registro.push_back({language.Registro[i].Marca(), language.Registro[i].Bloco});
+  ref.onTag = [](const std::string& tag, std::string& r) { r = "{" + tag + "}"; };
+  ref.onTagBloco = [](const std::string& tag, const std::string& conteudo, std::string& r) {
+    r = "B(" + tag + "|" + conteudo + "|" + r + ")";
+  };
+  EXPECT_EQ(ref.ProcessarTags("<<N> <xyz> <n"), "<{<n>} <xyz> <n");
+  EXPECT_EQ(ref.ProcessarTags("<ce>abc"), "abc");
+  EXPECT_EQ(ref.ProcessarTags("<ce>x<n>y</n></ce>z"), "B(<ce>|x{<n>}y{</n>}|x<n>y</n>)z");
+  EXPECT_EQ(ref.ProcessarTags("<ce>a<ce>b</ce>c</ce>"), "B(<ce>|ab|a<ce>b)c{</ce>}");
+  EXPECT_EQ(ref.ProcessarTags("<ignorar_tags><n>x</n></ignorar_tags>"), "<n>x</n>");
+  ref.ignorarTags = true;
+  EXPECT_EQ(ref.ProcessarTags("<ce><n>x</n></ce><n>y"), "<n>x</n>y");
+}
+
 TEST(TagProcessorRandomised, MatchesThePlainAlgorithmWithTheTagLanguage) {
   TTagProcessor language;
   RegistrarTagsPosPrinter(language);

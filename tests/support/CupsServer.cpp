@@ -12,10 +12,9 @@ namespace bilhetor::testing {
 
 namespace {
 
-// A queue driver that hands the job's bytes on unchanged: "gziptoany" copies
-// its input (uncompressing only gzip data, which raw printer bytes are not).
-// A plain raw queue (no driver) with a file device writes nothing in CUPS
-// 2.4, so the test queues carry this minimal driver instead.
+// A queue driver that hands the job's bytes on unchanged through the filter
+// below. A plain raw queue (no driver) with a file device writes nothing in
+// CUPS 2.4, so the test queues carry this minimal driver instead.
 const char* const kPassThroughPpd = R"PPD(*PPD-Adobe: "4.3"
 *FormatVersion: "4.3"
 *FileVersion: "1.0"
@@ -29,8 +28,8 @@ const char* const kPassThroughPpd = R"PPD(*PPD-Adobe: "4.3"
 *NickName: "Bilhetor pass-through"
 *PSVersion: "(3010.000) 0"
 *cupsVersion: 2.4
-*cupsFilter: "application/vnd.cups-raw 0 gziptoany"
-*cupsFilter: "application/octet-stream 0 gziptoany"
+*cupsFilter: "application/vnd.cups-raw 0 bilhetor-passthru"
+*cupsFilter: "application/octet-stream 0 bilhetor-passthru"
 *OpenUI *PageSize: PickOne
 *DefaultPageSize: A4
 *PageSize A4/A4: ""
@@ -40,6 +39,14 @@ const char* const kPassThroughPpd = R"PPD(*PPD-Adobe: "4.3"
 *DefaultPaperDimension: A4
 *PaperDimension A4/A4: "595 842"
 )PPD";
+
+// The filter: copies the job file (argument 6) or its standard input to its
+// standard output, which the scheduler connects to the queue's file.
+const char* const kPassThroughFilter = "#!/bin/sh\nif [ -n \"$6\" ]; then exec cat \"$6\"; fi\nexec cat\n";
+
+// The scheduler's programs folder: the filter above, and the system's helper
+// programs (cups-exec runs every filter).
+const char* const kSystemServerBin = "/usr/lib/cups";
 
 struct HttpCloser {
   void operator()(http_t* h) const { httpClose(h); }
@@ -78,6 +85,17 @@ CupsServer::CupsServer() : dir_(std::make_unique<TempDir>()) {
   for (const char* sub : {"spool", "spool/tmp", "cache", "state", "log"}) fs::create_directories(folder_ + "/" + sub);
   ::chmod((folder_ + "/spool/tmp").c_str(), 01777);
 
+  // A programs folder of its own, so that the test queues need no driver
+  // package: only the scheduler (cups-daemon) has to be installed.
+  const std::string serverBin = folder_ + "/serverbin";
+  fs::create_directories(serverBin + "/filter");
+  for (const char* sub : {"daemon", "backend", "cgi-bin", "notifier", "monitor", "driver"})
+    if (fs::exists(std::string(kSystemServerBin) + "/" + sub))
+      fs::create_directory_symlink(std::string(kSystemServerBin) + "/" + sub, serverBin + "/" + sub);
+  const std::string filter = serverBin + "/filter/bilhetor-passthru";
+  WriteFile(filter, kPassThroughFilter);
+  ::chmod(filter.c_str(), 0755);
+
   socket_ = folder_ + "/cups.sock";
   ppd_ = folder_ + "/passthru.ppd";
   WriteFile(ppd_, kPassThroughPpd);
@@ -92,6 +110,7 @@ CupsServer::CupsServer() : dir_(std::make_unique<TempDir>()) {
   WriteFile(folder_ + "/cups-files.conf",
             "FileDevice Yes\n"
             "ServerRoot " + folder_ + "\n"
+            "ServerBin " + serverBin + "\n"
             "RequestRoot " + folder_ + "/spool\n"
             "TempDir " + folder_ + "/spool/tmp\n"
             "CacheDir " + folder_ + "/cache\n"

@@ -664,5 +664,35 @@ TEST_F(SerialPortTest, SmallerOperationsRoundTrip) {
   EXPECT_EQ(port.LastError(), 9997);
 }
 
+TEST_F(SerialPortTest, ModemCommandsCollectReplyLines) {
+  TSerialPort port;
+  Open(port);
+  port.SetAtTimeout(300);
+  pty->PeerWrite("ATZ\r\r\nOK\r\n");
+  // The echo "ATZ" CR, then the reply CR LF "OK" CR LF: three lines.
+  EXPECT_EQ(port.ATCommand("ATZ"), "ATZ\r\n\r\nOK\r\n");
+  EXPECT_TRUE(port.ATResult());
+  EXPECT_EQ(pty->PeerRead(4), "ATZ\r");
+  EXPECT_FALSE(port.ConvertLineEnd());  // back to what it was
+
+  pty->PeerWrite("ERROR\r");
+  port.ATCommand("ATX9");
+  EXPECT_FALSE(port.ATResult());
+
+  pty->PeerWrite("\r\nCONNECT 9600\r\n");
+  EXPECT_EQ(port.ATConnect("ATD123"), "\r\nCONNECT 9600\r\n");
+  EXPECT_TRUE(port.ATResult());
+  pty->PeerWrite("BUSY\r\n");
+  port.ATConnect("ATD456");
+  EXPECT_FALSE(port.ATResult());
+
+  // No answer: the command ends with the line time-out.
+  const auto start = Clock::now();
+  port.ATCommand("AT");
+  EXPECT_FALSE(port.ATResult());
+  EXPECT_EQ(port.LastError(), 9997);
+  EXPECT_LT(ElapsedMs(start), 1500);
+}
+
 }  // namespace
 }  // namespace bilhetor
