@@ -7,7 +7,9 @@
 #include "common/Strings.h"
 #include "device/Device.h"
 #include "posprinter/CodePage.h"
+#include "posprinter/EscPosEpson.h"
 #include "posprinter/PosHook.h"
+#include "posprinter/PosStatus.h"
 #include "posprinter/PosTags.h"
 #include "posprinter/TagProcessor.h"
 
@@ -52,6 +54,8 @@ TPosPrinter::TPosPrinter(TFabricaConjuntoComandos fabrica)
   tagProcessor_ = std::make_unique<TTagProcessor>();
   ConfigurarTags();
   buffer_.OnChange = [this] { EsvaziarBuffer(); };
+  // With VerificarImpressora on, Imprimir first reads the printer's status.
+  verificador_ = VerificarStatusImpressora;
 }
 
 TPosPrinter::~TPosPrinter() {
@@ -263,9 +267,13 @@ void TPosPrinter::ConfigurarHook() {
 // ---------------------------------------------------------------------------
 // Model
 
-std::unique_ptr<TPosPrinterClass> CriarConjuntoComandos(TPosPrinterModelo /*Modelo*/, TPosPrinter& Impressora) {
-  // Every model prints with the plain-text command set until its own exists.
-  return std::make_unique<TPosPrinterClass>(Impressora);
+std::unique_ptr<TPosPrinterClass> CriarConjuntoComandos(TPosPrinterModelo Modelo, TPosPrinter& Impressora) {
+  switch (Modelo) {
+    case TPosPrinterModelo::ppEscPosEpson: return std::make_unique<TEscPosEpson>(Impressora);
+    default:
+      // Models without a command set of their own print as plain text.
+      return std::make_unique<TPosPrinterClass>(Impressora);
+  }
 }
 
 void TPosPrinter::SetModelo(TPosPrinterModelo Valor) {
