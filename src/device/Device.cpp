@@ -1,0 +1,853 @@
+#include "device/Device.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "common/Strings.h"
+#include "transport/TcpSocket.h"
+
+namespace bilhetor {
+
+namespace {
+
+const char* const kMsgPortaNaoDefinida = "Porta n\xE3o definida";
+const char* const kMsgPortaAtiva = "N\xE3o \xE9 poss\xEDvel mudar a Porta com o Dispositivo Ativo";
+const char* const kMsgFaixaBaud =
+    "Valor deve estar na faixa de 50 a 4000000.\nNormalmente os equipamentos Seriais utilizam: 9600";
+const char* const kMsgFaixaData = "Valor deve estar na faixa de 5 a 8.\nNormalmente os equipamentos Seriais utilizam: 7 ou 8";
+const char* const kMsgPortaNaoEncontrada = "Porta %s n\xE3o encontrada";
+const char* const kMsgPortaNaoAcessivel = "Porta %s n\xE3o acess\xEDvel";
+const char* const kMsgImpressoraNaoEncontrada = "Impressora n\xE3o encontrada [%s]";
+const char* const kMsgSemImpressoraPadrao = "Erro Nenhuma impressora Padr\xE3o foi detectada";
+const char* const kMsgErroEnvio = "Erro ao enviar dados para a porta: %s";
+const char* const kMsgErroImpressao = "Erro ao imprimir na impressora [%s]: %s";
+
+// The system's code for a missing file (ENOENT).
+constexpr int kErroArquivoNaoEncontrado = 2;
+// Highest COM number the serial port search looks at.
+constexpr int kUltimaPortaSerial = 256;
+
+bool ComecaCom(const std::string& s, const char* prefixo) { return s.rfind(prefixo, 0) == 0; }
+
+bool TerminaCom(const std::string& s, const std::string& sufixo) {
+  return s.size() >= sufixo.size() && s.compare(s.size() - sufixo.size(), sufixo.size(), sufixo) == 0;
+}
+
+// The number after a three-letter prefix ("COM3" -> 3); 0 when what follows
+// is not a plain positive decimal number.
+int NumeroPorta(const std::string& porta) {
+  if (porta.size() < 4 || porta.size() > 9) return 0;
+  for (size_t i = 3; i < porta.size(); ++i)
+    if (porta[i] < '0' || porta[i] > '9') return 0;
+  return std::stoi(porta.substr(3));
+}
+
+int SegundosParaMs(int segundos) {
+  const int64_t ms = static_cast<int64_t>(segundos) * 1000;
+  return static_cast<int>(std::clamp<int64_t>(ms, INT_MIN, INT_MAX));
+}
+
+// Keeps SIGPIPE from ending the process while writing to a FIFO or device
+// whose reader has gone: the write fails with EPIPE instead.
+class SemSigpipe {
+ public:
+  SemSigpipe() {
+    sigemptyset(&conjunto_);
+    sigaddset(&conjunto_, SIGPIPE);
+    sigset_t pendentes;
+    sigpending(&pendentes);
+    jaPendente_ = sigismember(&pendentes, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &conjunto_, &anterior_);
+  }
+  ~SemSigpipe() {
+    if (!jaPendente_) {
+      sigset_t pendentes;
+      sigpending(&pendentes);
+      if (sigismember(&pendentes, SIGPIPE) == 1) {
+        timespec zero{0, 0};
+        sigtimedwait(&conjunto_, nullptr, &zero);
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &anterior_, nullptr);
+  }
+  SemSigpipe(const SemSigpipe&) = delete;
+  SemSigpipe& operator=(const SemSigpipe&) = delete;
+
+ private:
+  sigset_t conjunto_{};
+  sigset_t anterior_{};
+  bool jaPendente_ = false;
+};
+
+class Descritor {
+ public:
+  explicit Descritor(int fd) : fd_(fd) {}
+  ~Descritor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descritor(const Descritor&) = delete;
+  Descritor& operator=(const Descritor&) = delete;
+  int Get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::string NomeDeviceType(TDeviceType v) {
+  switch (v) {
+    case TDeviceType::dtNenhum: return "dtNenhum";
+    case TDeviceType::dtFile: return "dtFile";
+    case TDeviceType::dtSerial: return "dtSerial";
+    case TDeviceType::dtParallel: return "dtParallel";
+    case TDeviceType::dtTCP: return "dtTCP";
+    case TDeviceType::dtRawPrinter: return "dtRawPrinter";
+    case TDeviceType::dtHook: return "dtHook";
+  }
+  return "dtNenhum";
+}
+
+std::string NomeSerialParity(TSerialParity v) {
+  switch (v) {
+    case TSerialParity::pNone: return "pNone";
+    case TSerialParity::pOdd: return "pOdd";
+    case TSerialParity::pEven: return "pEven";
+    case TSerialParity::pMark: return "pMark";
+    case TSerialParity::pSpace: return "pSpace";
+  }
+  return "pNone";
+}
+
+std::string NomeSerialStop(TSerialStop v) {
+  switch (v) {
+    case TSerialStop::s1: return "s1";
+    case TSerialStop::s1eMeio: return "s1eMeio";
+    case TSerialStop::s2: return "s2";
+  }
+  return "s1";
+}
+
+std::string NomeHandShake(THandShake v) {
+  switch (v) {
+    case THandShake::hsNenhum: return "hsNenhum";
+    case THandShake::hsXON_XOFF: return "hsXON_XOFF";
+    case THandShake::hsRTS_CTS: return "hsRTS_CTS";
+    case THandShake::hsDTR_DSR: return "hsDTR_DSR";
+  }
+  return "hsNenhum";
+}
+
+// --- creation ----------------------------------------------------------------
+
+TDevice::TDevice() : TDevice(std::make_shared<TCupsSpooler>(), std::make_shared<TSystemClock>()) {}
+
+TDevice::TDevice(std::shared_ptr<TPrinterSpooler> Spooler, std::shared_ptr<TDeviceClock> Relogio)
+    : spooler_(Spooler ? std::move(Spooler) : std::make_shared<TCupsSpooler>()),
+      relogio_(Relogio ? std::move(Relogio) : std::make_shared<TSystemClock>()),
+      serial_(std::make_unique<TSerialPort>()),
+      socket_(std::make_unique<TTcpSocket>()) {
+  serial_->SetRaiseExcept(true);
+  socket_->SetRaiseExcept(true);
+  SetDefaultValues();
+}
+
+TDevice::~TDevice() { EscreveLog("Destroy"); }
+
+void TDevice::SetDefaultValues() {
+  EscreveLog("SetDefaultValues");
+  hardFlow_ = false;
+  softFlow_ = false;
+  handShake_ = THandShake::hsNenhum;
+  parity_ = 'N';
+  data_ = 8;
+  baud_ = 9600;
+  stop_ = 0;
+}
+
+// --- log ---------------------------------------------------------------------
+
+void TDevice::EscreveLog(const std::string& Mensagem, bool Traduzir) {
+  if (arqLOG_.empty()) return;
+  try {
+    const std::string texto = Traduzir ? TraduzirControles(Mensagem) : Mensagem;
+    EscreverArquivoLog(arqLOG_, "-- " + FormatarMomentoLog(relogio_->Agora()) + " " + texto);
+  } catch (...) {
+    // Logging never raises.
+  }
+}
+
+// --- port --------------------------------------------------------------------
+
+TDeviceType TDevice::DeduzirTipoPorta(const std::string& APorta) {
+  EscreveLog("DeduzirTipoPorta(" + APorta + ")");
+  const std::string up = UpperCase(APorta);
+  TDeviceType r = TDeviceType::dtNenhum;
+  if (APorta == "*")
+    r = TDeviceType::dtRawPrinter;
+  else if (ComecaCom(up, "TCP:"))
+    r = TDeviceType::dtTCP;
+  else if (ComecaCom(up, "RAW:"))
+    r = TDeviceType::dtRawPrinter;
+  else if (TerminaCom(up, ".TXT"))
+    r = TDeviceType::dtFile;
+  else if (ComecaCom(up, "FILE:"))
+    r = TDeviceType::dtFile;
+  else if (ComecaCom(up, "LPT"))
+    r = TDeviceType::dtParallel;
+  else if (ComecaCom(up, "COM"))
+    r = TDeviceType::dtSerial;
+  else if (ComecaCom(APorta, "\\\\.\\"))
+    r = TDeviceType::dtSerial;
+  // Linux device files: terminals and Bluetooth serial links are serial
+  // ports, the printer class devices are written like a parallel port.
+  else if (ComecaCom(APorta, "/dev/tty") || ComecaCom(APorta, "/dev/rfcomm"))
+    r = TDeviceType::dtSerial;
+  else if (ComecaCom(APorta, "/dev/usb/lp") || ComecaCom(APorta, "/dev/lp"))
+    r = TDeviceType::dtParallel;
+  // A containment test, not a prefix test: "SB", "LL" and "D" are hook ports.
+  else if (!up.empty() && std::string("USB|DLL").find(up.substr(0, 3)) != std::string::npos)
+    r = TDeviceType::dtHook;
+  else if (!APorta.empty() && LocalizarEm(spooler_->ListarImpressoras(), APorta, false) >= 0)
+    r = TDeviceType::dtRawPrinter;
+  else if (APorta.find('\\') != std::string::npos)
+    r = TDeviceType::dtFile;
+  if (!arqLOG_.empty()) EscreveLog("  " + NomeDeviceType(r));
+  return r;
+}
+
+void TDevice::SetPorta(const std::string& Value) {
+  if (Value == porta_) return;
+  EscreveLog("SetPorta(" + Value + ")");
+  if (ativo_) DisparaErro(Exception(kMsgPortaAtiva));
+  const std::string up = UpperCase(Value);
+  porta_ = (ComecaCom(up, "LPT") || ComecaCom(up, "COM")) ? up : Value;
+  deviceType_ = DeduzirTipoPorta(porta_);
+}
+
+// --- serial settings -----------------------------------------------------------
+
+void TDevice::SetBaud(int n) {
+  if (n == baud_) return;
+  EscreveLog("SetBaud(" + std::to_string(n) + ")");
+  if (n < 50 || n > 4000000) DisparaErro(Exception(kMsgFaixaBaud));
+  baud_ = n;
+  ConfiguraSerial();
+}
+
+void TDevice::SetData(int n) {
+  if (n == data_) return;
+  EscreveLog("SetData(" + std::to_string(n) + ")");
+  if (n < 5 || n > 8) DisparaErro(Exception(kMsgFaixaData));
+  data_ = n;
+  ConfiguraSerial();
+}
+
+TSerialParity TDevice::Parity() const {
+  switch (parity_) {
+    case 'E': return TSerialParity::pEven;
+    case 'M': return TSerialParity::pMark;
+    case 'O': return TSerialParity::pOdd;
+    case 'S': return TSerialParity::pSpace;
+    default: return TSerialParity::pNone;
+  }
+}
+
+void TDevice::SetParity(TSerialParity p) {
+  if (p == Parity()) return;
+  if (!arqLOG_.empty()) EscreveLog("SetParity(" + NomeSerialParity(p) + ")");
+  switch (p) {
+    case TSerialParity::pOdd: parity_ = 'O'; break;
+    case TSerialParity::pEven: parity_ = 'E'; break;
+    case TSerialParity::pMark: parity_ = 'M'; break;
+    case TSerialParity::pSpace: parity_ = 'S'; break;
+    default: parity_ = 'N'; break;
+  }
+  ConfiguraSerial();
+}
+
+TSerialStop TDevice::Stop() const {
+  if (stop_ == 1) return TSerialStop::s1eMeio;
+  if (stop_ == 2) return TSerialStop::s2;
+  return TSerialStop::s1;
+}
+
+void TDevice::SetStop(TSerialStop s) {
+  if (s == Stop()) return;
+  if (!arqLOG_.empty()) EscreveLog("SetStop(" + NomeSerialStop(s) + ")");
+  stop_ = s == TSerialStop::s1eMeio ? 1 : (s == TSerialStop::s2 ? 2 : 0);
+  ConfiguraSerial();
+}
+
+void TDevice::SetHandShake(THandShake h) {
+  if (!arqLOG_.empty()) EscreveLog("SetHandShake(" + NomeHandShake(h) + ")");
+  hardFlow_ = h == THandShake::hsRTS_CTS;
+  softFlow_ = h == THandShake::hsXON_XOFF;
+  handShake_ = h;
+  ConfiguraSerial();
+}
+
+void TDevice::SetHardFlow(bool b) {
+  EscreveLog(std::string("SetHardFlow(") + (b ? "True" : "False") + ")");
+  if (b)
+    SetHandShake(THandShake::hsRTS_CTS);
+  else if (handShake_ == THandShake::hsRTS_CTS)
+    SetHandShake(THandShake::hsNenhum);
+}
+
+void TDevice::SetSoftFlow(bool b) {
+  EscreveLog(std::string("SetSoftFlow(") + (b ? "True" : "False") + ")");
+  if (b)
+    SetHandShake(THandShake::hsXON_XOFF);
+  else if (handShake_ == THandShake::hsXON_XOFF)
+    SetHandShake(THandShake::hsNenhum);
+}
+
+int TDevice::MaxBandwidth() const {
+  return IsTCP() ? socket_->MaxSendBandwidth() : serial_->MaxSendBandwidth();
+}
+
+void TDevice::SetMaxBandwidth(int n) {
+  EscreveLog("SetMaxBandwidth(" + std::to_string(n) + ")");
+  if (IsTCP())
+    socket_->SetMaxBandwidth(n);
+  else
+    serial_->SetMaxBandwidth(n);
+}
+
+std::string TDevice::NomeDocumento() const { return nomeDocumento_.empty() ? "TDevice" : nomeDocumento_; }
+
+void TDevice::SetNomeDocumento(const std::string& s) {
+  EscreveLog("SetNomeDocumento(" + s + ")");
+  nomeDocumento_ = Trim(s);
+}
+
+const TSerialStatusHook& TDevice::OnStatus() const { return serial_->OnStatus(); }
+void TDevice::SetOnStatus(TSerialStatusHook v) { serial_->SetOnStatus(std::move(v)); }
+
+// --- time-outs -----------------------------------------------------------------
+
+int TDevice::TimeOutMilissegundos() const {
+  if (IsTCP()) return socket_->ConnectionTimeout();
+  if (IsSerial()) return serial_->DeadlockTimeout();
+  return timeOut_;
+}
+
+void TDevice::SetTimeOutMilissegundos(int AValue) {
+  EscreveLog("SetTimeOutMilissegundos(" + std::to_string(AValue) + ")");
+  if (IsTCP()) {
+    socket_->SetConnectionTimeout(AValue);
+    timeOut_ = std::max(AValue / 1000, 0);
+  } else if (IsSerial()) {
+    serial_->SetDeadlockTimeout(AValue);
+    timeOut_ = std::max(AValue / 1000, 1);
+  } else {
+    timeOut_ = AValue;
+  }
+}
+
+// --- parameter string ------------------------------------------------------------
+
+std::string TDevice::DeviceToString(bool ApenasAlterados) {
+  std::string r;
+  const bool todos = !ApenasAlterados;
+  if (todos || baud_ != 9600) r += " BAUD=" + std::to_string(baud_);
+  if (todos || data_ != 8) r += " DATA=" + std::to_string(data_);
+  if (todos || parity_ != 'N') r += std::string(" PARITY=") + parity_;
+  if (todos || stop_ != 0) r += std::string(" STOP=") + (stop_ == 1 ? "1,5" : (stop_ == 2 ? "2" : "1"));
+  if (todos || handShake_ != THandShake::hsNenhum) {
+    r += " HANDSHAKE=";
+    if (handShake_ == THandShake::hsXON_XOFF)
+      r += "XON/XOFF";
+    else if (handShake_ == THandShake::hsRTS_CTS)
+      r += "RTS/CTS";
+    else if (handShake_ == THandShake::hsDTR_DSR)
+      r += "DTR/DSR";
+  }
+  if (hardFlow_) r += " HARDFLOW";
+  if (softFlow_) r += " SOFTFLOW";
+  const int banda = MaxBandwidth();
+  if (todos || banda > 0) r += " MAXBANDWIDTH=" + std::to_string(banda);
+  if (todos || sendBytesCount_ > 0) r += " SENDBYTESCOUNT=" + std::to_string(sendBytesCount_);
+  if (todos || sendBytesInterval_ > 0) r += " SENDBYTESINTERVAL=" + std::to_string(sendBytesInterval_);
+  r = Trim(r);
+  EscreveLog("DeviceToString: " + r);
+  return r;
+}
+
+std::string TDevice::LerValorParam(const std::string& S, const std::string& Key) {
+  if (Key.empty()) return "";
+  const auto pos = S.find(Key);
+  if (pos == std::string::npos) return "";
+  std::string r = Trim(S.substr(pos + Key.size(), 200));
+  if (!r.empty() && r[0] == '=') r = Trim(r.substr(1, 200));
+  const auto branco = r.find(' ');
+  if (branco != std::string::npos) r.resize(branco);
+  return Trim(r);
+}
+
+void TDevice::SetParamsString(const std::string& Value) {
+  EscreveLog("SetParamsString(" + Value + ")");
+  SetDefaultValues();
+  const std::string S = Trim(UpperCase(Value));
+
+  SetBaud(StrToIntDef(LerValorParam(S, "BAUD"), baud_));
+
+  const std::string paridade = LerValorParam(S, "PARITY");
+  if (!paridade.empty()) {
+    const char c = paridade[0];
+    if (c == 'N' || c == 'O' || c == 'E' || c == 'M' || c == 'S') parity_ = c;
+  }
+
+  SetData(StrToIntDef(LerValorParam(S, "DATA"), data_));
+
+  const std::string parada = LerValorParam(S, "STOP");
+  if (parada == "1")
+    SetStop(TSerialStop::s1);
+  else if (parada == "1,5")
+    SetStop(TSerialStop::s1eMeio);
+  else if (parada == "2")
+    SetStop(TSerialStop::s2);
+
+  SetHardFlow(S.find("HARDFLOW") != std::string::npos);
+  SetSoftFlow(S.find("SOFTFLOW") != std::string::npos);
+
+  const std::string controle = LerValorParam(S, "HANDSHAKE");
+  if (controle == "XON/XOFF")
+    SetHandShake(THandShake::hsXON_XOFF);
+  else if (controle == "DTR/DSR")
+    SetHandShake(THandShake::hsDTR_DSR);
+  else if (controle == "RTS/CTS")
+    SetHandShake(THandShake::hsRTS_CTS);
+
+  SetMaxBandwidth(StrToIntDef(LerValorParam(S, "MAXBANDWIDTH"), MaxBandwidth()));
+  sendBytesCount_ = StrToIntDef(LerValorParam(S, "SENDBYTESCOUNT"), sendBytesCount_);
+  sendBytesInterval_ = StrToIntDef(LerValorParam(S, "SENDBYTESINTERVAL"), sendBytesInterval_);
+}
+
+// --- serial port search ----------------------------------------------------------
+
+std::string TDevice::NomeSistemaSerial(const std::string& porta) const {
+  if (ComecaCom(UpperCase(porta), "COM")) {
+    const int n = NumeroPorta(porta);
+    if (n >= 1) return pastaDispositivos_ + "/ttyS" + std::to_string(n - 1);
+  }
+  return porta;
+}
+
+void TDevice::AcharPortasSeriais(std::vector<std::string>& Lista, int UltimaPorta) {
+  EscreveLog("AcharPortasSeriais(" + std::to_string(UltimaPorta) + ")");
+  Lista.clear();
+  TSerialPort busca;  // raises nothing: every failure stays in LastError
+  const int ultima = std::min(UltimaPorta, kUltimaPortaSerial);
+  for (int n = 1; n <= ultima; ++n) {
+    const std::string nome = "COM" + std::to_string(n);
+    try {
+      busca.Connect(NomeSistemaSerial(nome));
+      if (busca.LastError() != kErroArquivoNaoEncontrado) Lista.push_back(nome);
+      busca.CloseSocket();
+    } catch (...) {
+      // A port that fails in any other way is skipped; the search goes on.
+    }
+  }
+}
+
+// --- activation ------------------------------------------------------------------
+
+void TDevice::Ativar() {
+  if (ativo_) return;
+  EscreveLog("Ativar - Porta:" + porta_);
+  if (porta_.empty() || deviceType_ == TDeviceType::dtNenhum) DisparaErro(Exception(kMsgPortaNaoDefinida));
+
+  switch (deviceType_) {
+    case TDeviceType::dtFile:
+    case TDeviceType::dtParallel: {
+      try {
+        const std::string nomeArq = GetPrinterFileName();
+        EscreveLog("  NomeArq: " + nomeArq);
+        if (deviceType_ == TDeviceType::dtFile) {
+          struct stat st {};
+          // Only a regular file is deleted: a FIFO or a device named as a
+          // file port is written as it is, never removed.
+          if (::lstat(nomeArq.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            EscreveLog("  DeleteFile(" + nomeArq + ")");
+            ::unlink(nomeArq.c_str());
+          }
+        }
+        EnviaStringArquivo("");
+      } catch (const EStreamError&) {
+        if (deviceType_ == TDeviceType::dtParallel) DisparaErro(EStreamError(Format(kMsgPortaNaoAcessivel, porta_.c_str())));
+        throw;  // already logged by the send
+      } catch (const std::exception& e) {
+        DisparaErro(Exception(NomeClasseErro(e) + ": " + e.what()));
+      }
+      break;
+    }
+    case TDeviceType::dtSerial: {
+      try {
+        TryCloseSocket();
+        EscreveLog("  Serial.Connect(" + porta_ + ")");
+        serial_->SetDeadlockTimeout(SegundosParaMs(timeOut_));
+        serial_->Connect(NomeSistemaSerial(porta_));
+        ConfiguraSerial();
+        serial_->ClearBuffers();
+      } catch (const ESerialError& e) {
+        const int codigo = serial_->LastError();
+        const std::string mensagem =
+            codigo == kErroArquivoNaoEncontrado ? Format(kMsgPortaNaoEncontrada, porta_.c_str()) : e.Message();
+        TryCloseSocket();
+        DisparaErro(ESocketError(mensagem, e.ErrorCode(), e.ErrorMessage()));
+      } catch (const std::exception& e) {
+        DisparaErro(Exception(NomeClasseErro(e) + ": " + e.what()));
+      }
+      break;
+    }
+    case TDeviceType::dtTCP: {
+      const std::string resto = porta_.size() > 4 ? porta_.substr(4, 255) : std::string();
+      const auto p = resto.find(':');
+      portaTCP_ = p == std::string::npos ? std::string() : resto.substr(p + 1, 5);
+      if (portaTCP_.empty()) portaTCP_ = "9100";
+      hostTCP_ = resto.substr(0, p);
+      TryCloseSocket();
+      EscreveLog("  Socket.Connect(" + hostTCP_ + ", " + portaTCP_ + ")");
+      socket_->SetConnectionTimeout(SegundosParaMs(timeOut_));
+      socket_->Connect(hostTCP_, portaTCP_);
+      socket_->ClearInput();
+      break;
+    }
+    case TDeviceType::dtRawPrinter:
+      GetPrinterRawIndex();
+      break;
+    case TDeviceType::dtHook:
+      if (hookAtivar_) hookAtivar_(porta_, DeviceToString(false));
+      break;
+    case TDeviceType::dtNenhum:
+      break;
+  }
+  ativo_ = true;
+}
+
+void TDevice::Desativar() {
+  if (!ativo_) return;
+  EscreveLog("Desativar");
+  try {
+    if (IsHook()) {
+      if (hookDesativar_) hookDesativar_(porta_);
+    } else {
+      TryCloseSocket();
+    }
+  } catch (...) {
+    ativo_ = false;
+    throw;
+  }
+  ativo_ = false;
+}
+
+void TDevice::TryCloseSocket() {
+  if (IsSerial()) {
+    EscreveLog("TryCloseSocket - Serial");
+    serial_->SetRaiseExcept(false);
+    try {
+      EscreveLog("  Serial.InstanceActive");
+      if (serial_->InstanceActive()) {
+        EscreveLog("  Serial.CloseSocket");
+        serial_->CloseSocket();
+      }
+    } catch (...) {
+      // Closing is quiet.
+    }
+    serial_->SetRaiseExcept(true);
+  } else if (IsTCP()) {
+    EscreveLog("TryCloseSocket - TCP");
+    socket_->SetRaiseExcept(false);
+    try {
+      socket_->CloseSocket();
+    } catch (...) {
+    }
+    socket_->SetRaiseExcept(true);
+  }
+}
+
+void TDevice::ConfiguraSerial() {
+  if (!serial_->InstanceActive()) return;
+  EscreveLog("ConfiguraSerial");
+  serial_->ApplySettings(baud_, data_, parity_, stop_, softFlow_, hardFlow_);
+  if (handShake_ == THandShake::hsRTS_CTS) {
+    EscreveLog("  Serial.RTS");
+    serial_->SetRTS(true);
+  } else if (handShake_ == THandShake::hsDTR_DSR) {
+    EscreveLog("  Serial.DTR");
+    serial_->SetDTR(true);
+  }
+}
+
+// --- sending -----------------------------------------------------------------------
+
+void TDevice::EnviaString(const std::string& AString) {
+  EscreveLog("EnviaString(" + AString + ")", true);
+  switch (deviceType_) {
+    case TDeviceType::dtSerial: EnviaStringSerial(AString); break;
+    case TDeviceType::dtTCP: EnviaStringTCP(AString); break;
+    case TDeviceType::dtRawPrinter: EnviaStringRaw(AString); break;
+    case TDeviceType::dtHook: EnviaStringHook(AString); break;
+    default: EnviaStringArquivo(AString); break;
+  }
+}
+
+int TDevice::EscreverSerial(const char* Dados, int Tamanho) { return serial_->WriteBuffer(Dados, Tamanho); }
+
+void TDevice::EnviaStringSerial(const std::string& AString) {
+  EscreveLog("EnviaStringSerial(" + AString + ")", true);
+  const size_t len = AString.size();
+  size_t i = 0;
+  int falhas = 0;
+  while (i < len && falhas < 10) {
+    // A count of 0 or less sends the whole text at once.
+    size_t bytesToSend = sendBytesCount_ > 0 ? static_cast<size_t>(sendBytesCount_) : len;
+    EscreveLog("  BytesToSend:" + std::to_string(bytesToSend));
+    bytesToSend = std::min(bytesToSend, len - i);
+    const int enviados = EscreverSerial(AString.data() + i, static_cast<int>(std::min<size_t>(bytesToSend, INT_MAX)));
+    if (enviados <= 0) {
+      ++falhas;
+      EscreveLog("  FailCount:" + std::to_string(falhas));
+    } else {
+      falhas = 0;
+    }
+    if (sendBytesInterval_ > 0) {
+      EscreveLog("  Sleep(" + std::to_string(sendBytesInterval_) + ")");
+      relogio_->Dormir(sendBytesInterval_);
+    }
+    if (enviados > 0) i += static_cast<size_t>(enviados);
+  }
+  if (falhas >= 10) DisparaErro(Exception(Format(kMsgErroEnvio, porta_.c_str())));
+}
+
+void TDevice::EnviaStringTCP(const std::string& AString) {
+  EscreveLog("EnviaStringTCP(" + AString + ")", true);
+  const size_t len = AString.size();
+  const size_t tamanho = sendBytesCount_ > 0 ? static_cast<size_t>(sendBytesCount_) : len;
+  for (size_t i = 0; i < len; i += tamanho) {
+    EscreveLog("  BytesToSend:" + std::to_string(tamanho));
+    socket_->WriteText(AString.substr(i, tamanho));
+    if (sendBytesInterval_ > 0) {
+      EscreveLog("  Sleep(" + std::to_string(sendBytesInterval_) + ")");
+      relogio_->Dormir(sendBytesInterval_);
+    }
+  }
+}
+
+void TDevice::EnviaStringRaw(const std::string& AString) {
+  EscreveLog("EnviaStringRaw(" + AString + ")", true);
+  TListaImpressoras lista;
+  const int indice = IndiceImpressoraRaw(lista);
+  const std::string nome = lista.Nomes[static_cast<size_t>(indice)];
+  std::string erro;
+  switch (spooler_->ImprimirRaw(nome, NomeDocumento(), AString, erro)) {
+    case TResultadoRaw::Impresso:
+      break;
+    case TResultadoRaw::NaoEncontrada:
+      DisparaErro(Exception(Format(kMsgImpressoraNaoEncontrada, nome.c_str())));
+    case TResultadoRaw::Falhou:
+      DisparaErro(Exception(Format(kMsgErroImpressao, nome.c_str(), erro.c_str())));
+  }
+}
+
+void TDevice::EnviaStringArquivo(const std::string& AString) {
+  EscreveLog("EnviaStringArquivo(" + AString + ")", true);
+  const int tamanho =
+      sendBytesCount_ > 0 ? sendBytesCount_ : static_cast<int>(std::min<size_t>(AString.size(), INT_MAX));
+  const std::string nomeArq = GetPrinterFileName();
+  try {
+    GravarArquivo(nomeArq, AString, tamanho);
+  } catch (const EStreamError& e) {
+    DisparaErro(e);
+  }
+}
+
+void TDevice::GravarArquivo(const std::string& NomeArq, const std::string& AString, int Tamanho) {
+  const bool paralela = deviceType_ == TDeviceType::dtParallel;
+  struct stat st {};
+  const bool existe = ::stat(NomeArq.c_str(), &st) == 0;
+  const bool regular = existe && S_ISREG(st.st_mode);
+
+  int flags = O_WRONLY | O_CLOEXEC | O_NOCTTY;
+  bool dispositivo = false;
+  if (paralela || (existe && !regular)) {
+    // A port (or a FIFO standing in for one): never created, never
+    // truncated, and opened without waiting for a reader.
+    flags |= O_NONBLOCK;
+    dispositivo = true;
+  } else if (deviceType_ == TDeviceType::dtFile && existe) {
+    flags |= O_APPEND;
+  } else {
+    flags |= O_CREAT | O_TRUNC;
+  }
+  Descritor fd(::open(NomeArq.c_str(), flags, 0644));
+  if (fd.Get() < 0) {
+    const int erro = errno;
+    if (paralela) throw EStreamError(Format(kMsgPortaNaoAcessivel, porta_.c_str()));
+    throw EStreamError(Format("Cannot open file \"%s\". %s", NomeArq.c_str(), std::strerror(erro)));
+  }
+
+  SemSigpipe semSigpipe;
+  const int esperaMs = std::max(SegundosParaMs(timeOut_), 1000);
+  const size_t passo = Tamanho > 0 ? static_cast<size_t>(Tamanho) : std::max<size_t>(AString.size(), 1);
+  for (size_t i = 0; i < AString.size(); i += passo) {
+    const size_t fim = std::min(AString.size(), i + passo);
+    size_t pos = i;
+    while (pos < fim) {
+      const ssize_t n = ::write(fd.Get(), AString.data() + pos, fim - pos);
+      if (n > 0) {
+        pos += static_cast<size_t>(n);
+        continue;
+      }
+      const int erro = errno;
+      if (n < 0 && erro == EINTR) continue;
+      if (n < 0 && (erro == EAGAIN || erro == EWOULDBLOCK)) {
+        // The port is busy: wait for it, but not for ever.
+        pollfd pfd{fd.Get(), POLLOUT, 0};
+        const int r = ::poll(&pfd, 1, esperaMs);
+        if (r > 0 && (pfd.revents & POLLOUT) != 0) continue;
+        if (r < 0 && errno == EINTR) continue;
+        throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
+      }
+      if (dispositivo) throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
+      throw EStreamError(Format("Write error on file \"%s\". %s", NomeArq.c_str(),
+                                std::strerror(n < 0 ? erro : EIO)));
+    }
+    if (sendBytesInterval_ > 0) relogio_->Dormir(sendBytesInterval_);
+  }
+}
+
+void TDevice::EnviaStringHook(const std::string& AString) {
+  if (!hookEnviaString_) return;
+  EscreveLog("EnviaStringHook(" + AString + ")", true);
+  hookEnviaString_(AString);
+}
+
+// --- reading -------------------------------------------------------------------------
+
+std::string TDevice::LeString(int ATimeOut, int NumBytes, const std::string& Terminador) {
+  if (!arqLOG_.empty())
+    EscreveLog("LeString(" + std::to_string(ATimeOut) + ", " + std::to_string(NumBytes) + ", " + Terminador + ")",
+               true);
+  std::string resultado;
+  const size_t lenTer = Terminador.size();
+  // TimeOut is in seconds, the reads take milliseconds.
+  if (ATimeOut == 0) ATimeOut = SegundosParaMs(timeOut_);
+
+  switch (deviceType_) {
+    case TDeviceType::dtSerial:
+      if (NumBytes > 0)
+        resultado = serial_->ReadExactly(NumBytes, ATimeOut);
+      else if (lenTer > 0)
+        resultado = serial_->ReadUntil(ATimeOut, Terminador);
+      else
+        resultado = serial_->ReadAvailable(ATimeOut);
+      break;
+    case TDeviceType::dtTCP:
+      if (NumBytes > 0)
+        resultado = socket_->ReadExactly(NumBytes, ATimeOut);
+      else if (lenTer > 0)
+        resultado = socket_->ReadUntil(ATimeOut, Terminador);
+      else
+        resultado = socket_->ReadAvailable(ATimeOut);
+      break;
+    case TDeviceType::dtHook:
+      if (hookLeString_) {
+        int numBytes = std::max(NumBytes, 1);
+        const int64_t limite = AgoraMs() + ATimeOut;
+        do {
+          std::string pedaco;
+          hookLeString_(numBytes, ATimeOut, pedaco);
+          if (lenTer > 0 && !pedaco.empty() && TerminaCom(pedaco, Terminador)) {
+            pedaco.resize(pedaco.size() - lenTer);
+            numBytes = 0;
+          }
+          resultado += pedaco;
+        } while (resultado.size() < static_cast<size_t>(numBytes) && AgoraMs() <= limite);
+      }
+      break;
+    default:
+      break;
+  }
+  EscreveLog("  " + resultado, true);
+  return resultado;
+}
+
+void TDevice::Limpar() {
+  EscreveLog("Limpar");
+  if (IsSerial())
+    serial_->ClearBuffers();
+  else if (IsTCP())
+    socket_->ClearInput();
+}
+
+// --- raw printing and files ----------------------------------------------------------
+
+int TDevice::LocalizarEm(const TListaImpressoras& Lista, const std::string& Name, bool RedeTambem) {
+  for (size_t i = 0; i < Lista.Nomes.size(); ++i)
+    if (SameText(Lista.Nomes[i], Name)) return static_cast<int>(i);
+  if (!RedeTambem) return -1;
+  // A printer connection is named "\\server\queue": compare its queue part.
+  for (size_t i = 0; i < Lista.Nomes.size(); ++i) {
+    const std::string& nome = Lista.Nomes[i];
+    if (!ComecaCom(nome, "\\\\")) continue;
+    const auto barra = nome.find('\\', 2);
+    if (barra == std::string::npos) continue;
+    if (SameText(nome.substr(barra + 1), Name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int TDevice::LocalizarImpressora(const std::string& Name) {
+  return LocalizarEm(spooler_->ListarImpressoras(), Name, true);
+}
+
+int TDevice::IndiceImpressoraRaw(TListaImpressoras& Lista) {
+  EscreveLog("GetPrinterRawIndex");
+  std::string nome = porta_;
+  if (StartsText("RAW:", porta_)) nome = porta_.substr(4);
+  Lista = spooler_->ListarImpressoras();
+  int indice;
+  if (nome == "*") {
+    indice = Lista.Padrao;
+    if (indice < 0 || indice >= static_cast<int>(Lista.Nomes.size())) {
+      if (Lista.Nomes.empty()) DisparaErro(Exception(kMsgSemImpressoraPadrao));
+      indice = 0;
+    }
+  } else {
+    indice = LocalizarEm(Lista, nome, true);
+    if (indice < 0) DisparaErro(Exception(Format(kMsgImpressoraNaoEncontrada, nome.c_str())));
+  }
+  EscreveLog("  " + std::to_string(indice));
+  return indice;
+}
+
+int TDevice::GetPrinterRawIndex() {
+  TListaImpressoras lista;
+  return IndiceImpressoraRaw(lista);
+}
+
+std::string TDevice::GetPrinterFileName() {
+  std::string r = porta_;
+  if (StartsText("FILE:", porta_)) {
+    r = porta_.substr(5);
+  } else if (deviceType_ == TDeviceType::dtParallel && StartsText("LPT", porta_)) {
+    const int n = NumeroPorta(porta_);
+    if (n >= 1) r = pastaDispositivos_ + "/lp" + std::to_string(n - 1);
+  }
+  EscreveLog("GetPrinterFileName: " + r);
+  return r;
+}
+
+}  // namespace bilhetor

@@ -1,0 +1,229 @@
+#pragma once
+// TDevice: the port through which the printer engine reaches its printer. One
+// device stands for one port: a serial port, a parallel port, a TCP
+// connection, a print queue written in raw mode, a file, or a maker's USB
+// library reached through four hooks.
+//
+// Port names (Porta):
+//   "COMn"                 serial port (/dev/ttyS{n-1}); "\\.\NAME" opens /dev/NAME;
+//                          /dev/tty* and /dev/rfcomm* are serial ports as they stand
+//   "LPTn"                 parallel port (/dev/lp{n-1}); /dev/usb/lp* and /dev/lp*
+//                          are written the same way
+//   "TCP:host[:port]"      network printer, port 9100 by default
+//   "RAW:queue", "RAW:*", "*", or a bare installed queue name
+//                          a print queue in raw mode ("*" = the default queue)
+//   "FILE:path", "*.txt", any name with a backslash
+//                          a file
+//   "USB", "DLL", "USB:brand", "DLL:brand"
+//                          a maker's library, through the hooks
+//
+// Every error is logged (class name + ": " + message) before it is raised.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Exception.h"
+#include "device/DeviceLog.h"
+#include "device/PrinterSpooler.h"
+#include "transport/SerialPort.h"
+
+namespace bilhetor {
+
+class TTcpSocket;
+
+// Failure to open or write a file or a parallel port.
+BILHETOR_DECLARE_ERROR(EStreamError);
+
+enum class TDeviceType { dtNenhum, dtFile, dtSerial, dtParallel, dtTCP, dtRawPrinter, dtHook };
+enum class TSerialParity { pNone, pOdd, pEven, pMark, pSpace };
+enum class TSerialStop { s1, s1eMeio, s2 };
+enum class THandShake { hsNenhum, hsXON_XOFF, hsRTS_CTS, hsDTR_DSR };
+
+// The enumeration names ("dtSerial", "pEven", "s1eMeio", "hsRTS_CTS").
+std::string NomeDeviceType(TDeviceType v);
+std::string NomeSerialParity(TSerialParity v);
+std::string NomeSerialStop(TSerialStop v);
+std::string NomeHandShake(THandShake v);
+
+// The four hooks of a device whose port is a maker's library.
+using TDeviceHookAtivar = std::function<void(const std::string& APort, const std::string& Params)>;
+using TDeviceHookDesativar = std::function<void(const std::string& APort)>;
+using TDeviceHookEnviaString = std::function<void(const std::string& cmd)>;
+using TDeviceHookLeString = std::function<void(int NumBytes, int ATimeOut, std::string& Retorno)>;
+
+class TDevice {
+ public:
+  // The spooler defaults to CUPS, the clock to the machine's.
+  TDevice();
+  TDevice(std::shared_ptr<TPrinterSpooler> Spooler, std::shared_ptr<TDeviceClock> Relogio);
+  virtual ~TDevice();
+  TDevice(const TDevice&) = delete;
+  TDevice& operator=(const TDevice&) = delete;
+
+  // --- port --------------------------------------------------------------------
+  const std::string& Porta() const { return porta_; }
+  void SetPorta(const std::string& Value);
+  TDeviceType DeviceType() const { return deviceType_; }
+  TDeviceType DeduzirTipoPorta(const std::string& APorta);
+  bool IsSerial() const { return deviceType_ == TDeviceType::dtSerial; }
+  bool IsTCP() const { return deviceType_ == TDeviceType::dtTCP; }
+  bool IsFile() const { return deviceType_ == TDeviceType::dtFile; }
+  bool IsHook() const { return deviceType_ == TDeviceType::dtHook; }
+  bool Ativo() const { return ativo_; }
+
+  // --- serial settings ------------------------------------------------------
+  int Baud() const { return baud_; }
+  void SetBaud(int n);
+  int Data() const { return data_; }
+  void SetData(int n);
+  TSerialParity Parity() const;
+  void SetParity(TSerialParity p);
+  char ParityLetter() const { return parity_; }  // N, O, E, M or S
+  TSerialStop Stop() const;
+  void SetStop(TSerialStop s);
+  int StopValue() const { return stop_; }  // 0, 1 (one and a half) or 2
+  THandShake HandShake() const { return handShake_; }
+  void SetHandShake(THandShake h);
+  bool HardFlow() const { return hardFlow_; }
+  void SetHardFlow(bool b);
+  bool SoftFlow() const { return softFlow_; }
+  void SetSoftFlow(bool b);
+  // Bytes per second, 0 = no limit; held by the socket for TCP ports and by
+  // the serial port otherwise.
+  int MaxBandwidth() const;
+  void SetMaxBandwidth(int n);
+  int SendBytesCount() const { return sendBytesCount_; }
+  void SetSendBytesCount(int n) { sendBytesCount_ = n; }
+  int SendBytesInterval() const { return sendBytesInterval_; }
+  void SetSendBytesInterval(int n) { sendBytesInterval_ = n; }
+  // Restores the serial defaults (9600 8 N 1, no handshake) without touching
+  // an open port.
+  void SetDefaultValues();
+
+  // --- time-outs ------------------------------------------------------------
+  // Seconds, for serial and TCP ports.
+  int TimeOut() const { return timeOut_; }
+  void SetTimeOut(int Segundos) { timeOut_ = Segundos; }
+  int TimeOutMilissegundos() const;
+  void SetTimeOutMilissegundos(int AValue);
+
+  // --- parameter string -----------------------------------------------------
+  std::string DeviceToString(bool ApenasAlterados);
+  std::string ParamsString() { return DeviceToString(true); }
+  void SetParamsString(const std::string& Value);
+  static std::string LerValorParam(const std::string& S, const std::string& Key);
+
+  // --- other properties -----------------------------------------------------
+  // The job title of raw printing; "TDevice" while empty.
+  std::string NomeDocumento() const;
+  void SetNomeDocumento(const std::string& s);
+  bool ProcessMessages() const { return processMessages_; }
+  void SetProcessMessages(bool v) { processMessages_ = v; }
+  const std::string& ArqLOG() const { return arqLOG_; }
+  void SetArqLOG(const std::string& v) { arqLOG_ = v; }
+  const TSerialStatusHook& OnStatus() const;
+  void SetOnStatus(TSerialStatusHook v);
+  const std::string& HostTCP() const { return hostTCP_; }
+  const std::string& PortaTCP() const { return portaTCP_; }
+
+  const TDeviceHookAtivar& HookAtivar() const { return hookAtivar_; }
+  void SetHookAtivar(TDeviceHookAtivar v) { hookAtivar_ = std::move(v); }
+  const TDeviceHookDesativar& HookDesativar() const { return hookDesativar_; }
+  void SetHookDesativar(TDeviceHookDesativar v) { hookDesativar_ = std::move(v); }
+  const TDeviceHookEnviaString& HookEnviaString() const { return hookEnviaString_; }
+  void SetHookEnviaString(TDeviceHookEnviaString v) { hookEnviaString_ = std::move(v); }
+  const TDeviceHookLeString& HookLeString() const { return hookLeString_; }
+  void SetHookLeString(TDeviceHookLeString v) { hookLeString_ = std::move(v); }
+
+  TSerialPort& Serial() { return *serial_; }
+  TTcpSocket& Socket() { return *socket_; }
+  TPrinterSpooler& Spooler() { return *spooler_; }
+
+  // The folder of the system's device files ("/dev"): "COMn" opens
+  // <folder>/ttyS{n-1}, "LPTn" <folder>/lp{n-1}. Tests point it elsewhere.
+  const std::string& PastaDispositivos() const { return pastaDispositivos_; }
+  void SetPastaDispositivos(const std::string& v) { pastaDispositivos_ = v; }
+
+  // --- serial port search ---------------------------------------------------
+  // "COM1".."COM<UltimaPorta>" that exist (in use or not).
+  void AcharPortasSeriais(std::vector<std::string>& Lista, int UltimaPorta);
+
+  // --- log ------------------------------------------------------------------
+  void EscreveLog(const std::string& Mensagem, bool Traduzir = false);
+
+  // Logs E's class name and message, then raises E.
+  template <typename E>
+  [[noreturn]] void DisparaErro(const E& Erro) {
+    EscreveLog(NomeClasseErro(Erro) + ": " + Erro.what());
+    throw Erro;
+  }
+
+  // --- input and output -----------------------------------------------------
+  void Ativar();
+  void Desativar();
+  void ConfiguraSerial();
+  void EnviaString(const std::string& AString);
+  void EnviaStringSerial(const std::string& AString);
+  void EnviaStringTCP(const std::string& AString);
+  void EnviaStringRaw(const std::string& AString);
+  void EnviaStringArquivo(const std::string& AString);
+  void EnviaStringHook(const std::string& AString);
+  // ATimeOut in milliseconds (0 = TimeOut); NumBytes > 0 reads exactly that
+  // many bytes, else a non-empty Terminador reads up to it (removed), else
+  // whatever arrives.
+  std::string LeString(int ATimeOut = 0, int NumBytes = 0, const std::string& Terminador = "");
+  void Limpar();
+  void TryCloseSocket();
+  int GetPrinterRawIndex();
+  std::string GetPrinterFileName();
+  int LocalizarImpressora(const std::string& Name);
+
+ protected:
+  // One write to the open serial port; the bytes written.
+  virtual int EscreverSerial(const char* Dados, int Tamanho);
+
+ private:
+  // The system name a serial port is opened under.
+  std::string NomeSistemaSerial(const std::string& porta) const;
+  void GravarArquivo(const std::string& NomeArq, const std::string& AString, int Tamanho);
+  // GetPrinterRawIndex, also handing out the printer list it used.
+  int IndiceImpressoraRaw(TListaImpressoras& Lista);
+  // Index of Name in Lista (any case); with RedeTambem also the queue part
+  // of "\\server\queue" connections. -1 when absent.
+  static int LocalizarEm(const TListaImpressoras& Lista, const std::string& Name, bool RedeTambem);
+  int64_t AgoraMs() { return relogio_->MonotonicoMs(); }
+
+  std::shared_ptr<TPrinterSpooler> spooler_;
+  std::shared_ptr<TDeviceClock> relogio_;
+  std::unique_ptr<TSerialPort> serial_;
+  std::unique_ptr<TTcpSocket> socket_;
+
+  std::string porta_;
+  TDeviceType deviceType_ = TDeviceType::dtNenhum;
+  bool ativo_ = false;
+  int timeOut_ = 3;
+  int baud_ = 9600;
+  int data_ = 8;
+  char parity_ = 'N';
+  int stop_ = 0;
+  THandShake handShake_ = THandShake::hsNenhum;
+  bool hardFlow_ = false;
+  bool softFlow_ = false;
+  int sendBytesCount_ = 0;
+  int sendBytesInterval_ = 0;
+  std::string nomeDocumento_;
+  bool processMessages_ = true;
+  std::string arqLOG_;
+  std::string hostTCP_;
+  std::string portaTCP_;
+  std::string pastaDispositivos_ = "/dev";
+
+  TDeviceHookAtivar hookAtivar_;
+  TDeviceHookDesativar hookDesativar_;
+  TDeviceHookEnviaString hookEnviaString_;
+  TDeviceHookLeString hookLeString_;
+};
+
+}  // namespace bilhetor

@@ -1,0 +1,406 @@
+#include "posprinter/PosPrinter.h"
+
+#include <chrono>
+#include <thread>
+
+#include "common/Strings.h"
+#include "device/Device.h"
+#include "posprinter/CodePage.h"
+#include "posprinter/PosHook.h"
+#include "posprinter/PosTags.h"
+#include "posprinter/TagProcessor.h"
+
+namespace bilhetor {
+
+namespace {
+
+const std::string kTracos(80, '-');
+
+}  // namespace
+
+TMomentoLog AgoraLocal() {
+  static TSystemClock relogio;
+  return relogio.Agora();
+}
+
+std::string NomeModeloEnum(TPosPrinterModelo Modelo) {
+  switch (Modelo) {
+    case TPosPrinterModelo::ppTexto: return "ppTexto";
+    case TPosPrinterModelo::ppEscPosEpson: return "ppEscPosEpson";
+    case TPosPrinterModelo::ppEscBematech: return "ppEscBematech";
+    case TPosPrinterModelo::ppEscDaruma: return "ppEscDaruma";
+    case TPosPrinterModelo::ppEscVox: return "ppEscVox";
+    case TPosPrinterModelo::ppEscDiebold: return "ppEscDiebold";
+    case TPosPrinterModelo::ppEscEpsonP2: return "ppEscEpsonP2";
+    case TPosPrinterModelo::ppCustomPos: return "ppCustomPos";
+    case TPosPrinterModelo::ppEscPosStar: return "ppEscPosStar";
+    case TPosPrinterModelo::ppEscZJiang: return "ppEscZJiang";
+    case TPosPrinterModelo::ppEscGPrinter: return "ppEscGPrinter";
+  }
+  return Format("%d", static_cast<int>(Modelo));
+}
+
+// ---------------------------------------------------------------------------
+// Construction
+
+TPosPrinter::TPosPrinter(TFabricaConjuntoComandos fabrica)
+    : device_(std::make_unique<TDevice>()),
+      fabrica_(fabrica ? std::move(fabrica) : TFabricaConjuntoComandos(CriarConjuntoComandos)),
+      conjuntoComandos_(std::make_unique<TPosPrinterClass>(*this)) {
+  estadoFonte_.Incluir(TPosAtributoFonte::afNormal);
+  tagProcessor_ = std::make_unique<TTagProcessor>();
+  ConfigurarTags();
+  buffer_.OnChange = [this] { EsvaziarBuffer(); };
+}
+
+TPosPrinter::~TPosPrinter() {
+  // The hook goes first: the device's hook slots point into it.
+  LiberarHook();
+  buffer_.OnChange = nullptr;
+  conjuntoComandos_.reset();
+}
+
+void TPosPrinter::ConfigurarTags() {
+  RegistrarTagsPosPrinter(*tagProcessor_);
+  tagProcessor_->OnTag = [this](const std::string& tag, std::string& resultado) { TraduzirTag(tag, resultado); };
+  tagProcessor_->OnTagBloco = [this](const std::string& tag, const std::string& conteudo, std::string& resultado) {
+    TraduzirTagBloco(tag, conteudo, resultado);
+  };
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+std::string TPosPrinter::Porta() const { return device_->Porta(); }
+void TPosPrinter::SetPorta(const std::string& Valor) { device_->SetPorta(Valor); }
+
+bool TPosPrinter::TraduzirTags() const { return tagProcessor_->TraduzirTags; }
+void TPosPrinter::SetTraduzirTags(bool v) { tagProcessor_->TraduzirTags = v; }
+bool TPosPrinter::IgnorarTags() const { return tagProcessor_->IgnorarTags; }
+void TPosPrinter::SetIgnorarTags(bool v) { tagProcessor_->IgnorarTags = v; }
+
+int TPosPrinter::ColunasAtuais() const {
+  const TPosRazaoColunaFonte& r = conjuntoComandos_->RazaoColunas;
+  double razao = 0;
+  if (estadoFonte_.Contem(TPosAtributoFonte::afCondensado))
+    razao = r.Condensada;
+  else if (estadoFonte_.Contem(TPosAtributoFonte::afExpandido))
+    razao = r.Expandida;
+  // A ratio of zero or below (a broken command set) would divide by zero:
+  // such a font keeps the normal column count.
+  if (razao <= 0) return colunasFonteNormal_;
+  const double colunas = colunasFonteNormal_ / razao;
+  if (colunas >= 1e9) return 1000000000;
+  if (colunas <= -1e9) return -1000000000;
+  return static_cast<int>(colunas);
+}
+
+std::string TPosPrinter::CodificarPaginaDeCodigo(const std::string& Texto) const {
+  const int pagina = CodigoPaginaWindows(paginaDeCodigo_);
+  if (pagina == 0) return TextoParaAscii(Texto);
+  return ConverterPaginaDeCodigo(Texto, pagina);
+}
+
+// ---------------------------------------------------------------------------
+// The log
+
+std::string TPosPrinter::Carimbo(bool comAno) const {
+  const TMomentoLog d = relogio_();
+  if (comAno)
+    return Format("%02d/%02d/%02d %02d:%02d:%02d:%03d", d.Dia, d.Mes, d.Ano % 100, d.Hora, d.Minuto, d.Segundo,
+                  d.Milissegundo);
+  return FormatarMomentoLog(d);
+}
+
+void TPosPrinter::RegistrarLog(std::string Linha, bool Traduzir, bool ComHora) {
+  // Nobody reads the entry: building it would change nothing.
+  if (!LogAtivo()) return;
+  if (Traduzir) Linha = TraduzirControles(Linha);
+  if (OnGravarLog) {
+    bool tratado = false;
+    OnGravarLog(Linha, tratado);
+    if (tratado) return;
+  }
+  if (arqLOG_.empty()) return;
+  if (ComHora) Linha = "-- " + Carimbo(false) + " - " + Linha;
+  EscreverArquivoLog(arqLOG_, Linha);
+}
+
+// ---------------------------------------------------------------------------
+// Activation
+
+void TPosPrinter::SetAtivo(bool Valor) {
+  if (Valor == ativo_) return;
+  if (Valor)
+    Ativar();
+  else
+    Desativar();
+}
+
+void TPosPrinter::Ativar() {
+  if (ativo_) return;
+  if (LogAtivo()) {
+    std::string linhaPorta;
+    if (device_->IsFile())
+      linhaPorta = "  - Arquivo: " + Porta();
+    else if (device_->IsHook())
+      linhaPorta = "  - DLL....: " + Porta();
+    else if (device_->IsSerial())
+      linhaPorta = "  - Serial.: " + Porta() + " - " + device_->DeviceToString(false);
+    else
+      linhaPorta = "  - Porta..: " + Porta();
+    RegistrarLog("\r\n" + kTracos + "\r\n" + "ATIVAR - " + Carimbo(true) + "\r\n" + "  - Modelo.: " +
+                     conjuntoComandos_->NomeModelo + "\r\n" + "  - TimeOut: " + Format("%d", device_->TimeOut()) +
+                     "\r\n" + linhaPorta + "\r\n" + kTracos + "\r\n",
+                 false, false);
+  }
+  ConfigurarHook();
+  device_->Ativar();
+  ativo_ = true;
+  conjuntoComandos_->AposAtivar();
+  inicializacaoEnviada_ = false;
+}
+
+void TPosPrinter::Desativar() {
+  if (!ativo_) return;
+  if (LogAtivo())
+    RegistrarLog("\r\n" + kTracos + "\r\n" + "DESATIVAR - " + Carimbo(true) + "\r\n" + kTracos + "\r\n", false,
+                 false);
+  device_->Desativar();
+  ativo_ = false;
+  inicializacaoEnviada_ = false;
+}
+
+void TPosPrinter::AtivarPorta() {
+  if (device_->Ativo()) return;
+  RegistrarLog("Ativando a porta: " + Porta(), false, true);
+  device_->Ativar();
+}
+
+void TPosPrinter::DesativarPorta() {
+  if (!device_->Ativo()) return;
+  RegistrarLog("Desativando a porta: " + Porta(), false, true);
+  device_->Desativar();
+  // A serial printer keeps its settings while the port is closed; the others
+  // get the initialization again with the next send.
+  if (!device_->IsSerial()) inicializacaoEnviada_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// USB hooks
+
+void TPosPrinter::LiberarHook() {
+  if (device_) {
+    device_->SetHookAtivar(nullptr);
+    device_->SetHookDesativar(nullptr);
+    device_->SetHookEnviaString(nullptr);
+    device_->SetHookLeString(nullptr);
+  }
+  hook_.reset();
+}
+
+void TPosPrinter::ConfigurarHook() {
+  if (!device_->IsHook()) {
+    LiberarHook();
+    return;
+  }
+  const std::string porta = UpperCase(Porta());
+  const std::size_t doisPontos = porta.find(':');
+  std::string marca = doisPontos == std::string::npos ? std::string() : Trim(porta.substr(doisPontos + 1));
+  const auto& classes = ClassesHook();
+  if (marca.empty()) {
+    for (const auto& c : classes)
+      if (!c.BibliotecaDisponivel || c.BibliotecaDisponivel()) {
+        marca = c.NomeMarca;
+        break;
+      }
+    if (marca.empty()) throw EPosPrinterException("Nenhuma biblioteca de modo USB encontrada");
+  }
+  if (hook_ && hook_->NomeMarca() == marca) return;
+  LiberarHook();
+  const TPosPrinterHookClasse* classe = nullptr;
+  for (const auto& c : classes)
+    if (c.NomeMarca == marca) {
+      classe = &c;
+      break;
+    }
+  if (!classe || !classe->Criar)
+    throw EPosPrinterException("Marca " + marca + ", n\xE3o tem suporte em modo USB");
+  hook_ = classe->Criar();
+  if (!hook_) throw EPosPrinterException("Marca " + marca + ", n\xE3o tem suporte em modo USB");
+  SetModelo(hook_->Modelo());
+  try {
+    hook_->Inicializar();
+  } catch (...) {
+    // A hook whose library did not load is dropped, so the next activation
+    // tries to load it again instead of finding a dead hook in place.
+    hook_.reset();
+    throw;
+  }
+  device_->SetHookAtivar([this](const std::string& APort, const std::string&) {
+    if (hook_) hook_->Abrir(APort);
+  });
+  device_->SetHookDesativar([this](const std::string&) {
+    if (hook_) hook_->Fechar();
+  });
+  device_->SetHookEnviaString([this](const std::string& cmd) {
+    if (hook_) hook_->Enviar(cmd);
+  });
+  device_->SetHookLeString([this](int NumBytes, int ATimeOut, std::string& Retorno) {
+    if (hook_)
+      hook_->Ler(NumBytes, ATimeOut, Retorno);
+    else
+      Retorno.clear();
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Model
+
+std::unique_ptr<TPosPrinterClass> CriarConjuntoComandos(TPosPrinterModelo /*Modelo*/, TPosPrinter& Impressora) {
+  // Every model prints with the plain-text command set until its own exists.
+  return std::make_unique<TPosPrinterClass>(Impressora);
+}
+
+void TPosPrinter::SetModelo(TPosPrinterModelo Valor) {
+  if (Valor == modelo_) return;
+  if (ativo_) Desativar();
+  RegistrarLog("SetModelo(" + NomeModeloEnum(Valor) + ")", false, true);
+  // The new command set is built before the old one goes, so a failing
+  // constructor leaves the engine with a working command set.
+  std::unique_ptr<TPosPrinterClass> novo = fabrica_(Valor, *this);
+  if (!novo) novo = std::make_unique<TPosPrinterClass>(*this);
+  conjuntoComandos_ = std::move(novo);
+  modelo_ = Valor;
+}
+
+// ---------------------------------------------------------------------------
+// Printing
+
+std::string TPosPrinter::AjustarQuebrasLinha(const std::string& Texto, const std::string& Quebra) {
+  bool soBrancos = true;
+  for (unsigned char c : Texto)
+    if (c > 0x20) {
+      soBrancos = false;
+      break;
+    }
+  if (soBrancos) return Texto;
+  // One pass doing CR LF -> LF, CR -> LF, LF -> Quebra.
+  std::string r;
+  r.reserve(Texto.size() + Texto.size() / 16);
+  const std::size_t n = Texto.size();
+  std::size_t inicio = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char c = Texto[i];
+    if (c != '\r' && c != '\n') continue;
+    r.append(Texto, inicio, i - inicio);
+    r += Quebra;
+    if (c == '\r' && i + 1 < n && Texto[i + 1] == '\n') ++i;
+    inicio = i + 1;
+  }
+  r.append(Texto, inicio, n - inicio);
+  return r;
+}
+
+void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, bool DecodificarTags,
+                           bool ConverterPagina, int Copias) {
+  std::string texto;
+  try {
+    if (!controlePorta_ && !ativo_) throw EPosPrinterException("N\xE3o est\xE1 Ativo");
+    if (!ativo_) Ativar();
+    if (verificarImpressora_ && verificador_) verificador_(*this);
+    const std::string& avanco = conjuntoComandos_->Comandos.AvancoLinha;
+    texto.reserve(buffer_.JoinedSize(avanco.size()) + TextoExtra.size());
+    for (const std::string& linha : buffer_.Linhas()) {
+      texto += linha;
+      texto += avanco;
+    }
+  } catch (...) {
+    buffer_.Clear();
+    throw;
+  }
+  buffer_.Clear();
+
+  texto += TextoExtra;
+  if (LogAtivo()) {
+    RegistrarLog(Format("Imprimir, Copias:%d, DecodificarTags:%s, TraduzirTags:%s", Copias,
+                        DecodificarTags ? "SIM" : "NAO", TraduzirTags() ? "SIM" : "NAO"),
+                 false, true);
+    RegistrarLog(TraduzirControles(texto), false, true);
+  }
+  // The code page conversion comes before the tags, so the escape sequences
+  // the tags produce are never converted.
+  if (ConverterPagina) texto = CodificarPaginaDeCodigo(texto);
+  texto = AjustarQuebrasLinha(texto, conjuntoComandos_->Comandos.AvancoLinha);
+  if (DecodificarTags) texto = tagProcessor_->ProcessarTags(texto);
+  if (AvancarNoFim) texto += conjuntoComandos_->Comandos.AvancoLinha;
+  for (int i = 0; i < Copias; ++i) EnviarStringDevice(texto);
+}
+
+void TPosPrinter::EsvaziarBuffer() {
+  if (linhasBuffer_ <= 0) return;
+  const std::size_t linhas = buffer_.Count();
+  if (linhas <= static_cast<std::size_t>(linhasBuffer_)) return;
+  RegistrarLog(Format("Esvaziando Buffer: %zu linhas", linhas), false, true);
+  Imprimir();
+}
+
+void TPosPrinter::EnviarStringDevice(std::string Dados) {
+  if (Dados.empty()) return;
+  AtivarPorta();
+  if (!inicializacaoEnviada_) {
+    const std::string init = conjuntoComandos_->MontarInicializacao();
+    inicializacaoEnviada_ = !init.empty() && Dados.find(init) != std::string::npos;
+    if (!inicializacaoEnviada_ && Dados != conjuntoComandos_->Comandos.Reinicializa) {
+      RegistrarLog("EnviarStringDevice - Inicializando: " + init, true, true);
+      Dados.insert(0, init);
+      inicializacaoEnviada_ = true;
+    }
+  }
+  try {
+    bool tratado = false;
+    if (OnEnviarStringDevice) OnEnviarStringDevice(Dados, tratado);
+    if (tratado) {
+      RegistrarLog("OnEnviarStringDevice( " + Dados + ")", true, true);
+    } else {
+      RegistrarLog("EnviarStringDevice( " + Dados + ")", true, true);
+      device_->EnviaString(Dados);
+    }
+  } catch (...) {
+    // The port is closed even when the send failed; the send's error is the
+    // one the caller sees.
+    if (controlePorta_) {
+      try {
+        DesativarPorta();
+      } catch (...) {
+      }
+    }
+    throw;
+  }
+  if (controlePorta_) DesativarPorta();
+}
+
+std::string TPosPrinter::TransmitirReceber(const std::string& Comando, uint8_t BytesParaLer, int Timeout,
+                                           bool AguardarTerminador) {
+  device_->Limpar();
+  RegistrarLog("TX -> " + Comando, true, true);
+  const int timeoutAnterior = device_->TimeOutMilissegundos();
+  device_->SetTimeOutMilissegundos(Timeout);
+  std::string resposta;
+  try {
+    device_->EnviaString(Comando);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (AguardarTerminador)
+      resposta = device_->LeString(Timeout, 0, std::string(1, static_cast<char>(BytesParaLer)));
+    else
+      resposta = device_->LeString(Timeout, BytesParaLer, "");
+  } catch (...) {
+    device_->SetTimeOutMilissegundos(timeoutAnterior);
+    throw;
+  }
+  device_->SetTimeOutMilissegundos(timeoutAnterior);
+  RegistrarLog("RX <- " + resposta, true, true);
+  return resposta;
+}
+
+}  // namespace bilhetor

@@ -1,0 +1,685 @@
+#include "transport/SerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <linux/serial.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "common/Strings.h"
+#include "transport/ReadLoop.h"
+#include "transport/SerialSpeed.h"
+
+namespace bilhetor {
+
+using transport_detail::NowMs;
+
+ESerialError::ESerialError(int errorCode, const std::string& errorMessage)
+    : Exception(Format("Communication error %d: %s", errorCode, errorMessage.c_str())),
+      errorCode_(errorCode),
+      errorMessage_(errorMessage) {}
+
+namespace {
+
+std::string SystemMessage(int code) {
+  char buf[256];
+  // GNU strerror_r: returns the message (possibly not in buf).
+  return std::string(strerror_r(code, buf, sizeof buf));
+}
+
+// The termios constant of a standard speed; 0 when there is none.
+speed_t StandardSpeed(int baud) {
+  switch (baud) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 200: return B200;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 500000: return B500000;
+    case 576000: return B576000;
+    case 921600: return B921600;
+    case 1000000: return B1000000;
+    case 1152000: return B1152000;
+    case 1500000: return B1500000;
+    case 2000000: return B2000000;
+    case 2500000: return B2500000;
+    case 3000000: return B3000000;
+    case 3500000: return B3500000;
+    case 4000000: return B4000000;
+    default: return 0;
+  }
+}
+
+// The system name opened for a port name (see the header).
+std::string SystemDeviceName(const std::string& port, int comNumber) {
+  if (comNumber >= 0) return "/dev/ttyS" + std::to_string(comNumber);
+  if (port.size() > 4 && port.compare(0, 4, "\\\\.\\") == 0) return "/dev/" + port.substr(4);
+  return port;
+}
+
+}  // namespace
+
+TSerialPort::TSerialPort() = default;
+
+TSerialPort::~TSerialPort() {
+  try {
+    CloseSocket();
+  } catch (...) {
+    // A status callback that throws must not escape the destructor.
+  }
+}
+
+std::string TSerialPort::GetErrorDesc(int ErrorCode) {
+  switch (ErrorCode) {
+    case 0: return "OK";
+    case ErrAlreadyOwned: return "Port owned by other process";
+    case ErrAlreadyInUse: return "Instance already in use";
+    case ErrWrongParameter: return "Wrong parameter at call";
+    case ErrPortNotOpen: return "Instance not yet connected";
+    case ErrNoDeviceAnswer: return "No device answer detected";
+    case ErrMaxBuffer: return "Maximal buffer length exceeded";
+    case ErrTimeout: return "Timeout during operation";
+    case ErrReadFailed: return "Reading of data failed";
+    case ErrFrame: return "Receive framing error";
+    case ErrOverrun: return "Receive Overrun Error";
+    case ErrRxOver: return "Receive Queue overflow";
+    case ErrRxParity: return "Receive Parity Error";
+    case ErrTxFull: return "Tranceive Queue is full";
+    default: return SystemMessage(ErrorCode);
+  }
+}
+
+// --- error handling ----------------------------------------------------------
+
+void TSerialPort::SetError(int code) {
+  lastError_ = code;
+  lastErrorDesc_ = GetErrorDesc(code);
+}
+
+void TSerialPort::CheckSystemResult(int result) { SetError(result == -1 ? errno : 0); }
+
+void TSerialPort::RaiseIfError() {
+  if (raiseExcept_ && lastError_ != 0) throw ESerialError(lastError_, lastErrorDesc_);
+}
+
+void TSerialPort::FailWith(int code) {
+  SetError(code);
+  RaiseIfError();
+}
+
+void TSerialPort::ReportStatus(TSerialStatusReason reason, const std::string& value) {
+  if (onStatus_) onStatus_(*this, reason, value);
+}
+
+// --- opening and closing -------------------------------------------------------
+
+void TSerialPort::Connect(const std::string& Port) {
+  if (instanceActive_) {
+    FailWith(ErrAlreadyInUse);
+    return;
+  }
+  lineBuffer_.clear();
+  deviceName_ = Port;
+
+  comNumber_ = -1;
+  const std::string upper = UpperCase(Port);
+  if (upper.rfind("COM", 0) == 0) {
+    comNumber_ = StrToIntDef(Port.substr(3), 0) - 1;
+  } else if (upper.rfind("/DEV/TTYS", 0) == 0) {
+    comNumber_ = StrToIntDef(Port.substr(9), -2);
+  }
+  deviceName_ = SystemDeviceName(Port, comNumber_);
+
+  // Only terminals are opened: a name that is not a character device fails
+  // with ENOTTY before anything is opened, so that a port name can never
+  // open (or create) an ordinary file.
+  errno = 0;
+  int err = 0;
+  struct stat st {};
+  if (stat(deviceName_.c_str(), &st) != 0) {
+    err = errno;
+  } else if (!S_ISCHR(st.st_mode)) {
+    err = ENOTTY;
+  } else {
+    fd_ = open(deviceName_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+      err = errno;
+    } else {
+      termios t {};
+      if (tcgetattr(fd_, &t) != 0) {
+        err = errno;
+      } else if (linuxLock_ && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        err = (errno == EWOULDBLOCK) ? ErrAlreadyOwned : errno;
+      } else {
+        // No sharing: further opens of the terminal fail (except for root).
+        ioctl(fd_, TIOCEXCL);
+        // Binary mode: no line editing, echo, signals or byte translation;
+        // the line settings (speed, size, parity, stop bits, flow control)
+        // stay as they are until ApplySettings.
+        t.c_iflag &= IXON | IXOFF | INPCK;
+        t.c_oflag = 0;
+        t.c_lflag = 0;
+        t.c_cflag |= CREAD | CLOCAL;
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = 0;
+        if (tcsetattr(fd_, TCSANOW, &t) != 0) err = errno;
+      }
+      if (err != 0) CloseHandle();
+    }
+  }
+  SetError(err);
+  RaiseIfError();
+
+  if (lastError_ == 0) {
+    SetError(0);
+    if (DeviceAnswers()) {
+      instanceActive_ = true;
+      SetRTS(true);
+      SetDTR(true);
+      ClearBuffers();
+      // Line errors before the port was ours are not this caller's.
+      CheckLineErrors();
+      SetError(0);
+    } else {
+      SetError(ErrNoDeviceAnswer);
+      CloseHandle();
+      comNumber_ = -1;
+    }
+    RaiseIfError();
+    ReportStatus(TSerialStatusReason::HR_Connect, deviceName_);
+  }
+}
+
+void TSerialPort::CloseHandle() {
+  if (fd_ >= 0) {
+    close(fd_);
+    fd_ = InvalidHandle;
+  }
+}
+
+void TSerialPort::CloseSocket() {
+  if (fd_ >= 0) {
+    // Closing never raises: the queues are discarded and the lines dropped
+    // without looking at the results, so the handle is always released.
+    tcflush(fd_, TCIOFLUSH);
+    lineBuffer_.clear();
+    SetModemLine(TIOCM_RTS, false);
+    SetModemLine(TIOCM_DTR, false);
+    rts_ = dtr_ = false;
+    CloseHandle();
+  }
+  instanceActive_ = false;
+  comNumber_ = -1;
+  SetError(0);
+  ReportStatus(TSerialStatusReason::HR_SerialClose, deviceName_);
+}
+
+// --- modem lines ------------------------------------------------------------------
+
+int TSerialPort::ModemStatus() {
+  int bits = 0;
+  if (fd_ < 0 || ioctl(fd_, TIOCMGET, &bits) != 0) bits = 0;
+  modemWord_ = bits;
+  return bits;
+}
+
+bool TSerialPort::CTS() { return (ModemStatus() & TIOCM_CTS) != 0; }
+bool TSerialPort::DSR() { return (ModemStatus() & TIOCM_DSR) != 0; }
+bool TSerialPort::Ring() { return (ModemStatus() & TIOCM_RNG) != 0; }
+bool TSerialPort::Carrier() { return (ModemStatus() & TIOCM_CAR) != 0; }
+
+void TSerialPort::SetModemLine(int bit, bool on) {
+  if (fd_ < 0) return;
+  // Devices without modem lines (pseudo-terminals) refuse this; like the
+  // line function of other platforms its result is not an error of the port.
+  ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit);
+}
+
+void TSerialPort::SetRTS(bool Value) {
+  rts_ = Value;
+  SetModemLine(TIOCM_RTS, Value);
+}
+
+void TSerialPort::SetDTR(bool Value) {
+  dtr_ = Value;
+  SetModemLine(TIOCM_DTR, Value);
+}
+
+bool TSerialPort::DeviceAnswers() {
+  const int bits = ModemStatus();
+  if (testDSR_ && (bits & TIOCM_DSR) == 0) return false;
+  if (testCTS_ && (bits & TIOCM_CTS) == 0) return false;
+  return true;
+}
+
+bool TSerialPort::NotReady() {
+  if (instanceActive_) {
+    if (!DeviceAnswers()) {
+      FailWith(ErrNoDeviceAnswer);
+      return true;
+    }
+    return false;
+  }
+  FailWith(ErrPortNotOpen);
+  return true;
+}
+
+// --- settings -----------------------------------------------------------------------
+
+void TSerialPort::ApplySettings(int Baud, int Bits, char Parity, int Stop, bool SoftFlow,
+                                bool HardFlow) {
+  SetError(0);
+  if (fd_ < 0) {
+    FailWith(ErrPortNotOpen);
+    return;
+  }
+  // Values the line cannot take are refused before anything is changed.
+  if (Baud <= 0 || Bits < 5 || Bits > 8 || Stop < 0 || Stop > 2) {
+    SetError(EINVAL);
+    RaiseIfError();
+    return;
+  }
+  termios t {};
+  tcgetattr(fd_, &t);
+
+  const speed_t standard = StandardSpeed(Baud);
+  if (standard != 0) {
+    cfsetispeed(&t, standard);
+    cfsetospeed(&t, standard);
+  }
+  tcflag_t cflag = t.c_cflag & (CBAUD | CBAUDEX | CIBAUD);
+  static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+  cflag |= kSizes[Bits - 5];
+
+  // Parity as read from the port, unless the letter names another one.
+  tcflag_t parity = t.c_cflag & (PARENB | PARODD | CMSPAR);
+  switch (Parity) {
+    case 'N': case 'n': parity = 0; break;
+    case 'O': case 'o': parity = PARENB | PARODD; break;
+    case 'E': case 'e': parity = PARENB; break;
+    case 'M': case 'm': parity = PARENB | CMSPAR | PARODD; break;
+    case 'S': case 's': parity = PARENB | CMSPAR; break;
+    default: break;
+  }
+  cflag |= parity;
+  // One and a half stop bits: the UART sends 1.5 when two are asked for
+  // with 5 data bits; there is no separate setting.
+  if (Stop != 0) cflag |= CSTOPB;
+  if (HardFlow) cflag |= CRTSCTS;
+  cflag |= CREAD | CLOCAL;
+
+  tcflag_t iflag = 0;
+  if (SoftFlow) iflag |= IXON | IXOFF;
+  if (parity != 0) iflag |= INPCK;
+
+  t.c_cflag = cflag;
+  t.c_iflag = iflag;
+  t.c_oflag = 0;
+  t.c_lflag = 0;
+  t.c_cc[VSTART] = 17;
+  t.c_cc[VSTOP] = 19;
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+
+  int result = tcsetattr(fd_, TCSANOW, &t);
+  if (result == 0 && standard == 0) result = transport_detail::SetArbitrarySpeed(fd_, Baud);
+  CheckSystemResult(result);
+  if (lastError_ == 0) {
+    // With hardware flow control the driver drives RTS itself.
+    SetDTR(true);
+    if (!HardFlow) SetRTS(true);
+    else rts_ = true;
+  }
+  RaiseIfError();
+}
+
+// --- waiting --------------------------------------------------------------------------
+
+bool TSerialPort::WaitFor(short events, int timeout, short* revents) {
+  if (revents) *revents = 0;
+  if (fd_ < 0) return false;
+  const int64_t deadline = NowMs() + std::max(timeout, 0);
+  for (;;) {
+    pollfd p {fd_, events, 0};
+    const int64_t remaining = std::max<int64_t>(deadline - NowMs(), 0);
+    const int rc = poll(&p, 1, static_cast<int>(remaining));
+    if (rc < 0 && errno == EINTR) continue;
+    if (revents) *revents = rc > 0 ? p.revents : 0;
+    return rc > 0;
+  }
+}
+
+int TSerialPort::BytesWaiting() {
+  int n = 0;
+  if (fd_ < 0 || ioctl(fd_, FIONREAD, &n) != 0) return 0;
+  return n;
+}
+
+int TSerialPort::WaitingDataEx() { return BytesWaiting() + static_cast<int>(lineBuffer_.size()); }
+
+int TSerialPort::SendingData() {
+  int n = 0;
+  if (fd_ < 0 || ioctl(fd_, TIOCOUTQ, &n) != 0) return 0;
+  return n;
+}
+
+bool TSerialPort::WaitReadable(int Timeout) {
+  bool ok = BytesWaiting() > 0;
+  if (!ok) {
+    const int64_t deadline = NowMs() + std::max(Timeout, 0);
+    for (;;) {
+      short rev = 0;
+      const int remaining = static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0));
+      const bool ready = WaitFor(POLLIN, remaining, &rev);
+      ok = BytesWaiting() > 0;
+      // Done when data is there, the time is up, or the line has hung up
+      // (a hung-up terminal stays "readable" with nothing to read).
+      if (ok || !ready || (rev & (POLLHUP | POLLERR | POLLNVAL)) != 0 || remaining == 0) break;
+    }
+  }
+  if (ok) ReportStatus(TSerialStatusReason::HR_CanRead, "");
+  return ok;
+}
+
+bool TSerialPort::WaitWritable(int Timeout) {
+  bool ok = SendingData() == 0;
+  if (!ok) {
+    // Terminals signal no "output drained" event: look at the queue every
+    // few milliseconds until it is empty or the time is up.
+    const int64_t deadline = NowMs() + std::max(Timeout, 0);
+    while (!ok && NowMs() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      ok = SendingData() == 0;
+    }
+  }
+  if (ok) ReportStatus(TSerialStatusReason::HR_CanWrite, "");
+  return ok;
+}
+
+void TSerialPort::Flush() {
+  if (fd_ >= 0) WaitWritable(std::max(deadlockTimeout_, 0));
+}
+
+// --- transfers ---------------------------------------------------------------------------
+
+void TSerialPort::LimitRate(int length, int max, int64_t& nextMark) {
+  if (max <= 0) return;
+  const int64_t now = NowMs();
+  if (now < nextMark) {
+    const int64_t wait = nextMark - now;
+    ReportStatus(TSerialStatusReason::HR_Wait, std::to_string(wait));
+    std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+  }
+  nextMark = NowMs() + static_cast<int64_t>(length) * 1000 / max;
+}
+
+void TSerialPort::CheckLineErrors() {
+  serial_icounter_struct ic {};
+  if (fd_ < 0 || ioctl(fd_, TIOCGICOUNT, &ic) != 0) return;
+  int code = 0;
+  if (ic.frame != icountFrame_) code = ErrFrame;
+  if (ic.overrun != icountOverrun_) code = ErrOverrun;
+  if (ic.buf_overrun != icountBufOverrun_) code = ErrRxOver;
+  if (ic.parity != icountParity_) code = ErrRxParity;
+  icountFrame_ = ic.frame;
+  icountOverrun_ = ic.overrun;
+  icountBufOverrun_ = ic.buf_overrun;
+  icountParity_ = ic.parity;
+  if (code != 0) SetError(code);
+}
+
+int TSerialPort::WriteBuffer(const void* Data, int Length) {
+  if (NotReady()) return 0;
+  if (Length < 0 || (Length > 0 && Data == nullptr)) {
+    FailWith(ErrWrongParameter);
+    return 0;
+  }
+  LimitRate(Length, maxSendBandwidth_, nextSend_);
+  if (rtsToggle_) {
+    Flush();
+    SetRTS(true);
+  }
+  SetError(0);
+  const auto* p = static_cast<const char*>(Data);
+  int written = 0;
+  const int64_t deadline = NowMs() + std::max(deadlockTimeout_, 0);
+  while (written < Length) {
+    const ssize_t n = write(fd_, p + written, static_cast<size_t>(Length - written));
+    if (n > 0) {
+      written += static_cast<int>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      SetError(errno);
+      break;
+    }
+    const int remaining = static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0));
+    short rev = 0;
+    if (remaining == 0 || !WaitFor(POLLOUT, remaining, &rev)) {
+      // The device does not take the data in time: what is still queued
+      // is thrown away so that a later write does not send stale bytes.
+      tcflush(fd_, TCOFLUSH);
+      SetError(ErrTimeout);
+      break;
+    }
+  }
+  CheckLineErrors();
+  if (rtsToggle_) {
+    Flush();
+    WaitWritable(255);
+    SetRTS(false);
+  }
+  RaiseIfError();
+  ReportStatus(TSerialStatusReason::HR_WriteCount, std::to_string(written));
+  return written;
+}
+
+void TSerialPort::SendString(const std::string& Data) {
+  WriteBuffer(Data.data(), static_cast<int>(std::min<size_t>(Data.size(), INT32_MAX)));
+}
+
+void TSerialPort::SendByte(uint8_t Data) { WriteBuffer(&Data, 1); }
+
+void TSerialPort::SendInteger(int32_t Data) {
+  const auto v = static_cast<uint32_t>(Data);
+  const char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                         static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
+  WriteBuffer(bytes, 4);
+}
+
+void TSerialPort::SendBlock(const std::string& Data) {
+  SendInteger(static_cast<int32_t>(Data.size()));
+  if (lastError_ == 0) SendString(Data);
+}
+
+// Reads up to length bytes (the caller knows they are waiting); records its
+// error without raising.
+int TSerialPort::ReadRaw(std::string& into, int length) {
+  if (length <= 0) return 0;
+  LimitRate(length, maxRecvBandwidth_, nextRecv_);
+  SetError(0);
+  const size_t start = into.size();
+  into.resize(start + static_cast<size_t>(length));
+  int got = 0;
+  const int64_t deadline = NowMs() + std::max(deadlockTimeout_, 0);
+  while (got < length) {
+    const ssize_t n = read(fd_, into.data() + start + got, static_cast<size_t>(length - got));
+    if (n > 0) {
+      got += static_cast<int>(n);
+      if (BytesWaiting() == 0) break;  // took what had arrived
+      continue;
+    }
+    if (n == 0) {
+      // End of file on a terminal: the other end has hung up.
+      SetError(ErrReadFailed);
+      break;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      SetError(errno);
+      break;
+    }
+    if (got > 0) break;
+    const int remaining = static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0));
+    if (remaining == 0 || !WaitFor(POLLIN, remaining, nullptr)) {
+      tcflush(fd_, TCIFLUSH);
+      SetError(ErrTimeout);
+      break;
+    }
+  }
+  into.resize(start + static_cast<size_t>(got));
+  const int err = lastError_;
+  CheckLineErrors();
+  if (err != 0) SetError(err);
+  ReportStatus(TSerialStatusReason::HR_ReadCount, std::to_string(got));
+  return got;
+}
+
+// ReadAvailable without raising: the collecting reads keep their bytes when
+// a piece fails.
+std::string TSerialPort::ReadAvailableQuiet(int Timeout) {
+  std::string result;
+  if (!instanceActive_) {
+    SetError(ErrPortNotOpen);
+    return result;
+  }
+  if (!DeviceAnswers()) {
+    SetError(ErrNoDeviceAnswer);
+    return result;
+  }
+  SetError(0);
+  if (!lineBuffer_.empty()) {
+    result.swap(lineBuffer_);
+    return result;
+  }
+  sched_yield();
+  int n = BytesWaiting();
+  if (n > 0) {
+    ReadRaw(result, n);
+    return result;
+  }
+  if (WaitReadable(Timeout)) {
+    n = BytesWaiting();
+    if (n > 0) ReadRaw(result, n);
+    else SetError(ErrTimeout);
+    return result;
+  }
+  // Nothing arrived. A line that has hung up says so at once; tell that
+  // apart from a plain time-out by asking the device.
+  short rev = 0;
+  if (WaitFor(POLLIN, 0, &rev) && (rev & (POLLHUP | POLLERR)) != 0) {
+    char byte = 0;
+    const ssize_t r = read(fd_, &byte, 1);
+    if (r == 1) result.push_back(byte);
+    else if (r == 0) SetError(ErrReadFailed);
+    else if (errno != EAGAIN && errno != EWOULDBLOCK) SetError(errno);
+    else SetError(ErrTimeout);
+    return result;
+  }
+  SetError(ErrTimeout);
+  return result;
+}
+
+std::string TSerialPort::ReadAvailable(int Timeout) {
+  if (NotReady()) return {};
+  std::string result = ReadAvailableQuiet(Timeout);
+  RaiseIfError();
+  return result;
+}
+
+std::string TSerialPort::ReadExactly(int Count, int Timeout) {
+  if (NotReady()) return {};
+  SetError(0);
+  if (Count < 1) return {};
+  auto c = transport_detail::CollectExactly(
+      static_cast<size_t>(Count), Timeout, interPacketTimeout_, ErrTimeout,
+      [this](int t) { return ReadAvailableQuiet(t); }, [this] { return lastError_; });
+  if (c.error != 0) SetError(c.error);
+  lineBuffer_ = std::move(c.rest);
+  RaiseIfError();
+  if (lastError_ != 0) return {};
+  return std::move(c.result);
+}
+
+std::string TSerialPort::ReadUntil(int Timeout, const std::string& Terminator) {
+  if (NotReady()) return {};
+  SetError(0);
+  if (Terminator.empty()) return {};
+  transport_detail::LineEndState lineEnd {lastCR_, lastLF_};
+  auto c = transport_detail::CollectUntil(
+      Timeout, Terminator, convertLineEnd_, lineEnd, maxLineLength_, interPacketTimeout_,
+      ErrTimeout, ErrMaxBuffer, [this](int t) { return ReadAvailableQuiet(t); },
+      [this] { return lastError_; });
+  lastCR_ = lineEnd.lastCR;
+  lastLF_ = lineEnd.lastLF;
+  if (c.error != 0) SetError(c.error);
+  lineBuffer_ = std::move(c.rest);
+  RaiseIfError();
+  return std::move(c.result);
+}
+
+uint8_t TSerialPort::ReadOneByte(int Timeout) {
+  if (NotReady()) return 0;
+  SetError(0);
+  if (lineBuffer_.empty()) lineBuffer_ = ReadAvailableQuiet(Timeout);
+  if (lastError_ != 0 || lineBuffer_.empty()) {
+    if (lastError_ == 0) SetError(ErrTimeout);
+    RaiseIfError();
+    return 0;
+  }
+  const auto b = static_cast<uint8_t>(lineBuffer_[0]);
+  lineBuffer_.erase(0, 1);
+  return b;
+}
+
+std::string TSerialPort::ReadLine(int Timeout) {
+  std::string s = ReadUntil(Timeout, "\r\n");
+  return lastError_ == 0 ? s : std::string();
+}
+
+int32_t TSerialPort::ReadInteger(int Timeout) {
+  const std::string s = ReadExactly(4, Timeout);
+  if (s.size() != 4) return 0;
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(s[static_cast<size_t>(i)]);
+  return static_cast<int32_t>(v);
+}
+
+std::string TSerialPort::ReadBlock(int Timeout) {
+  const int32_t length = ReadInteger(Timeout);
+  if (lastError_ != 0) return {};
+  return ReadExactly(length, Timeout);
+}
+
+void TSerialPort::ClearBuffers() {
+  SetError(0);
+  CheckSystemResult(fd_ < 0 ? (errno = EBADF, -1) : tcflush(fd_, TCIOFLUSH));
+  lineBuffer_.clear();
+  RaiseIfError();
+}
+
+}  // namespace bilhetor

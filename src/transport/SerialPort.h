@@ -1,0 +1,226 @@
+#pragma once
+// TSerialPort: a blocking serial port. Every call returns when its work is
+// done, has failed or has run into its time-out; a stuck device never blocks
+// longer than DeadlockTimeout (writes, raw reads) or the caller's time-out
+// (reads). Failures are recorded as LastError/LastErrorDesc and raised as
+// ESerialError only when RaiseExcept is true.
+//
+// On Linux the port is a terminal device driven through termios and poll:
+//   "COMn"       opens /dev/ttyS{n-1}
+//   "\\.\NAME"   opens /dev/NAME
+//   other names  are opened as they stand (/dev/ttyUSB0, /dev/pts/3, ...)
+// and must name a terminal; anything else fails with the system's error.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/Exception.h"
+
+namespace bilhetor {
+
+// Raised by TSerialPort when RaiseExcept is true.
+// Message: "Communication error %d: %s" with ErrorCode and ErrorMessage.
+class ESerialError : public Exception {
+ public:
+  ESerialError(int errorCode, const std::string& errorMessage);
+
+  int ErrorCode() const noexcept { return errorCode_; }
+  const std::string& ErrorMessage() const noexcept { return errorMessage_; }
+
+ private:
+  int errorCode_;
+  std::string errorMessage_;
+};
+
+class TSerialPort;
+
+enum class TSerialStatusReason {
+  HR_SerialClose,  // Value: the device name
+  HR_Connect,      // Value: the device name
+  HR_CanRead,      // Value: empty
+  HR_CanWrite,     // Value: empty
+  HR_ReadCount,    // Value: bytes read, in decimal
+  HR_WriteCount,   // Value: bytes written, in decimal
+  HR_Wait,         // Value: milliseconds about to be waited by the bandwidth limit
+};
+
+using TSerialStatusHook =
+    std::function<void(TSerialPort& Sender, TSerialStatusReason Reason, const std::string& Value)>;
+
+class TSerialPort {
+ public:
+  // Error codes of the port (operating system codes are stored as they are).
+  static constexpr int ErrAlreadyOwned = 9991;    // "Port owned by other process"
+  static constexpr int ErrAlreadyInUse = 9992;    // "Instance already in use"
+  static constexpr int ErrWrongParameter = 9993;  // "Wrong parameter at call"
+  static constexpr int ErrPortNotOpen = 9994;     // "Instance not yet connected"
+  static constexpr int ErrNoDeviceAnswer = 9995;  // "No device answer detected"
+  static constexpr int ErrMaxBuffer = 9996;       // "Maximal buffer length exceeded"
+  static constexpr int ErrTimeout = 9997;         // "Timeout during operation"
+  static constexpr int ErrReadFailed = 9998;      // "Reading of data failed"
+  static constexpr int ErrFrame = 9999;           // "Receive framing error"
+  static constexpr int ErrOverrun = 10000;        // "Receive Overrun Error"
+  static constexpr int ErrRxOver = 10001;         // "Receive Queue overflow"
+  static constexpr int ErrRxParity = 10002;       // "Receive Parity Error"
+  static constexpr int ErrTxFull = 10003;         // "Tranceive Queue is full"
+
+  static constexpr int InvalidHandle = -1;
+
+  TSerialPort();
+  ~TSerialPort();  // runs CloseSocket
+  TSerialPort(const TSerialPort&) = delete;
+  TSerialPort& operator=(const TSerialPort&) = delete;
+
+  // Description of an error code: the table above, "OK" for 0, the
+  // operating system's text for any other code.
+  static std::string GetErrorDesc(int ErrorCode);
+
+  // --- opening and closing -------------------------------------------------
+  void Connect(const std::string& Port);
+  void CloseSocket();
+  bool InstanceActive() const { return instanceActive_; }
+
+  // --- line settings ---------------------------------------------------------
+  // Baud: bits per second (any value the driver accepts); Bits: 5..8;
+  // Parity: N, O, E, M or S (either case; other letters keep the current
+  // parity); Stop: 0 one, 1 one and a half, 2 two stop bits.
+  void ApplySettings(int Baud, int Bits, char Parity, int Stop, bool SoftFlow, bool HardFlow);
+
+  // Modem lines. The setters drive the line; the getters of RTS and DTR give
+  // the last state asked for, CTS/DSR/Ring/Carrier read the modem status
+  // (off when the device has no modem lines, like a pseudo-terminal).
+  void SetRTS(bool Value);
+  bool RTS() const { return rts_; }
+  void SetDTR(bool Value);
+  bool DTR() const { return dtr_; }
+  bool CTS();
+  bool DSR();
+  bool Ring();
+  bool Carrier();
+  int ModemStatus();  // TIOCM_* bits; 0 when the device has no modem lines
+
+  // --- transfers -------------------------------------------------------------
+  int WriteBuffer(const void* Data, int Length);
+  void SendString(const std::string& Data);  // WriteBuffer over all bytes of Data
+  void SendByte(uint8_t Data);
+  void SendInteger(int32_t Data);             // four bytes, least significant first
+  void SendBlock(const std::string& Data);    // SendInteger(length) then the bytes
+
+  std::string ReadExactly(int Count, int Timeout);
+  std::string ReadAvailable(int Timeout);
+  std::string ReadUntil(int Timeout, const std::string& Terminator);
+  uint8_t ReadOneByte(int Timeout);           // 0 on error
+  std::string ReadLine(int Timeout);          // up to CR LF; empty on error
+  int32_t ReadInteger(int Timeout);           // four bytes, least significant first
+  std::string ReadBlock(int Timeout);         // a block written by SendBlock
+
+  // Bytes in the driver's input queue (FIONREAD).
+  int BytesWaiting();
+  // BytesWaiting plus the bytes held in LineBuffer.
+  int WaitingDataEx();
+  // Bytes still queued for output.
+  int SendingData();
+  // Waits up to Timeout ms until a byte can be read / the output is drained.
+  bool WaitReadable(int Timeout);
+  bool WaitWritable(int Timeout);
+
+  void ClearBuffers();
+  void Flush();  // waits until the output queue has been sent
+
+  // --- properties ------------------------------------------------------------
+  int Tag() const { return tag_; }
+  void SetTag(int v) { tag_ = v; }
+  int Handle() const { return fd_; }
+  const std::string& LineBuffer() const { return lineBuffer_; }
+  void SetLineBuffer(const std::string& v) { lineBuffer_ = v; }
+  bool RaiseExcept() const { return raiseExcept_; }
+  void SetRaiseExcept(bool v) { raiseExcept_ = v; }
+  const TSerialStatusHook& OnStatus() const { return onStatus_; }
+  void SetOnStatus(TSerialStatusHook v) { onStatus_ = std::move(v); }
+  bool TestDSR() const { return testDSR_; }
+  void SetTestDSR(bool v) { testDSR_ = v; }
+  bool TestCTS() const { return testCTS_; }
+  void SetTestCTS(bool v) { testCTS_ = v; }
+  int MaxLineLength() const { return maxLineLength_; }
+  void SetMaxLineLength(int v) { maxLineLength_ = v; }
+  int DeadlockTimeout() const { return deadlockTimeout_; }
+  void SetDeadlockTimeout(int v) { deadlockTimeout_ = v; }
+  // On Linux: take an advisory exclusive lock (flock) on the device while it
+  // is open, so two programs that both lock never share a port.
+  bool LinuxLock() const { return linuxLock_; }
+  void SetLinuxLock(bool v) { linuxLock_ = v; }
+  bool ConvertLineEnd() const { return convertLineEnd_; }
+  void SetConvertLineEnd(bool v) { convertLineEnd_ = v; }
+  int AtTimeout() const { return atTimeout_; }
+  void SetAtTimeout(int v) { atTimeout_ = v; }
+  bool InterPacketTimeout() const { return interPacketTimeout_; }
+  void SetInterPacketTimeout(bool v) { interPacketTimeout_ = v; }
+
+  const std::string& DeviceName() const { return deviceName_; }
+  int ComNumber() const { return comNumber_; }
+  int LastError() const { return lastError_; }
+  const std::string& LastErrorDesc() const { return lastErrorDesc_; }
+  int MaxSendBandwidth() const { return maxSendBandwidth_; }
+  void SetMaxSendBandwidth(int v) { maxSendBandwidth_ = v; }
+  int MaxRecvBandwidth() const { return maxRecvBandwidth_; }
+  void SetMaxRecvBandwidth(int v) { maxRecvBandwidth_ = v; }
+  // Sets MaxSendBandwidth and MaxRecvBandwidth together.
+  void SetMaxBandwidth(int v) { maxSendBandwidth_ = maxRecvBandwidth_ = v; }
+  int RecvBufferSize() const { return recvBufferSize_; }
+  // Size asked for the driver's input queue; also sets the XON and XOFF
+  // limits to a quarter of it. Stored (Linux has no per-port queue size).
+  void SetRecvBufferSize(int v) { recvBufferSize_ = v; }
+  bool RTSToggle() const { return rtsToggle_; }
+  void SetRTSToggle(bool v) { rtsToggle_ = v; }
+
+ private:
+  void SetError(int code);
+  void CheckSystemResult(int result);
+  void RaiseIfError();
+  void FailWith(int code);
+  void ReportStatus(TSerialStatusReason reason, const std::string& value);
+  bool DeviceAnswers();
+  bool NotReady();
+  void LimitRate(int length, int max, int64_t& nextMark);
+  int ReadRaw(std::string& into, int length);
+  std::string ReadAvailableQuiet(int Timeout);
+  bool WaitFor(short events, int timeout, short* revents);
+  void CheckLineErrors();
+  void SetModemLine(int bit, bool on);
+  void CloseHandle();
+
+  int tag_ = 0;
+  int fd_ = InvalidHandle;
+  std::string lineBuffer_;
+  bool raiseExcept_ = false;
+  TSerialStatusHook onStatus_;
+  bool testDSR_ = false;
+  bool testCTS_ = false;
+  int maxLineLength_ = 0;
+  int deadlockTimeout_ = 30000;
+  bool linuxLock_ = true;
+  bool convertLineEnd_ = false;
+  int atTimeout_ = 1000;
+  bool interPacketTimeout_ = true;
+
+  std::string deviceName_;
+  int comNumber_ = -1;
+  bool instanceActive_ = false;
+  int lastError_ = 0;
+  std::string lastErrorDesc_;
+  int maxSendBandwidth_ = 0;
+  int maxRecvBandwidth_ = 0;
+  int64_t nextSend_ = 0;
+  int64_t nextRecv_ = 0;
+  int recvBufferSize_ = 4096;
+  bool rtsToggle_ = false;
+  bool rts_ = false;
+  bool dtr_ = false;
+  int modemWord_ = 0;
+  bool lastCR_ = false;  // the last ConvertLineEnd read ended on a lone CR
+  bool lastLF_ = false;  // ... on a lone LF
+  // Line error counters seen last (framing, overrun, buffer overrun, parity).
+  int icountFrame_ = 0, icountOverrun_ = 0, icountBufOverrun_ = 0, icountParity_ = 0;
+};
+
+}  // namespace bilhetor
