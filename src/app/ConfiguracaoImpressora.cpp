@@ -92,3 +92,48 @@ void SalvarConfiguracao(TIniFile& ini, const TConfiguracaoImpressora& c) {
 }
 
 }  // namespace bilhetor
+
+#include "device/Device.h"
+#include "posprinter/PosPrinter.h"
+
+namespace bilhetor {
+
+void PrepararImpressora(TPosPrinter& impressora) {
+  impressora.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+  impressora.SetVerificarImpressora(true);
+  impressora.SetLinhasEntreCupons(0);
+  impressora.ConfigBarras() = TConfigBarras{};
+  impressora.ConfigQRCode().SetTipo(2);
+  impressora.ConfigQRCode().SetLarguraModulo(4);
+  impressora.ConfigQRCode().SetErrorLevel(0);
+  impressora.Device().SetNomeDocumento("PosPrinterDemo");
+}
+
+void AplicarConfiguracao(TPosPrinter& p, const TConfiguracaoImpressora& c) {
+  p.SetModelo(c.Modelo);
+  p.SetPorta(c.Porta);
+  if (!c.DeviceParams.empty()) p.Device().SetParamsString(c.DeviceParams);
+  p.SetArqLOG(c.ArqLog);
+  p.SetLinhasBuffer(c.LinhasBuffer);
+  p.SetLinhasEntreCupons(c.LinhasPular);
+  p.SetEspacoEntreLinhas(static_cast<uint8_t>(c.EspacoEntreLinhas & 0xFF));
+  p.SetColunasFonteNormal(c.Colunas);
+  p.SetControlePorta(c.ControlePorta);
+  p.SetCortaPapel(c.CortarPapel);
+  p.SetTraduzirTags(c.TraduzirTags);
+  p.SetIgnorarTags(c.IgnorarTags);
+  p.SetPaginaDeCodigo(c.PaginaDeCodigo);
+  p.ConfigBarras().MostrarCodigo = c.HRI;
+  p.ConfigBarras().LarguraLinha = c.BarrasLargura;
+  p.ConfigBarras().Altura = c.BarrasAltura;
+  p.ConfigQRCode().SetTipo(c.QRCodeTipo);
+  p.ConfigQRCode().SetLarguraModulo(c.QRCodeLarguraModulo);
+  p.ConfigQRCode().SetErrorLevel(c.QRCodeErrorLevel);
+  p.ConfigLogo().KeyCode1 = static_cast<uint8_t>(c.LogoKC1 & 0xFF);
+  p.ConfigLogo().KeyCode2 = static_cast<uint8_t>(c.LogoKC2 & 0xFF);
+  p.ConfigLogo().FatorX = static_cast<uint8_t>(c.LogoFatorX & 0xFF);
+  p.ConfigLogo().FatorY = static_cast<uint8_t>(c.LogoFatorY & 0xFF);
+  p.ConfigGaveta().SinalInvertido = c.GavetaSinalInvertido;
+}
+
+}  // namespace bilhetor

@@ -57,3 +57,20 @@ void CarregarConfiguracao(const TIniFile& ini, TConfiguracaoImpressora& config);
 void SalvarConfiguracao(TIniFile& ini, const TConfiguracaoImpressora& config);
 
 }  // namespace bilhetor
+
+namespace bilhetor {
+
+class TPosPrinter;
+
+// The engine as the print server's window is designed, before any settings
+// are read: Epson model, printer check on, document name "PosPrinterDemo",
+// QR code type 2 with module width 4.
+void PrepararImpressora(TPosPrinter& impressora);
+
+// The settings values that the main window reads from its controls when it
+// activates the engine (model, port, log, columns, buffer, feeds, switches,
+// code page, barcode, QR code and logo settings). The serial parameters go to
+// the device. Nothing is activated here.
+void AplicarConfiguracao(TPosPrinter& impressora, const TConfiguracaoImpressora& config);
+
+}  // namespace bilhetor
