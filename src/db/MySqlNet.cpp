@@ -363,6 +363,18 @@ void TMySqlNet::ReadStream(uint8_t* p, size_t n) {
   }
 }
 
+// Every uncompressed packet carries the next number of the exchange; any other
+// number means the stream is out of step.
+void TMySqlNet::CheckPacketNumber(uint8_t received) {
+  if (received != packetNumber_) {
+    throw EMySqlException(mysqlerr::ER_NET_PACKETS_OUT_OF_ORDER,
+                          Format("ReceiveHeader: Net packets out of order: received[%d], expected[%d]", received,
+                                 packetNumber_));
+  }
+  ++packetNumber_;
+  compPacketNumber_ = packetNumber_;
+}
+
 void TMySqlNet::ReadPacket() {
   if (!firstPacket_) {
     if (++current_ >= ring_.size()) {
@@ -375,13 +387,7 @@ void TMySqlNet::ReadPacket() {
   if (!compressOn_ && ring_.size() == 1 && vio_) {
     // Fast path: header and payload already in the read-ahead buffer.
     if (const uint8_t* h = vio_->Peek(kHeaderSize)) {
-      if (h[3] != packetNumber_) {
-        throw EMySqlException(mysqlerr::ER_NET_PACKETS_OUT_OF_ORDER,
-                              Format("ReceiveHeader: Net packets out of order: received[%d], expected[%d]", h[3],
-                                     packetNumber_));
-      }
-      ++packetNumber_;
-      compPacketNumber_ = packetNumber_;
+      CheckPacketNumber(h[3]);
       const size_t part = GetLE(h, 3);
       if (part > maxPacket_) throw EMySqlException::Create(mysqlerr::CR_NET_PACKET_TOO_LARGE);
       const uint8_t* payload = part < kMaxPacketPart ? vio_->Peek(part) : nullptr;
@@ -413,15 +419,7 @@ void TMySqlNet::ReadRestOfPayload(TByteBuffer& buf, size_t part) {
   while (part == kMaxPacketPart) {
     uint8_t h[kHeaderSize];
     ReadStream(h, kHeaderSize);
-    if (!compressOn_) {
-      if (h[3] != packetNumber_) {
-        throw EMySqlException(mysqlerr::ER_NET_PACKETS_OUT_OF_ORDER,
-                              Format("ReceiveHeader: Net packets out of order: received[%d], expected[%d]", h[3],
-                                     packetNumber_));
-      }
-      ++packetNumber_;
-      compPacketNumber_ = packetNumber_;
-    }
+    if (!compressOn_) CheckPacketNumber(h[3]);
     part = GetLE(h, 3);
     if (buf.Size() + part > maxPacket_) throw EMySqlException::Create(mysqlerr::CR_NET_PACKET_TOO_LARGE);
     ReadStream(buf.Extend(part), part);
@@ -451,15 +449,7 @@ size_t TMySqlNet::SkipPacket(uint8_t& firstByte) {
   do {
     uint8_t h[kHeaderSize];
     ReadStream(h, kHeaderSize);
-    if (!compressOn_) {
-      if (h[3] != packetNumber_) {
-        throw EMySqlException(mysqlerr::ER_NET_PACKETS_OUT_OF_ORDER,
-                              Format("ReceiveHeader: Net packets out of order: received[%d], expected[%d]", h[3],
-                                     packetNumber_));
-      }
-      ++packetNumber_;
-      compPacketNumber_ = packetNumber_;
-    }
+    if (!compressOn_) CheckPacketNumber(h[3]);
     part = GetLE(h, 3);
     total += part;
     if (total > maxPacket_) throw EMySqlException::Create(mysqlerr::CR_NET_PACKET_TOO_LARGE);

@@ -218,6 +218,7 @@ class TMySqlNet {
   void RawWrite(const uint8_t* p, size_t n);
   void ReadStream(uint8_t* p, size_t n);
   void ReadRestOfPayload(TByteBuffer& buf, size_t part);
+  void CheckPacketNumber(uint8_t received);
   void RawRead(uint8_t* p, size_t n);
   void FillCompressed();
   void WriteHeader(size_t length);
