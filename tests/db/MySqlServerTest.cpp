@@ -117,11 +117,21 @@ TEST_F(MySqlServerTest, AuthenticationMethodsAndFailures) {
   // The account really uses the old method: only its scramble gets in.
   EXPECT_EQ(Scalar(old.get(), "SELECT plugin FROM mysql.user WHERE user = 'antigo' AND host = '127.0.0.1'"),
             "mysql_old_password");
+  // A wrong password is refused. It must share nothing with the right one:
+  // the old method compares only 8 characters drawn from a generator seeded
+  // with the two 31-bit password hashes XOR the scramble's hash. A password
+  // one letter off ("velha124") changes only low bits of those seeds; the
+  // generator spreads that too slowly, so the server itself accepts it for
+  // about 1 scramble in 100 (the mariadb command-line client too). With an
+  // unrelated password the 8 characters are independent draws, and a chance
+  // match is of the order of 1 in 31^8 (10^12).
   auto oldBad = api.mysql_init();
-  EXPECT_EQ(api.mysql_real_connect(oldBad.get(), server.Host(), MariaDbServer::kOldUser, "velha124", "",
+  EXPECT_EQ(api.mysql_real_connect(oldBad.get(), server.Host(), MariaDbServer::kOldUser, "errada", "",
                                    server.Port(), "", kPrintServerFlags),
             nullptr);
   EXPECT_EQ(api.mysql_errno(oldBad.get()), 1045);
+  EXPECT_NE(api.mysql_error(oldBad.get()).find("Access denied for user 'antigo'"), std::string::npos)
+      << api.mysql_error(oldBad.get());
 }
 
 TEST_F(MySqlServerTest, DialogMethodAsksItsQuestions) {
