@@ -1,5 +1,7 @@
 #include "support/BmpPictures.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -40,7 +42,10 @@ TestPicture ColourPicture(int width, int height, const std::vector<Rgb>& colours
 }
 
 bool RunConvert(const std::vector<std::string>& args) {
-  const std::string program = FindProgram("convert");
+  // Debian's ImageMagick, when installed, before any other "convert" that
+  // may come earlier on PATH.
+  const std::string program =
+      access("/usr/bin/convert", X_OK) == 0 ? std::string("/usr/bin/convert") : FindProgram("convert");
   if (program.empty()) return false;
   std::vector<std::string> argv{program};
   argv.insert(argv.end(), args.begin(), args.end());
