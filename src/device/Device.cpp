@@ -36,12 +36,6 @@ constexpr int kErroArquivoNaoEncontrado = 2;
 // Highest COM number the serial port search looks at.
 constexpr int kUltimaPortaSerial = 256;
 
-bool ComecaCom(const std::string& s, const char* prefixo) { return s.rfind(prefixo, 0) == 0; }
-
-bool TerminaCom(const std::string& s, const std::string& sufixo) {
-  return s.size() >= sufixo.size() && s.compare(s.size() - sufixo.size(), sufixo.size(), sufixo) == 0;
-}
-
 // The number after a three-letter prefix ("COM3" -> 3); 0 when what follows
 // is not a plain positive decimal number.
 int NumeroPorta(const std::string& porta) {
@@ -194,25 +188,25 @@ TDeviceType TDevice::DeduzirTipoPorta(const std::string& APorta) {
   TDeviceType r = TDeviceType::dtNenhum;
   if (APorta == "*")
     r = TDeviceType::dtRawPrinter;
-  else if (ComecaCom(up, "TCP:"))
+  else if (up.starts_with("TCP:"))
     r = TDeviceType::dtTCP;
-  else if (ComecaCom(up, "RAW:"))
+  else if (up.starts_with("RAW:"))
     r = TDeviceType::dtRawPrinter;
-  else if (TerminaCom(up, ".TXT"))
+  else if (up.ends_with(".TXT"))
     r = TDeviceType::dtFile;
-  else if (ComecaCom(up, "FILE:"))
+  else if (up.starts_with("FILE:"))
     r = TDeviceType::dtFile;
-  else if (ComecaCom(up, "LPT"))
+  else if (up.starts_with("LPT"))
     r = TDeviceType::dtParallel;
-  else if (ComecaCom(up, "COM"))
+  else if (up.starts_with("COM"))
     r = TDeviceType::dtSerial;
-  else if (ComecaCom(APorta, "\\\\.\\"))
+  else if (APorta.starts_with("\\\\.\\"))
     r = TDeviceType::dtSerial;
   // Linux device files: terminals and Bluetooth serial links are serial
   // ports, the printer class devices are written like a parallel port.
-  else if (ComecaCom(APorta, "/dev/tty") || ComecaCom(APorta, "/dev/rfcomm"))
+  else if (APorta.starts_with("/dev/tty") || APorta.starts_with("/dev/rfcomm"))
     r = TDeviceType::dtSerial;
-  else if (ComecaCom(APorta, "/dev/usb/lp") || ComecaCom(APorta, "/dev/lp"))
+  else if (APorta.starts_with("/dev/usb/lp") || APorta.starts_with("/dev/lp"))
     r = TDeviceType::dtParallel;
   // A containment test, not a prefix test: "SB", "LL" and "D" are hook ports.
   else if (!up.empty() && std::string("USB|DLL").find(up.substr(0, 3)) != std::string::npos)
@@ -230,7 +224,7 @@ void TDevice::SetPorta(const std::string& Value) {
   EscreveLog("SetPorta(" + Value + ")");
   if (ativo_) DisparaErro(Exception(kMsgPortaAtiva));
   const std::string up = UpperCase(Value);
-  porta_ = (ComecaCom(up, "LPT") || ComecaCom(up, "COM")) ? up : Value;
+  porta_ = (up.starts_with("LPT") || up.starts_with("COM")) ? up : Value;
   deviceType_ = DeduzirTipoPorta(porta_);
 }
 
@@ -437,7 +431,7 @@ void TDevice::SetParamsString(const std::string& Value) {
 // --- serial port search ----------------------------------------------------------
 
 std::string TDevice::NomeSistemaSerial(const std::string& porta) const {
-  if (ComecaCom(UpperCase(porta), "COM")) {
+  if (UpperCase(porta).starts_with("COM")) {
     const int n = NumeroPorta(porta);
     if (n >= 1) return pastaDispositivos_ + "/ttyS" + std::to_string(n - 1);
   }
@@ -774,7 +768,7 @@ std::string TDevice::LeString(int ATimeOut, int NumBytes, const std::string& Ter
         do {
           std::string pedaco;
           hookLeString_(numBytes, ATimeOut, pedaco);
-          if (lenTer > 0 && !pedaco.empty() && TerminaCom(pedaco, Terminador)) {
+          if (lenTer > 0 && !pedaco.empty() && pedaco.ends_with(Terminador)) {
             pedaco.resize(pedaco.size() - lenTer);
             numBytes = 0;
           }
@@ -806,7 +800,7 @@ int TDevice::LocalizarEm(const TListaImpressoras& Lista, const std::string& Name
   // A printer connection is named "\\server\queue": compare its queue part.
   for (size_t i = 0; i < Lista.Nomes.size(); ++i) {
     const std::string& nome = Lista.Nomes[i];
-    if (!ComecaCom(nome, "\\\\")) continue;
+    if (!nome.starts_with("\\\\")) continue;
     const auto barra = nome.find('\\', 2);
     if (barra == std::string::npos) continue;
     if (SameText(nome.substr(barra + 1), Name)) return static_cast<int>(i);
