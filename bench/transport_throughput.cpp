@@ -156,21 +156,32 @@ BENCHMARK(BM_TcpWriteTextOverPlainSend)
     ->Args({1 << 20, 1 << 20})
     ->UseRealTime();
 
+// A socat pty pair for a serial benchmark, or none (the benchmark skipped)
+// when socat cannot make one.
+std::unique_ptr<testing::SocatPty> AbrirPty(benchmark::State& state) {
+  try {
+    return std::make_unique<testing::SocatPty>();
+  } catch (const std::exception& e) {
+    state.SkipWithError(e.what());
+    return nullptr;
+  }
+}
+
+// Opens our end of the pair at 115200 8N1, raising on errors.
+void AbrirPorta(TSerialPort& port, testing::SocatPty& pty) {
+  port.SetRaiseExcept(true);
+  port.Connect(pty.PortName());
+  port.ApplySettings(115200, 8, 'N', 0, false, false);
+}
+
 // Serial: bytes written through TSerialPort into a socat pty pair whose far
 // end is drained by a thread. A pseudo-terminal does not pace bytes at the
 // line speed, so this measures the port's own cost per byte.
 void BM_SerialPtyWrite(benchmark::State& state) {
-  std::unique_ptr<testing::SocatPty> pty;
-  try {
-    pty = std::make_unique<testing::SocatPty>();
-  } catch (const std::exception& e) {
-    state.SkipWithError(e.what());
-    return;
-  }
+  std::unique_ptr<testing::SocatPty> pty = AbrirPty(state);
+  if (!pty) return;
   TSerialPort port;
-  port.SetRaiseExcept(true);
-  port.Connect(pty->PortName());
-  port.ApplySettings(115200, 8, 'N', 0, false, false);
+  AbrirPorta(port, *pty);
   std::atomic<bool> stop {false};
   std::thread drain([&] {
     char buf[65536];
@@ -192,17 +203,10 @@ BENCHMARK(BM_SerialPtyWrite)->Arg(4096)->Arg(65536)->UseRealTime();
 // Serial round trip: the peer sends a 4 KiB reply that the port collects
 // with ReadExactly.
 void BM_SerialPtyReadExactly(benchmark::State& state) {
-  std::unique_ptr<testing::SocatPty> pty;
-  try {
-    pty = std::make_unique<testing::SocatPty>();
-  } catch (const std::exception& e) {
-    state.SkipWithError(e.what());
-    return;
-  }
+  std::unique_ptr<testing::SocatPty> pty = AbrirPty(state);
+  if (!pty) return;
   TSerialPort port;
-  port.SetRaiseExcept(true);
-  port.Connect(pty->PortName());
-  port.ApplySettings(115200, 8, 'N', 0, false, false);
+  AbrirPorta(port, *pty);
   const std::string reply(static_cast<size_t>(state.range(0)), 'r');
   for (auto _ : state) {
     pty->PeerWrite(reply);
