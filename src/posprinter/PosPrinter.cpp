@@ -7,7 +7,15 @@
 #include "common/Strings.h"
 #include "device/Device.h"
 #include "posprinter/CodePage.h"
+#include "posprinter/EscBematech.h"
+#include "posprinter/EscCustomPos.h"
+#include "posprinter/EscDaruma.h"
+#include "posprinter/EscDiebold.h"
+#include "posprinter/EscElgin.h"
+#include "posprinter/EscEpsonP2.h"
+#include "posprinter/EscGPrinter.h"
 #include "posprinter/EscPosEpson.h"
+#include "posprinter/EscPosStar.h"
 #include "posprinter/PosHook.h"
 #include "posprinter/PosStatus.h"
 #include "posprinter/PosTags.h"
@@ -270,10 +278,19 @@ void TPosPrinter::ConfigurarHook() {
 std::unique_ptr<TPosPrinterClass> CriarConjuntoComandos(TPosPrinterModelo Modelo, TPosPrinter& Impressora) {
   switch (Modelo) {
     case TPosPrinterModelo::ppEscPosEpson: return std::make_unique<TEscPosEpson>(Impressora);
-    default:
-      // Models without a command set of their own print as plain text.
-      return std::make_unique<TPosPrinterClass>(Impressora);
+    case TPosPrinterModelo::ppEscBematech: return std::make_unique<TEscBematech>(Impressora);
+    case TPosPrinterModelo::ppEscDaruma: return std::make_unique<TEscDaruma>(Impressora);
+    case TPosPrinterModelo::ppEscVox: return std::make_unique<TEscElgin>(Impressora);  // Vox speaks Elgin's
+    case TPosPrinterModelo::ppEscDiebold: return std::make_unique<TEscDiebold>(Impressora);
+    case TPosPrinterModelo::ppEscEpsonP2: return std::make_unique<TEscEpsonP2>(Impressora);
+    case TPosPrinterModelo::ppCustomPos: return std::make_unique<TEscCustomPos>(Impressora);
+    case TPosPrinterModelo::ppEscPosStar: return std::make_unique<TEscPosStar>(Impressora);
+    case TPosPrinterModelo::ppEscZJiang:  // ZJiang speaks GPrinter's
+    case TPosPrinterModelo::ppEscGPrinter: return std::make_unique<TEscGPrinter>(Impressora);
+    case TPosPrinterModelo::ppTexto: break;
   }
+  // Plain text, and any value outside the enumeration.
+  return std::make_unique<TPosPrinterClass>(Impressora);
 }
 
 void TPosPrinter::SetModelo(TPosPrinterModelo Valor) {
