@@ -1,9 +1,14 @@
 #pragma once
-// A simulated ESC/POS receipt printer for the tests. It records every byte it
-// receives and answers the real-time status queries DLE EOT 1, 2, 3 and 4 and
-// the identification queries GS I the way an Epson printer does, from a state
-// the test sets (cover open, paper out, paper low, drawer open, off line,
-// error, feeding, or silence).
+// A simulated receipt printer for the tests. It records every byte it
+// receives and answers the status and identification queries of one printer
+// family from a state the test sets (cover open, paper out, paper low, drawer
+// open, off line, error, feeding, silence, or replies cut short):
+//   Epson   DLE EOT 1, 2, 3, 4 and GS I (the default);
+//   Custom  Epson's status, and its own GS I model queries;
+//   Bematech  GS F8 31 (five status bytes) and GS F9 27 n;
+//   Elgin   ENQ (one status byte), and Bematech's identification;
+//   Daruma  ENQ and GS ENQ, and ESC C7, ESC C3, ESC E5 with CR-ended replies
+//           that start with a byte that is not part of the value.
 //
 // It is reached like a real printer: over a TCP listener on 127.0.0.1 (a
 // port 9100 printer) and/or over a socat pseudo-terminal pair (a serial
@@ -21,7 +26,10 @@
 
 namespace bilhetor::testing {
 
+enum class FamiliaSim { Epson, Custom, Bematech, Elgin, Daruma };
+
 struct EstadoImpressoraSim {
+  FamiliaSim familia = FamiliaSim::Epson;
   bool tampaAberta = false;
   bool semPapel = false;
   bool poucoPapel = false;
@@ -35,12 +43,23 @@ struct EstadoImpressoraSim {
   int consultasSemResposta = 0;
   // This byte instead of the real reply to DLE EOT 1 (-1 off).
   int respostaStatus1 = -1;
+  // Every reply cut to this many bytes (-1 off): a printer that answers short.
+  int bytesResposta = -1;
 
   std::string fabricante = "EPSON";
   std::string firmware = "1.01 ESC/POS";
   std::string modelo = "TM-T20";
   std::string serial = "X5E1234567";
   bool guilhotina = true;
+
+  // Custom: the model family byte (GS I 1) and the model bytes that GS I FF
+  // (families 8E, FF) or GS I 5 (families "_", "e") return.
+  std::string customFamilia = "\x8E";
+  std::string customModelo = std::string("\x02\x0A", 2);
+  // Daruma: the characters of the ESC E5 reply at positions 12 (columns: "1"
+  // 52, "2" 34) and 40 (code page); the cutter is position 9.
+  char darumaColunas = '0';
+  char darumaCodPage = '2';
 };
 
 class EscPosPrinterSim {
@@ -71,7 +90,7 @@ class EscPosPrinterSim {
   std::string Recebido();
   // Bytes received outside of the status and identification queries.
   std::string Impresso();
-  // Number of DLE EOT status queries and GS I queries received.
+  // Number of status queries and identification queries received.
   int ConsultasStatus();
   int ConsultasInfo();
   // Number of TCP connections accepted.
@@ -81,10 +100,13 @@ class EscPosPrinterSim {
   bool AguardarRecebido(std::size_t n, std::chrono::milliseconds limite = std::chrono::milliseconds(5000));
 
   // The reply the printer gives to one query (empty when it stays silent),
-  // without any transport: the protocol alone.
+  // without any transport: the protocol alone. Responder(comando, n) is the
+  // Epson form: DLE EOT n for comando 10, GS I n for comando 1D.
+  std::string ResponderConsulta(const std::string& consulta);
   std::string Responder(unsigned char comando, unsigned char n);
 
  private:
+  std::string RespostaDaFamilia(const std::string& consulta);
   void LoopTcp();
   void LoopPty();
   // Feeds received bytes through the parser; returns what to answer.
