@@ -188,6 +188,31 @@ TEST_F(Headless, AnErrorInsideTheOrderLoopDoesNotStopPollingAndReopensThePrinter
   EXPECT_EQ(impressora.Conexoes(), 2);
 }
 
+TEST_F(Headless, APortChangedInTheFileWhileActiveIsOpenedAtTheNextTick) {
+  pastas.Configurar(banco);
+  ServidorTeste s(pastas);
+  const std::string nova = pastas.Config("nova.bin");
+  TemporizadorTeste tempo;
+  tempo.fim = 13000;
+  tempo.aoAvancar = [&](int64_t agora) {
+    if (agora != 4000) return;
+    std::string ini = ReadFile(pastas.Config("bilhetor.ini"));
+    ini.replace(ini.find("Porta=FILE:"), std::string("Porta=FILE:" + pastas.Saida()).size(), "Porta=FILE:" + nova);
+    WriteFile(pastas.Config("bilhetor.ini"), ini);
+    banco.Sql("INSERT INTO imprimir (numped, tipo, codprod, qtde) VALUES (58, 'C', 43, 1);\n");
+  };
+  TServidorHeadless servidor(s.form, tempo);
+  EXPECT_EQ(servidor.Executar(), 0);
+  // The tick after the edit cannot change the open port and says so; the
+  // next one opens the new port, and the edit is still in the file.
+  ASSERT_EQ(s.mensagens.erros.size(), 1u);
+  EXPECT_EQ(s.mensagens.erros[0], "N\xE3o \xE9 poss\xEDvel mudar a Porta com o Dispositivo Ativo");
+  EXPECT_EQ(s.form.PosPrinter1.Porta(), "FILE:" + nova);
+  EXPECT_NE(ReadFile(nova).find("PEDIDO...: 058"), std::string::npos);
+  EXPECT_NE(ReadFile(pastas.Config("bilhetor.ini")).find("Porta=FILE:" + nova), std::string::npos);
+  EXPECT_EQ(banco.Esperando(), 2);
+}
+
 TEST(MensagensTerminal, OneLineWithDateAndTimeInUtf8) {
   testing::RelogioTeste relogio;
   std::ostringstream saida;
