@@ -27,6 +27,13 @@ class TCamposQuery : public TCampos {
   TDbQuery& query_;
 };
 
+// Closes a query and gives it a new statement, line by line.
+void DefinirSql(TDbQuery& query, std::initializer_list<std::string> linhas) {
+  query.Close();
+  query.SQL.Clear();
+  for (const std::string& linha : linhas) query.SQL.Add(linha);
+}
+
 // The volume total in ten-thousandths plus one quantity, the sum rounded to
 // the nearest ten-thousandth (ties to even, the processor's rounding mode).
 int64_t SomarVolume(int64_t total, double quantidade) {
@@ -348,21 +355,19 @@ void TfrmBilhetor::CicloImpressao() {
   CarregarConfiguracao();
   const int colunasTicket = seColunas.Value();
 
-  qryComandas.Close();
-  qryComandas.SQL.Clear();
-  qryComandas.SQL.Add("select imprimir.numped,imprimir.tipo,");
-  qryComandas.SQL.Add(" cadcliente.cliente,cadcliente.fantasia,");
-  qryComandas.SQL.Add(" cadcliente.endereco,cadcliente.numero,");
-  qryComandas.SQL.Add(" cadcliente.tel1,cadcliente.tel2,");
-  qryComandas.SQL.Add(" cadcliente.cidade,cadcliente.uf,pedido.obs2");
-  qryComandas.SQL.Add(" from  imprimir,pedido,cadcliente,cadprod");
-  qryComandas.SQL.Add(" where imprimir.CodProd = cadprod.codprod");
-  qryComandas.SQL.Add(" and pedido.CodCli      = cadcliente.codcli");
-  qryComandas.SQL.Add(" and imprimir.NumPed    = pedido.numped");
-  qryComandas.SQL.Add(" and imprimir.impressao = 'N'");
-  qryComandas.SQL.Add(" and cadprod.revenda    = 'S'");
-  qryComandas.SQL.Add(" group by pedido.numped");
-  qryComandas.SQL.Add(" order by pedido.numped");
+  DefinirSql(qryComandas, {"select imprimir.numped,imprimir.tipo,",
+                            " cadcliente.cliente,cadcliente.fantasia,",
+                            " cadcliente.endereco,cadcliente.numero,",
+                            " cadcliente.tel1,cadcliente.tel2,",
+                            " cadcliente.cidade,cadcliente.uf,pedido.obs2",
+                            " from  imprimir,pedido,cadcliente,cadprod",
+                            " where imprimir.CodProd = cadprod.codprod",
+                            " and pedido.CodCli      = cadcliente.codcli",
+                            " and imprimir.NumPed    = pedido.numped",
+                            " and imprimir.impressao = 'N'",
+                            " and cadprod.revenda    = 'S'",
+                            " group by pedido.numped",
+                            " order by pedido.numped"});
   qryComandas.Open();
 
   Timer2.SetEnabled(false);
@@ -382,18 +387,16 @@ void TfrmBilhetor::ImprimirPedido(int colunasTicket) {
 
   // The order number goes into the statement as a quoted, escaped literal:
   // it is text from the database, never SQL.
-  qryItens.Close();
-  qryItens.SQL.Clear();
-  qryItens.SQL.Add("select imprimir.id, imprimir.codprod,");
-  qryItens.SQL.Add(" cadprod.descricao,cadprod.und,imprimir.qtde, ");
-  qryItens.SQL.Add(" cadprod.ean13");
-  qryItens.SQL.Add(" from imprimir,cadprod ");
-  qryItens.SQL.Add(" where imprimir.impressao='N'");
-  qryItens.SQL.Add(" and (cadprod.revenda='S'");
-  qryItens.SQL.Add(" or cadprod.ImpOS='S')");
-  qryItens.SQL.Add(" and imprimir.codprod=cadprod.codprod");
-  qryItens.SQL.Add(" and imprimir.numped=" + LiteralSql(DbConnection1, numped));
-  qryItens.SQL.Add(" group by imprimir.id");
+  DefinirSql(qryItens, {"select imprimir.id, imprimir.codprod,",
+                         " cadprod.descricao,cadprod.und,imprimir.qtde, ",
+                         " cadprod.ean13",
+                         " from imprimir,cadprod ",
+                         " where imprimir.impressao='N'",
+                         " and (cadprod.revenda='S'",
+                         " or cadprod.ImpOS='S')",
+                         " and imprimir.codprod=cadprod.codprod",
+                         " and imprimir.numped=" + LiteralSql(DbConnection1, numped),
+                         " group by imprimir.id"});
   qryItens.Open();
   qryItens.First();
 
@@ -411,11 +414,9 @@ void TfrmBilhetor::ImprimirPedido(int colunasTicket) {
     qryItens.Next();
   }
 
-  qryEu.Close();
-  qryEu.SQL.Clear();
-  qryEu.SQL.Add("select nome from cadfunc where codfunc in (");
-  qryEu.SQL.Add(" select codfunc from pedido ");
-  qryEu.SQL.Add(" where numped=" + SomenteDigitos(numped) + ")");
+  DefinirSql(qryEu, {"select nome from cadfunc where codfunc in (",
+                      " select codfunc from pedido ",
+                      " where numped=" + SomenteDigitos(numped) + ")"});
   qryEu.Open();
   const std::string funcionario = qryEu.Eof() ? std::string() : qryEu.FieldByName("nome").AsString();
 
@@ -425,9 +426,7 @@ void TfrmBilhetor::ImprimirPedido(int colunasTicket) {
   // Marked only once the engine has sent the ticket: a print that fails
   // leaves every item waiting, and a later cycle prints the ticket again.
   for (const std::string& id : ids) {
-    qryAtualiza2.Close();
-    qryAtualiza2.SQL.Clear();
-    qryAtualiza2.SQL.Add("update imprimir set impressao='S' where id = " + id);
+    DefinirSql(qryAtualiza2, {"update imprimir set impressao='S' where id = " + id});
     qryAtualiza2.Execute();
   }
 }
