@@ -39,6 +39,8 @@ const char* const kAjuda =
     "  --status              apenas consulta e mostra o status da impressora\n"
     "  --ticket-exemplo      imprime o ticket de separacao de exemplo em vez de um texto\n"
     "  --mostrar             mostra o texto com tags e os bytes enviados (controles por nome)\n"
+    "  --descrever ARQ       apenas mostra os bytes do arquivo ARQ (o que uma impressora\n"
+    "                        recebeu), controles por nome\n"
     "  --help                mostra esta ajuda\n";
 
 const char* const kModelos[] = {"ppTexto",     "ppEscPosEpson", "ppEscBematech", "ppEscDaruma",
@@ -63,7 +65,7 @@ std::optional<int> LerOrdinal(const std::string& texto, const char* const (&nome
 
 struct TOpcoes {
   std::string config;
-  std::optional<std::string> porta, log;
+  std::optional<std::string> porta, log, descrever;
   std::optional<TPosPrinterModelo> modelo;
   std::optional<int> colunas;
   std::optional<TPosPaginaCodigo> pagina;
@@ -101,6 +103,7 @@ TOpcoes LerOpcoes(const std::vector<std::string>& args) {
     else if (a == "--config") o.config = proximo();
     else if (a == "--porta") o.porta = proximo();
     else if (a == "--log") o.log = proximo();
+    else if (a == "--descrever") o.descrever = proximo();
     else if (a == "--modelo") {
       const std::string v = proximo();
       const auto n = LerOrdinal(v, kModelos);
@@ -181,6 +184,15 @@ int ExecutarBilhetorPrint(const std::vector<std::string>& argumentos, std::istre
   }
   if (o.ajuda) {
     saida << kAjuda;
+    return 0;
+  }
+  if (o.descrever) {
+    std::ifstream in(*o.descrever, std::ios::binary);
+    if (!in) {
+      erro << "bilhetor-print: nao foi possivel ler o arquivo " << *o.descrever << "\n";
+      return 1;
+    }
+    saida << DescreverBytes(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
     return 0;
   }
   try {

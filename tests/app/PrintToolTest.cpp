@@ -108,6 +108,13 @@ TEST(PrintTool, SampleTicketAndReadableDump) {
   EXPECT_EQ(TicketExemplo(48).size(), 32u);
   EXPECT_EQ(DescreverBytes(std::string("\x1B@A\n\x1D" "V\x01", 7)), "[ESC]@A[LF]\n[GS]V[SOH]\n");
   EXPECT_EQ(DescreverBytes(""), "");
+
+  // --descrever shows a file the printer received.
+  WriteFile(dir / "recebido.bin", std::string("\x1B@A\n\x1D" "V\x01", 7));
+  const Resultado d = Executar({"--descrever", dir / "recebido.bin"});
+  EXPECT_EQ(d.codigo, 0);
+  EXPECT_EQ(d.saida, "[ESC]@A[LF]\n[GS]V[SOH]\n");
+  EXPECT_EQ(Executar({"--descrever", dir / "nao-existe.bin"}).codigo, 1);
 }
 
 }  // namespace

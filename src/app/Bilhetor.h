@@ -1,0 +1,176 @@
+#pragma once
+// TfrmBilhetor: the print server's main window as a plain model. It owns the
+// printer engine, the database connection with its four queries, the timers
+// and the state of every control, and its handlers are the whole behaviour of
+// the print server: start-up (FormCreate), the settings file
+// (CarregarConfiguracao, SalvarConfiguracao), activation (bAtivarClick), the
+// change handlers of the settings controls, the clocks (Timer1Timer) and the
+// print cycle (Timer2Timer, CicloImpressao). A window (or the headless loop)
+// shows the state and calls the handlers; it holds no logic of its own.
+//
+// States and the handlers that move between them:
+// - Engine inactive / active. Told apart by btSerial: enabled while inactive,
+//   disabled while active; bAtivar reads "Ativar" and "Desativar". bAtivarClick
+//   moves either way (activation applies every control to the engine and, when
+//   it succeeds, saves the settings file); Timer2Timer activates an inactive
+//   engine before each cycle. cbxModeloChange deactivates the engine itself
+//   without touching the button (the next print then fails "Não está Ativo").
+// - Polling running / stopped: Timer2.Enabled(). Button1Click toggles it and
+//   its caption ("PARAR" while the click would stop). CicloImpressao disables
+//   it around the order loop and enables it after; an error inside the loop
+//   leaves it stopped (the caption still reads "PARAR").
+// - Window hidden / shown: Visivel. Minimizar hides, Restaurar shows, and
+//   Timer1Timer hides it when the running time reads "00:00:02".
+// - Terminado(): start-up failed and asked the program to end.
+//
+// Handlers let errors out; whoever calls them shows the error with
+// TMensagens::MostrarErro (ExecutarTratando does exactly that).
+//
+// A ticket's items are marked printed only after the engine has sent the
+// ticket without error, and only the items that went into it: a failed print
+// leaves them waiting, and a later cycle prints the ticket again.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ConfiguracaoImpressora.h"
+#include "app/Controles.h"
+#include "app/Plataforma.h"
+#include "db/DbAccess.h"
+#include "posprinter/PosPrinter.h"
+
+namespace bilhetor {
+
+// The texts of the window (Windows-1252).
+inline constexpr const char* kCaptionJanela = "SERVIDOR DE IMPRESS\xC3O";
+inline constexpr const char* kTituloAtencao = "Aten\xE7\xE3o";
+inline constexpr const char* kMsgSemArquivoSistema = "N\xE3o existe o arquivo de configura\xE7\xE3o do sistema";
+inline constexpr const char* kMsgSemConexao = "N\xE3o foi poss\xEDvel conectar ao banco de dados.";
+inline constexpr const char* kMsgJaAberto = "Este programa j\xE1 est\xE1 aberto.";
+inline constexpr const char* kMsgUmaInstancia = "N\xE3o posso permitir mais de uma inst\xE2ncia aberta.";
+inline constexpr const char* kSenhas[] = {"5209384kq", "5209384"};
+
+// The characters "0" to "9" of Texto, in order; "00000000000" when none.
+std::string SomenteDigitos(const std::string& Texto);
+
+// The database server from the lines of sys.txt: the first line is the host,
+// whole; an optional second line holds the port (1 to 65535). Raises
+// Exception for a second line that is not a port.
+struct TServidorBanco {
+  std::string Host;
+  int Porta = 3306;
+};
+TServidorBanco LerServidorBanco(const std::string& conteudo);
+
+class TfrmBilhetor {
+ public:
+  TfrmBilhetor(TPastas pastas, TRelogioLocal& relogio, TMensagens& mensagens);
+  ~TfrmBilhetor();
+  TfrmBilhetor(const TfrmBilhetor&) = delete;
+  TfrmBilhetor& operator=(const TfrmBilhetor&) = delete;
+
+  // --- components --------------------------------------------------------------
+  TPosPrinter PosPrinter1;
+  TDbConnection DbConnection1;
+  TDbQuery qryComandas{&DbConnection1};
+  TDbQuery qryItens{&DbConnection1};
+  TDbQuery qryEu{&DbConnection1};
+  TDbQuery qryAtualiza2{&DbConnection1};
+  TTimer Timer1{1000};
+  TTimer Timer2{3000};
+
+  // --- window ------------------------------------------------------------------
+  std::string Caption = kCaptionJanela;
+  bool Enabled = true;
+  bool Visivel = false;
+  bool Minimizado = true;
+  std::string Label4 = "00:00:00";   // current time
+  std::string Label6 = "00:00:00";   // start time
+  std::string Label7 = "00:00:00";   // running time
+  std::string Label10 = "00:00:00";  // end of the last complete tick
+  TDataHora HoraInicio;
+  TButton Button1{"PARAR"};
+  TButton bAtivar{"Ativar"};
+  TButton btSerial{"Serial"};
+
+  // --- printer settings controls ------------------------------------------------
+  TComboBox cbxModelo;
+  TComboBox cbxPorta;
+  TComboBox cbxPagCodigo;
+  TSpinEdit seColunas{1, 999};
+  TSpinEdit seEspLinhas{0, 255};
+  TSpinEdit seLinhasBuffer{0, 255};
+  TSpinEdit seLinhasPular{0, 255};
+  TCheckBox cbCortarPapel{"Cortar Papel"};
+  TCheckBox cbControlePorta{"Controle Porta"};
+  TCheckBox cbTraduzirTags{"Traduzir Tags"};
+  TCheckBox cbIgnorarTags{"Ignorar Tags"};
+  std::string edLog;
+  TSpinEdit seBarrasLargura{0, 5};
+  TSpinEdit seBarrasAltura{0, 255};
+  TCheckBox cbHRI{"HRI"};
+  TSpinEdit seQRCodeTipo{1, 2};
+  TSpinEdit seQRCodeLarguraModulo{1, 16};
+  TSpinEdit seQRCodeErrorLevel{0, 3};
+  TSpinEdit seLogoKC1{0, 126};
+  TSpinEdit seLogoKC2{0, 126};
+  TSpinEdit seLogoFatorX{1, 4};
+  TSpinEdit seLogoFatorY{1, 4};
+  TSpinEdit seGavetaNum{1, 2};
+  TSpinEdit seGavetaTempoON{50, 250};
+  TSpinEdit seGavetaTempoOFF{50, 250};
+  TCheckBox cbGavetaSinalInvertido{"Sinal Invertido"};
+
+  // --- start-up and settings ----------------------------------------------------
+  void FormCreate();
+  void CarregarConfiguracao();
+  void SalvarConfiguracao();
+  bool Terminado() const { return terminado_; }
+  const TPastas& Pastas() const { return pastas_; }
+  // The settings file: the program's name with ".ini" in the settings folder.
+  std::string ArquivoIni() const;
+
+  // --- activation and change handlers --------------------------------------------
+  void bAtivarClick();
+  void cbxModeloChange();
+  void cbxPortaChange();
+  void cbxPagCodigoChange();
+  void cbControlePortaClick();
+  void cbCortarPapelClick();
+  void cbTraduzirTagsClick();
+  void cbIgnorarTagsClick();
+  void cbHRIClick();
+  void cbGavetaSinalInvertidoClick();
+  bool Ativo() const { return !btSerial.Enabled; }
+
+  // --- timers, polling and the window ---------------------------------------------
+  void Timer1Timer();
+  void Timer2Timer();
+  void CicloImpressao();
+  void Button1Click();
+  void Minimizar();
+  void Restaurar();
+
+  // Runs a handler; an error it lets out goes to the default error box.
+  // Returns false when there was one.
+  bool ExecutarTratando(const std::function<void()>& handler);
+  TMensagens& Mensagens() { return mensagens_; }
+  TRelogioLocal& Relogio() { return relogio_; }
+
+ private:
+  void ImprimirPedido(int colunasTicket);
+  void AdicionarLinhas(const std::vector<std::string>& linhas);
+  void DefinirMarcado(TCheckBox& caixa, bool marcado, void (TfrmBilhetor::*handler)());
+  TConfiguracaoImpressora ConfiguracaoDoMotor();
+  TConfiguracaoImpressora ConfiguracaoDosControles();
+  // The first existing of <settings folder>/nome and <fixed folder>/nome; empty when neither.
+  std::string AcharArquivo(const std::string& nome) const;
+
+  TPastas pastas_;
+  TRelogioLocal& relogio_;
+  TMensagens& mensagens_;
+  bool terminado_ = false;
+};
+
+}  // namespace bilhetor

@@ -1,0 +1,105 @@
+#include "app/Plataforma.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "common/Strings.h"
+
+namespace bilhetor {
+
+namespace {
+
+TDataHora DeTm(const std::tm& t, int milissegundo) {
+  return TDataHora{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, milissegundo};
+}
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
+long long DiasCivis(int ano, int mes, int dia) {
+  const int y = mes <= 2 ? ano - 1 : ano;
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yoe = y - era * 400;
+  const int doy = (153 * ((mes + 9) % 12) + 2) / 5 + dia - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return static_cast<long long>(era) * 146097 + doe - 719468;
+}
+
+}  // namespace
+
+TDataHora TRelogioSistema::Agora() const {
+  const auto agora = std::chrono::system_clock::now();
+  const std::time_t segundos = std::chrono::system_clock::to_time_t(agora);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(agora.time_since_epoch()).count() % 1000;
+  std::tm t{};
+  localtime_r(&segundos, &t);
+  return DeTm(t, static_cast<int>(ms));
+}
+
+std::string ExecutavelAtual() {
+  std::error_code ec;
+  const auto caminho = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : caminho.string();
+}
+
+std::string PastaDe(const std::string& arquivo) {
+  return std::filesystem::path(arquivo).parent_path().string();
+}
+
+std::optional<TDataHora> DataModificacao(const std::string& arquivo) {
+  struct stat st {};
+  if (::stat(arquivo.c_str(), &st) != 0) return std::nullopt;
+  std::tm t{};
+  const std::time_t quando = st.st_mtim.tv_sec;
+  localtime_r(&quando, &t);
+  return DeTm(t, static_cast<int>(st.st_mtim.tv_nsec / 1000000));
+}
+
+long long MilissegundosEntre(const TDataHora& a, const TDataHora& b) {
+  const auto ms = [](const TDataHora& m) {
+    return (DiasCivis(m.Ano, m.Mes, m.Dia) * 86400LL + m.Hora * 3600LL + m.Minuto * 60LL + m.Segundo) * 1000LL +
+           m.Milissegundo;
+  };
+  return ms(b) - ms(a);
+}
+
+std::string FormatarHora(const TDataHora& m) { return Format("%02d:%02d:%02d", m.Hora, m.Minuto, m.Segundo); }
+
+std::string FormatarData(const TDataHora& m) { return Format("%02d/%02d/%04d", m.Dia, m.Mes, m.Ano); }
+
+TInstanciaUnica::TInstanciaUnica(const std::string& nome) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime)
+    arquivo_ = std::string(runtime) + "/" + nome + ".lock";
+  else
+    arquivo_ = "/tmp/" + nome + "-" + std::to_string(::getuid()) + ".lock";
+  fd_ = ::open(arquivo_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd_ < 0) fd_ = ::open(arquivo_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) {
+    erro_ = Format("%s: %s", arquivo_.c_str(), std::strerror(errno));
+    return;
+  }
+  int r;
+  do {
+    r = ::flock(fd_, LOCK_EX | LOCK_NB);
+  } while (r != 0 && errno == EINTR);
+  if (r != 0) {
+    emUso_ = errno == EWOULDBLOCK;
+    if (!emUso_) erro_ = Format("%s: %s", arquivo_.c_str(), std::strerror(errno));
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+TInstanciaUnica::~TInstanciaUnica() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+}  // namespace bilhetor

@@ -1,0 +1,96 @@
+#pragma once
+// The services of the machine that the print server uses, behind small
+// interfaces so that tests drive the whole application without a display, a
+// real clock or the real folders, and so that another platform can provide
+// them: the local clock, the message boxes (and the default error box), the
+// folders of the program, the modification time of a file, and the lock that
+// keeps a second copy from running.
+#include <optional>
+#include <string>
+
+#include "app/TicketSeparacao.h"
+
+namespace bilhetor {
+
+// The local date and time (the clocks of the window, the ticket's date line).
+class TRelogioLocal {
+ public:
+  virtual ~TRelogioLocal() = default;
+  virtual TDataHora Agora() const = 0;
+};
+
+// The machine's local time.
+class TRelogioSistema : public TRelogioLocal {
+ public:
+  TDataHora Agora() const override;
+};
+
+enum class TIconeMensagem { Informacao, Aviso, Erro };
+
+// Message boxes: the ones the program shows itself (text, caption and icon)
+// and the default error box, which shows the message of an error that a
+// handler let out.
+class TMensagens {
+ public:
+  virtual ~TMensagens() = default;
+  virtual void Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) = 0;
+  virtual void MostrarErro(const std::string& Mensagem) = 0;
+};
+
+// Where the program finds its files.
+struct TPastas {
+  // The program file: the settings file is its path with the extension
+  // replaced by ".ini", and its modification time stamps the caption.
+  std::string Executavel;
+  // The folder of sys.txt, banco.txt and the settings file; the program's
+  // own folder unless the command line names another.
+  std::string Configuracao;
+  // The fallback folder of sys.txt and banco.txt.
+  std::string Fixa = "/etc/bilhetor";
+  // The folder of the device files in which the serial ports are searched.
+  std::string Dispositivos = "/dev";
+};
+
+// The folder of the running program ("/proc/self/exe" resolved) and the
+// program file itself.
+std::string ExecutavelAtual();
+std::string PastaDe(const std::string& arquivo);
+
+// The last modification of a file in local time; none when it cannot be read.
+std::optional<TDataHora> DataModificacao(const std::string& arquivo);
+
+// Milliseconds between two local times (b - a), counted on the calendar.
+long long MilissegundosEntre(const TDataHora& a, const TDataHora& b);
+
+// "hh:nn:ss" of a local time.
+std::string FormatarHora(const TDataHora& momento);
+// "dd/mm/yyyy" of a local date.
+std::string FormatarData(const TDataHora& momento);
+
+// An exclusive lock held for the life of the object: the sign that a copy of
+// the program runs. The lock file lives in the user's runtime folder
+// ($XDG_RUNTIME_DIR, else /tmp with the user id in its name), named after the
+// main window's class.
+class TInstanciaUnica {
+ public:
+  explicit TInstanciaUnica(const std::string& nome);
+  ~TInstanciaUnica();
+  TInstanciaUnica(const TInstanciaUnica&) = delete;
+  TInstanciaUnica& operator=(const TInstanciaUnica&) = delete;
+
+  // True when this process holds the lock.
+  bool Obtida() const { return fd_ >= 0; }
+  // True when another process holds it (false also when the lock file could
+  // not be opened; Erro then says why).
+  bool EmUso() const { return emUso_; }
+  const std::string& Erro() const { return erro_; }
+  const std::string& Arquivo() const { return arquivo_; }
+
+ private:
+  std::string arquivo_;
+  std::string erro_;
+  int fd_ = -1;
+  bool emUso_ = false;
+};
+
+}  // namespace bilhetor

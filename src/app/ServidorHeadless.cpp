@@ -1,0 +1,215 @@
+#include "app/ServidorHeadless.h"
+
+#include <signal.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <ostream>
+
+#include "common/Strings.h"
+#include "device/Device.h"
+#include "posprinter/CodePage.h"
+
+#ifndef BILHETOR_VERSAO
+#define BILHETOR_VERSAO "0"
+#endif
+
+namespace bilhetor {
+
+// --- messages -----------------------------------------------------------------------------
+
+void TMensagensTerminal::Linha(const std::string& texto) {
+  std::string umaLinha;
+  for (std::size_t i = 0; i < texto.size(); ++i) {
+    const char c = texto[i];
+    if (c == '\r' || c == '\n') {
+      if (!umaLinha.empty() && umaLinha.back() != ' ') umaLinha += ' ';
+      continue;
+    }
+    umaLinha += c;
+  }
+  const TDataHora agora = relogio_.Agora();
+  saida_ << FormatarData(agora) << ' ' << FormatarHora(agora) << ' '
+         << CodificarPaginaDeCodigo(TrimRight(umaLinha), TPosPaginaCodigo::pcUTF8) << std::endl;
+}
+
+void TMensagensTerminal::Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem) {
+  Linha(Titulo + ": " + Texto);
+}
+
+void TMensagensTerminal::MostrarErro(const std::string& Mensagem) { Linha("Erro: " + Mensagem); }
+
+void TMensagensTerminal::Informar(const std::string& Texto) { Linha(Texto); }
+
+// --- time and signals ----------------------------------------------------------------------
+
+TTemporizadorSinais::TTemporizadorSinais() {
+  sigset_t sinais;
+  sigemptyset(&sinais);
+  sigaddset(&sinais, SIGTERM);
+  sigaddset(&sinais, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &sinais, nullptr);
+}
+
+int64_t TTemporizadorSinais::AgoraMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool TTemporizadorSinais::Esperar(int64_t ms) {
+  sigset_t sinais;
+  sigemptyset(&sinais);
+  sigaddset(&sinais, SIGTERM);
+  sigaddset(&sinais, SIGINT);
+  const int64_t fim = AgoraMs() + std::max<int64_t>(ms, 0);
+  for (;;) {
+    const int64_t resta = std::max<int64_t>(fim - AgoraMs(), 0);
+    const timespec espera{static_cast<time_t>(resta / 1000), static_cast<long>(resta % 1000) * 1000000L};
+    const int r = sigtimedwait(&sinais, nullptr, &espera);
+    if (r > 0) return false;
+    if (errno == EAGAIN) return true;
+    // EINTR: another signal interrupted the wait; wait out the rest.
+  }
+}
+
+// --- the loop ----------------------------------------------------------------------------------
+
+void TServidorHeadless::TickCiclo() {
+  const bool ok = form_.ExecutarTratando([this] {
+    if (!form_.Ativo()) form_.CarregarConfiguracao();
+    form_.Timer2Timer();
+  });
+  if (!ok) {
+    if (form_.Ativo()) form_.ExecutarTratando([this] { form_.bAtivarClick(); });
+    form_.Timer2.SetEnabled(true);
+  }
+  if (AposCiclo) AposCiclo();
+}
+
+int TServidorHeadless::Executar() {
+  const bool criado = form_.ExecutarTratando([this] { form_.FormCreate(); });
+  if (!criado || form_.Terminado()) return 1;
+  form_.Minimizar();
+  if (AoIniciar) AoIniciar();
+
+  int64_t proximo1 = temporizador_.AgoraMs() + form_.Timer1.Interval;
+  int64_t proximo2 = temporizador_.AgoraMs() + form_.Timer2.Interval;
+  uint64_t partidas2 = form_.Timer2.Partidas();
+  for (;;) {
+    // A timer that was enabled again starts its interval anew.
+    if (form_.Timer2.Partidas() != partidas2) {
+      partidas2 = form_.Timer2.Partidas();
+      proximo2 = temporizador_.AgoraMs() + form_.Timer2.Interval;
+    }
+    int64_t proximo = proximo1;
+    if (form_.Timer2.Enabled()) proximo = std::min(proximo, proximo2);
+    const int64_t agora = temporizador_.AgoraMs();
+    if (proximo > agora && !temporizador_.Esperar(proximo - agora)) return 0;
+
+    if (temporizador_.AgoraMs() >= proximo1) {
+      form_.ExecutarTratando([this] { form_.Timer1Timer(); });
+      proximo1 += form_.Timer1.Interval;
+      // Ticks missed during a long cycle are not made up.
+      if (proximo1 <= temporizador_.AgoraMs()) proximo1 = temporizador_.AgoraMs() + form_.Timer1.Interval;
+    }
+    if (form_.Timer2.Enabled() && temporizador_.AgoraMs() >= proximo2) {
+      TickCiclo();
+      partidas2 = form_.Timer2.Partidas();
+      proximo2 = temporizador_.AgoraMs() + form_.Timer2.Interval;
+    }
+  }
+}
+
+// --- the program --------------------------------------------------------------------------------
+
+namespace {
+
+const char* const kAjuda =
+    "Uso: bilhetor [opcoes]\n"
+    "Servidor de impressao: a cada tres segundos procura no banco MySQL os itens que\n"
+    "esperam impressao (tabela imprimir), imprime um ticket de separacao por pedido e\n"
+    "marca os itens impressos.\n"
+    "\n"
+    "  --headless      sem janela: mensagens na saida de erro, uma linha com data e hora;\n"
+    "                  termina com SIGTERM ou SIGINT entre dois ciclos\n"
+    "  --pasta PASTA   pasta de sys.txt, banco.txt e bilhetor.ini (padrao: a pasta do\n"
+    "                  programa); sys.txt e banco.txt ausentes nela sao procurados em\n"
+    "                  /etc/bilhetor\n"
+    "  --version       mostra a versao\n"
+    "  --help          mostra esta ajuda\n"
+    "\n"
+    "sys.txt: primeira linha, o servidor do banco; segunda linha (opcional), a porta (3306).\n"
+    "banco.txt: primeira linha, o nome do banco (padrao: beleza).\n"
+    "Saida: 0 encerrado a pedido, 1 falha na partida, 2 uso incorreto.\n";
+
+struct TOpcoes {
+  bool headless = false, ajuda = false, versao = false;
+  std::string pasta;
+};
+
+}  // namespace
+
+int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& saida, std::ostream& erro,
+                     const std::string& executavel) {
+  TOpcoes o;
+  for (std::size_t i = 0; i < argumentos.size(); ++i) {
+    const std::string& a = argumentos[i];
+    if (a == "--headless") o.headless = true;
+    else if (a == "--help" || a == "-h") o.ajuda = true;
+    else if (a == "--version") o.versao = true;
+    else if (a == "--pasta" && i + 1 < argumentos.size()) o.pasta = argumentos[++i];
+    else if (a.rfind("--pasta=", 0) == 0) o.pasta = a.substr(8);
+    else {
+      erro << "bilhetor: " << (a == "--pasta" ? "a opcao --pasta precisa de uma pasta" : "opcao desconhecida: " + a)
+           << "\nUse --help para ver as opcoes.\n";
+      return 2;
+    }
+  }
+  if (o.ajuda) {
+    saida << kAjuda;
+    return 0;
+  }
+  if (o.versao) {
+    saida << "bilhetor " << BILHETOR_VERSAO << "\n";
+    return 0;
+  }
+  if (!o.pasta.empty() && !std::filesystem::is_directory(o.pasta)) {
+    erro << "bilhetor: a pasta nao existe: " << o.pasta << "\n";
+    return 2;
+  }
+
+  TRelogioSistema relogio;
+  TMensagensTerminal mensagens(erro, relogio);
+  // Signals are blocked before anything else runs, so none is lost.
+  TTemporizadorSinais temporizador;
+
+  const TInstanciaUnica instancia("TfrmBilhetor");
+  if (!instancia.Obtida()) {
+    if (instancia.EmUso())
+      mensagens.Mostrar(std::string(kMsgJaAberto) + "\r" + kMsgUmaInstancia, kTituloAtencao, TIconeMensagem::Aviso);
+    else
+      mensagens.MostrarErro("N\xE3o foi poss\xEDvel criar o arquivo de trava " + instancia.Erro());
+    return 1;
+  }
+
+  TPastas pastas;
+  pastas.Executavel = executavel;
+  pastas.Configuracao = o.pasta.empty() ? PastaDe(executavel) : o.pasta;
+  TfrmBilhetor form(pastas, relogio, mensagens);
+  TServidorHeadless servidor(form, temporizador);
+  servidor.AoIniciar = [&] {
+    mensagens.Informar(std::string("Bilhetor ") + BILHETOR_VERSAO + " em servi\xE7o: banco " +
+                       form.DbConnection1.Database() + " em " + form.DbConnection1.Server() + ":" +
+                       std::to_string(form.DbConnection1.Port()) + ", impressora " +
+                       form.cbxModelo.ItemSelecionado() + " na porta " + form.cbxPorta.Text + ", configura\xE7\xE3o " +
+                       form.ArquivoIni());
+  };
+  const int status = servidor.Executar();
+  if (status == 0) mensagens.Informar("Bilhetor encerrado.");
+  return status;
+}
+
+}  // namespace bilhetor

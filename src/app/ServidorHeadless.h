@@ -1,0 +1,89 @@
+#pragma once
+// The print server without a window, for servers and service managers: the
+// same main window model, driven by its own one-second and three-second
+// timers. What the window would show in a message box is written to standard
+// error as one line with the date and time.
+//
+// Where nobody can click: an error inside a tick is reported and the next
+// tick polls again (the window would stop polling until the operator clicks
+// "INICIAR"). After such an error an active engine is deactivated, so that the
+// next tick opens the printer afresh (a network printer that was restarted, a
+// serial adapter that was plugged back in); and an inactive engine takes the
+// settings file before it is activated, so that an edit of the file (a new
+// port, say) is what the next activation uses.
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "app/Bilhetor.h"
+#include "app/Plataforma.h"
+
+namespace bilhetor {
+
+// Message boxes as lines on a stream: "dd/mm/yyyy hh:nn:ss " + caption + ": "
+// + text, line breaks of the text turned into blanks, in UTF-8.
+class TMensagensTerminal : public TMensagens {
+ public:
+  TMensagensTerminal(std::ostream& saida, const TRelogioLocal& relogio) : saida_(saida), relogio_(relogio) {}
+  void Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) override;
+  void MostrarErro(const std::string& Mensagem) override;
+  // An information line in the same form, without a caption.
+  void Informar(const std::string& Texto);
+
+ private:
+  void Linha(const std::string& texto);
+  std::ostream& saida_;
+  const TRelogioLocal& relogio_;
+};
+
+// The passing of time for the loop: a monotonic clock in milliseconds, and a
+// wait that ends early when the program is asked to stop.
+class TTemporizador {
+ public:
+  virtual ~TTemporizador() = default;
+  virtual int64_t AgoraMs() = 0;
+  // Waits up to ms milliseconds; false when a stop was asked for (before or
+  // during the wait).
+  virtual bool Esperar(int64_t ms) = 0;
+};
+
+// SIGTERM and SIGINT ask for the stop. They are blocked from construction on,
+// so that one arriving during a tick waits for the tick to end and is taken
+// by the next wait: the program never ends in the middle of a ticket.
+class TTemporizadorSinais : public TTemporizador {
+ public:
+  TTemporizadorSinais();
+  int64_t AgoraMs() override;
+  bool Esperar(int64_t ms) override;
+};
+
+class TServidorHeadless {
+ public:
+  TServidorHeadless(TfrmBilhetor& form, TTemporizador& temporizador) : form_(form), temporizador_(temporizador) {}
+
+  // Start-up, then ticks until a stop is asked for. Returns the exit status:
+  // 0 after a stop, 1 when start-up failed.
+  int Executar();
+
+  // Called once start-up has succeeded, and after every tick of the print
+  // cycle (the service manager's readiness and watchdog).
+  std::function<void()> AoIniciar;
+  std::function<void()> AposCiclo;
+
+ private:
+  void TickCiclo();
+
+  TfrmBilhetor& form_;
+  TTemporizador& temporizador_;
+};
+
+// The bilhetor program: reads the command line, keeps a second copy from
+// running and runs the print server. Returns the exit status (0 stopped on
+// request, 1 start-up failed, 2 bad usage). Messages go to erro, --help and
+// --version to saida.
+int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& saida, std::ostream& erro,
+                     const std::string& executavel);
+
+}  // namespace bilhetor

@@ -1,0 +1,294 @@
+// The print server without a window: its loop driven by a test clock, and
+// the bilhetor program itself against the private MariaDB.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "ServidorTeste.h"
+#include "app/ServidorHeadless.h"
+#include "support/EscPosPrinterSim.h"
+#include "support/MariaDbServer.h"
+
+namespace bilhetor {
+namespace {
+
+using testing::BancoTeste;
+using testing::ChildProcess;
+using testing::PastasTeste;
+using testing::ReadFile;
+using testing::ServidorTeste;
+using testing::TempDir;
+using testing::WaitUntil;
+using testing::WriteFile;
+
+// Virtual time: each wait moves the clock on at once; the loop is asked to
+// stop once the clock reaches `fim`.
+class TemporizadorTeste : public TTemporizador {
+ public:
+  int64_t AgoraMs() override { return agora; }
+  bool Esperar(int64_t ms) override {
+    agora += ms;
+    if (aoAvancar) aoAvancar(agora);
+    return agora < fim;
+  }
+  int64_t agora = 0;
+  int64_t fim = 0;
+  std::function<void(int64_t)> aoAvancar;
+};
+
+// A network printer that can be switched on at a port chosen beforehand: it
+// accepts connections, keeps what it receives and answers the status
+// queries as a ready Epson printer.
+class ImpressoraRede {
+ public:
+  void Ligar(int porta) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int um = 1;
+    ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &um, sizeof um);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(porta));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(fd_, 4), 0);
+    thread_ = std::thread([this] { Laco(); });
+  }
+  ~ImpressoraRede() {
+    parar_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (fd_ >= 0) ::close(fd_);
+  }
+  std::string Recebido() {
+    std::lock_guard<std::mutex> l(mutex_);
+    return recebido_;
+  }
+
+ private:
+  void Laco() {
+    std::vector<pollfd> fds{{fd_, POLLIN, 0}};
+    testing::EscPosPrinterSim respostas;
+    while (!parar_) {
+      if (::poll(fds.data(), fds.size(), 20) <= 0) continue;
+      if (fds[0].revents & POLLIN) fds.push_back({::accept(fd_, nullptr, nullptr), POLLIN, 0});
+      for (std::size_t i = 1; i < fds.size(); ++i) {
+        if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
+        char buf[4096];
+        const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+        if (n <= 0) {
+          ::close(fds[i].fd);
+          fds.erase(fds.begin() + static_cast<std::ptrdiff_t>(i--));
+          continue;
+        }
+        const std::string pedaco(buf, static_cast<std::size_t>(n));
+        for (std::size_t p = pedaco.find("\x10\x04"); p != std::string::npos && p + 2 < pedaco.size();
+             p = pedaco.find("\x10\x04", p + 1)) {
+          const std::string r = respostas.Responder(0x04, static_cast<unsigned char>(pedaco[p + 2]));
+          if (::write(fds[i].fd, r.data(), r.size()) < 0) break;
+        }
+        std::lock_guard<std::mutex> l(mutex_);
+        recebido_ += pedaco;
+      }
+    }
+    for (std::size_t i = 1; i < fds.size(); ++i) ::close(fds[i].fd);
+  }
+
+  int fd_ = -1;
+  std::atomic<bool> parar_{false};
+  std::thread thread_;
+  std::mutex mutex_;
+  std::string recebido_;
+};
+
+class Headless : public ::testing::Test {
+ protected:
+  BancoTeste banco;
+  PastasTeste pastas;
+};
+
+TEST_F(Headless, TicksEveryThreeSecondsAndTheClocksEverySecond) {
+  pastas.Configurar(banco);
+  ServidorTeste s(pastas);
+  TemporizadorTeste tempo;
+  tempo.fim = 10000;
+  tempo.aoAvancar = [&](int64_t agora) { s.relogio.agora = TDataHora{2024, 3, 5, 14, 20, static_cast<int>(1 + agora / 1000), 0}; };
+  TServidorHeadless servidor(s.form, tempo);
+  std::vector<int64_t> ciclos;
+  servidor.AposCiclo = [&] { ciclos.push_back(tempo.agora); };
+  EXPECT_EQ(servidor.Executar(), 0);
+  EXPECT_EQ(ciclos, (std::vector<int64_t>{3000, 6000, 9000}));
+  EXPECT_EQ(s.form.Label7, "00:00:09");
+  EXPECT_EQ(banco.Esperando(), 2);
+  EXPECT_TRUE(s.mensagens.erros.empty());
+}
+
+TEST_F(Headless, APrinterThatRefusesAndComesBackGetsEveryTicket) {
+  const int porta = testing::FreeLoopbackPort();
+  pastas.Configurar(banco, "TCP:127.0.0.1:" + std::to_string(porta));
+  ServidorTeste s(pastas);
+  ImpressoraRede impressora;
+  TemporizadorTeste tempo;
+  tempo.fim = 16000;
+  tempo.aoAvancar = [&](int64_t agora) {
+    if (agora == 10000) impressora.Ligar(porta);
+  };
+  TServidorHeadless servidor(s.form, tempo);
+  int ciclos = 0;
+  servidor.AposCiclo = [&] {
+    ++ciclos;
+    // While the printer is off nothing is marked.
+    if (tempo.agora < 10000) {
+      EXPECT_EQ(banco.Esperando(), 8);
+    }
+  };
+  EXPECT_EQ(servidor.Executar(), 0);
+  EXPECT_EQ(ciclos, 5);
+  // Each tick while it was off reported the refusal and polling went on.
+  ASSERT_EQ(s.mensagens.erros.size(), 3u);
+  EXPECT_NE(s.mensagens.erros[0].find("10061"), std::string::npos) << s.mensagens.erros[0];
+  EXPECT_EQ(banco.Esperando(), 2);
+  const std::string recebido = impressora.Recebido();
+  for (const char* pedido : {"PEDIDO...: 057", "PEDIDO...: 058", "PEDIDO...: 059"})
+    EXPECT_NE(recebido.find(pedido), std::string::npos) << pedido;
+}
+
+TEST_F(Headless, AnErrorInsideTheOrderLoopDoesNotStopPollingAndReopensThePrinter) {
+  testing::EscPosPrinterSim impressora;
+  impressora.IniciarTcp();
+  auto estado = impressora.Estado();
+  estado.tampaAberta = true;
+  impressora.SetEstado(estado);
+  pastas.Configurar(banco, impressora.NomePortaTcp());
+  ServidorTeste s(pastas);
+  TemporizadorTeste tempo;
+  tempo.fim = 7000;
+  tempo.aoAvancar = [&](int64_t agora) {
+    if (agora == 5000) {
+      estado.tampaAberta = false;
+      impressora.SetEstado(estado);
+    }
+  };
+  TServidorHeadless servidor(s.form, tempo);
+  EXPECT_EQ(servidor.Executar(), 0);
+  ASSERT_EQ(s.mensagens.erros.size(), 1u);
+  EXPECT_EQ(s.mensagens.erros[0], "Impressora com Tampa Aberta");
+  EXPECT_EQ(banco.Esperando(), 2);
+  EXPECT_TRUE(s.form.Timer2.Enabled());
+  // The failed tick closed the connection; the next one opened a new one.
+  EXPECT_EQ(impressora.Conexoes(), 2);
+}
+
+TEST_F(Headless, APortChangedInTheFileWhileActiveIsOpenedAtTheNextTick) {
+  pastas.Configurar(banco);
+  ServidorTeste s(pastas);
+  const std::string nova = pastas.Config("nova.bin");
+  TemporizadorTeste tempo;
+  tempo.fim = 13000;
+  tempo.aoAvancar = [&](int64_t agora) {
+    if (agora != 4000) return;
+    std::string ini = ReadFile(pastas.Config("bilhetor.ini"));
+    ini.replace(ini.find("Porta=FILE:"), std::string("Porta=FILE:" + pastas.Saida()).size(), "Porta=FILE:" + nova);
+    WriteFile(pastas.Config("bilhetor.ini"), ini);
+    banco.Sql("INSERT INTO imprimir (numped, tipo, codprod, qtde) VALUES (58, 'C', 43, 1);\n");
+  };
+  TServidorHeadless servidor(s.form, tempo);
+  EXPECT_EQ(servidor.Executar(), 0);
+  // The tick after the edit cannot change the open port and says so; the
+  // next one opens the new port, and the edit is still in the file.
+  ASSERT_EQ(s.mensagens.erros.size(), 1u);
+  EXPECT_EQ(s.mensagens.erros[0], "N\xE3o \xE9 poss\xEDvel mudar a Porta com o Dispositivo Ativo");
+  EXPECT_EQ(s.form.PosPrinter1.Porta(), "FILE:" + nova);
+  EXPECT_NE(ReadFile(nova).find("PEDIDO...: 058"), std::string::npos);
+  EXPECT_NE(ReadFile(pastas.Config("bilhetor.ini")).find("Porta=FILE:" + nova), std::string::npos);
+  EXPECT_EQ(banco.Esperando(), 2);
+}
+
+TEST(MensagensTerminal, OneLineWithDateAndTimeInUtf8) {
+  testing::RelogioTeste relogio;
+  std::ostringstream saida;
+  TMensagensTerminal m(saida, relogio);
+  m.Mostrar("Este programa j\xE1 est\xE1 aberto.\rN\xE3o posso", "Aten\xE7\xE3o", TIconeMensagem::Aviso);
+  m.MostrarErro("linha 1\r\nlinha 2\n");
+  EXPECT_EQ(saida.str(),
+            "05/03/2024 14:20:01 Aten\xC3\xA7\xC3\xA3o: Este programa j\xC3\xA1 est\xC3\xA1 aberto. N\xC3\xA3o posso\n"
+            "05/03/2024 14:20:01 Erro: linha 1 linha 2\n");
+}
+
+// --- the program -----------------------------------------------------------------------------------
+
+struct Execucao {
+  int status = -1;
+  std::string saida;
+};
+
+// Runs bilhetor with the arguments and a private runtime folder; waits for
+// its end.
+Execucao Executar(const std::vector<std::string>& args, const std::string& runtime) {
+  TempDir dir;
+  std::string comando = "XDG_RUNTIME_DIR=" + runtime + " " + testing::ProgramaBilhetor();
+  for (const auto& a : args) comando += " '" + a + "'";
+  comando += " > " + (dir / "saida") + " 2>&1";
+  Execucao e;
+  e.status = WEXITSTATUS(std::system(comando.c_str()));
+  e.saida = ReadFile(dir / "saida");
+  return e;
+}
+
+TEST(Programa, UsageHelpAndVersion) {
+  TempDir runtime;
+  const Execucao ajuda = Executar({"--help"}, runtime.Path());
+  EXPECT_EQ(ajuda.status, 0);
+  EXPECT_NE(ajuda.saida.find("--headless"), std::string::npos);
+  const Execucao versao = Executar({"--version"}, runtime.Path());
+  EXPECT_EQ(versao.status, 0);
+  EXPECT_EQ(versao.saida.rfind("bilhetor ", 0), 0u);
+  EXPECT_EQ(Executar({"--nada"}, runtime.Path()).status, 2);
+  EXPECT_EQ(Executar({"--pasta", runtime / "nao-existe"}, runtime.Path()).status, 2);
+}
+
+TEST_F(Headless, TheProgramPrintsTheQueueStopsOnSigtermAndRefusesASecondCopy) {
+  pastas.Configurar(banco);
+  TempDir runtime;
+  const std::string log = pastas.Config("bilhetor.out");
+  ChildProcess servidor({"env", "XDG_RUNTIME_DIR=" + runtime.Path().string(), testing::ProgramaBilhetor(),
+                         "--headless", "--pasta", pastas.Pastas().Configuracao},
+                        log);
+  ASSERT_TRUE(WaitUntil([&] { return banco.Esperando() == 2; }, std::chrono::milliseconds(20000))) << ReadFile(log);
+  EXPECT_NE(ReadFile(pastas.Saida()).find("PEDIDO...: 059"), std::string::npos);
+
+  const Execucao segunda = Executar({"--headless", "--pasta", pastas.Pastas().Configuracao}, runtime.Path());
+  EXPECT_EQ(segunda.status, 1);
+  EXPECT_NE(segunda.saida.find("Este programa j\xC3\xA1 est\xC3\xA1 aberto. N\xC3\xA3o posso permitir mais de uma"),
+            std::string::npos)
+      << segunda.saida;
+
+  const int status = servidor.Stop();
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string saida = ReadFile(log);
+  EXPECT_NE(saida.find("em servi\xC3\xA7o: banco " + banco.Nome()), std::string::npos) << saida;
+  EXPECT_NE(saida.find("Bilhetor encerrado."), std::string::npos) << saida;
+}
+
+TEST_F(Headless, TheProgramEndsWithStatusOneWhenStartUpFails) {
+  TempDir runtime;
+  WriteFile(pastas.Config("banco.txt"), "x\n");  // no sys.txt anywhere
+  const Execucao e = Executar({"--headless", "--pasta", pastas.Pastas().Configuracao}, runtime.Path());
+  EXPECT_EQ(e.status, 1);
+  EXPECT_NE(e.saida.find("Aten\xC3\xA7\xC3\xA3o: N\xC3\xA3o existe o arquivo de configura\xC3\xA7\xC3\xA3o do sistema"),
+            std::string::npos)
+      << e.saida;
+}
+
+}  // namespace
+}  // namespace bilhetor

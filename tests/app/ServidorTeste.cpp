@@ -1,0 +1,126 @@
+#include "ServidorTeste.h"
+
+#include <unistd.h>
+
+#include <ctime>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "common/Strings.h"
+#include "device/DeviceLog.h"
+#include "support/MariaDbServer.h"
+
+namespace bilhetor::testing {
+
+namespace {
+
+// The tests never reach a print spooler: listing its queues finds none.
+struct SemSpooler {
+  SemSpooler() { ::setenv("CUPS_SERVER", "/nonexistent/bilhetor-tests/cups.sock", 1); }
+} semSpooler;
+
+}  // namespace
+
+MariaDbServer& BancoTeste::Servidor() {
+  static MariaDbServer& servidor = [] () -> MariaDbServer& {
+    MariaDbServer& s = MariaDbServer::Instance();
+    s.Sql("CREATE USER IF NOT EXISTS 'root'@'127.0.0.1';\n"
+          "GRANT ALL ON *.* TO 'root'@'127.0.0.1' WITH GRANT OPTION;\n");
+    return s;
+  }();
+  return servidor;
+}
+
+void BancoTeste::SenhaRoot(const std::string& senha) {
+  Servidor().Sql("ALTER USER 'root'@'127.0.0.1' IDENTIFIED BY '" + senha + "';\n");
+}
+
+BancoTeste::BancoTeste(bool comExemplo) {
+  static std::atomic<int> contador{0};
+  nome_ = "beleza_" + std::to_string(::getpid()) + "_" + std::to_string(++contador);
+  SenhaRoot("5209384kq");
+  std::string sql = "CREATE DATABASE " + nome_ + ";\nUSE " + nome_ + ";\n" +
+                    ReadFile(SourceDir() + "/sql/schema.sql");
+  if (comExemplo) sql += ReadFile(SourceDir() + "/sql/sample-data.sql");
+  Servidor().Sql(sql);
+}
+
+BancoTeste::~BancoTeste() {
+  try {
+    if (Servidor().Running()) Servidor().Sql("DROP DATABASE IF EXISTS " + nome_ + ";\n");
+  } catch (...) {
+    // A server stopped by the test: the database goes with its folder.
+  }
+}
+
+std::string BancoTeste::Sql(const std::string& comandos) const {
+  return Servidor().Sql("SET NAMES utf8mb4;\nUSE " + nome_ + ";\n" + comandos);
+}
+
+std::string BancoTeste::Fila() const {
+  std::istringstream linhas(Sql("SELECT id, numped, impressao FROM imprimir ORDER BY id;\n"));
+  std::string linha, fila;
+  while (std::getline(linhas, linha)) {
+    if (!fila.empty()) fila += ' ';
+    fila += ReplaceAll(linha, "\t", ":");
+  }
+  return fila;
+}
+
+int BancoTeste::Esperando() const {
+  return std::stoi(Sql("SELECT COUNT(*) FROM imprimir WHERE impressao = 'N';\n"));
+}
+
+void RelogioTeste::Avancar(long long segundos) {
+  std::tm t{};
+  t.tm_year = agora.Ano - 1900;
+  t.tm_mon = agora.Mes - 1;
+  t.tm_mday = agora.Dia;
+  t.tm_hour = agora.Hora;
+  t.tm_min = agora.Minuto;
+  t.tm_sec = static_cast<int>(agora.Segundo + segundos);
+  const std::time_t quando = timegm(&t);
+  gmtime_r(&quando, &t);
+  agora = TDataHora{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, agora.Milissegundo};
+}
+
+PastasTeste::PastasTeste() {
+  for (const char* pasta : {"config", "fixa", "dev"}) std::filesystem::create_directory(dir_ / pasta);
+  pastas_.Executavel = dir_ / "config/bilhetor";
+  pastas_.Configuracao = dir_ / "config";
+  pastas_.Fixa = dir_ / "fixa";
+  pastas_.Dispositivos = dir_ / "dev";
+  WriteFile(pastas_.Executavel, "");
+}
+
+void PastasTeste::Configurar(const BancoTeste& banco, const std::string& porta, const std::string& extraPosPrinter) {
+  WriteFile(Config("sys.txt"), BancoTeste::Servidor().Host() + "\n" + std::to_string(BancoTeste::Servidor().Port()) + "\n");
+  WriteFile(Config("banco.txt"), banco.Nome() + "\n");
+  EscreverIni("[PosPrinter]\nModelo=1\nPorta=" + (porta.empty() ? "FILE:" + Saida() : porta) +
+              "\nPaginaDeCodigo=2\n" + extraPosPrinter);
+}
+
+void PastasTeste::EscreverIni(const std::string& conteudo) const { WriteFile(Config("bilhetor.ini"), conteudo); }
+
+TicketsImpressos::TicketsImpressos(TPosPrinter& impressora) {
+  auto proxima = std::make_shared<bool>(false);
+  impressora.OnGravarLog = [this, proxima](const std::string& linha, bool&) {
+    if (*proxima) textos.push_back(linha);
+    *proxima = linha.rfind("Imprimir, Copias:", 0) == 0;
+  };
+}
+
+std::string ComoNoLog(const std::vector<std::string>& linhas) {
+  std::string texto;
+  for (const auto& l : linhas) texto += l + "\n";
+  return TraduzirControles(texto);
+}
+
+std::string ProgramaBilhetor() {
+  const char* binario = std::getenv("BILHETOR_BINARY_DIR");
+  return std::string(binario ? binario : ".") + "/tools/bilhetor/bilhetor";
+}
+
+}  // namespace bilhetor::testing
