@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "db/DbAccess.h"
@@ -427,6 +429,143 @@ TEST(DbAccessOldServerTest, OldProtocolAndCompactTimestamps) {
   ASSERT_EQ(server.Finish(), "");
   ASSERT_EQ(queries.size(), 3u);
   for (const auto& sent : queries) EXPECT_EQ(sent, "\x03SELECT longo, curto, hora FROM t\r\n");
+}
+
+// Packets of a scripted peer, plain or inside uncompressed frames of the
+// compressed protocol.
+class PeerPackets {
+ public:
+  PeerPackets(testing::FakeMySqlConnection& c, bool framed) : c_(c), framed_(framed) {}
+  std::string ReadCommand() {
+    if (!framed_) return c_.ReadPacket().payload;
+    const std::string h = c_.ReadExactly(7);
+    const size_t len = Le(h, 0, 3);
+    if (Le(h, 4, 3) != 0) throw std::runtime_error("compressed command not expected");
+    return c_.ReadExactly(len).substr(4);
+  }
+  void Send(uint8_t seq, const std::string& payload) {
+    if (!framed_) return c_.SendPacket(seq, payload);
+    SendFrame(seq, Bytes(payload.size(), 3) + static_cast<char>(seq) + payload, 0);
+  }
+  void SendFrame(uint8_t seq, const std::string& data, size_t announced) {
+    c_.SendRaw(Bytes(data.size(), 3) + static_cast<char>(seq) + Bytes(announced, 3) + data);
+  }
+
+ private:
+  static size_t Le(const std::string& s, size_t at, size_t n) {
+    size_t v = 0;
+    for (size_t i = n; i-- > 0;) v = (v << 8) | static_cast<uint8_t>(s[at + i]);
+    return v;
+  }
+  static std::string Bytes(size_t v, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
+    return s;
+  }
+  testing::FakeMySqlConnection& c_;
+  bool framed_;
+};
+
+// However the link broke, the connection reconnects once before the error
+// is raised, and the next statement works; an error the server sent whole
+// (even one numbered 0) leaves the link as it is. No error reads as success.
+TEST(DbAccessFailureTest, EveryBrokenLinkReconnectsAndNoErrorPassesAsSuccess) {
+  using testing::ColumnDef;
+  using testing::EofPacket;
+  using testing::FakeMySqlConnection;
+  using testing::OkPacket;
+  struct Case {
+    const char* what;
+    bool compress;
+    bool viaExecute;
+    std::function<void(PeerPackets&)> answer;  // to the first statement
+    int code;
+    bool reconnects;
+  };
+  const std::string zero = std::string("\xFF\x00\x00", 3) + "#HY000boom";
+  const auto packets = [](std::vector<std::string> list) {
+    return [list](PeerPackets& p) {
+      uint8_t seq = 1;
+      for (const auto& x : list) p.Send(seq++, x);
+    };
+  };
+  const std::string col = ColumnDef("um", 3);
+  const std::vector<Case> cases = {
+      {"column definitions end too early (2000)", false, false, packets({"\x02", col, EofPacket()}), 2000, true},
+      {"row above MaxAllowedPacket (2020)", false, false,
+       packets({"\x01", col, EofPacket(), "\xFC\x40\x1F" + std::string(8000, 'x')}), 2020, true},
+      {"row value past its packet (2027)", false, false, packets({"\x01", col, EofPacket(), "\x05" "ab"}), 2027,
+       true},
+      {"packet out of order (1156)", false, false, [](PeerPackets& p) { p.Send(7, OkPacket()); }, 1156, true},
+      {"frame that does not uncompress (1157)", true, false,
+       [](PeerPackets& p) { p.SendFrame(1, "not zlib at all", 100); }, 1157, true},
+      {"update answered by error number 0", false, true, packets({zero}), 2000, false},
+      {"two rows, then error number 0", false, false,
+       packets({"\x01", col, EofPacket(), "\x01" "1", "\x01" "2", zero}), 2000, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    testing::FakeMySqlServer server(
+        [&](FakeMySqlConnection& c) {
+          c.SendPacket(0, testing::FakeGreeting().Build());
+          c.ReadPacket();
+          c.SendPacket(2, OkPacket());
+          PeerPackets p(c, k.compress);
+          p.ReadCommand();  // SET NAMES
+          p.Send(1, OkPacket());
+          if (c.Index() == 0) {
+            p.ReadCommand();
+            k.answer(p);
+            if (k.reconnects) {
+              c.ReadUntilClosed(1000);
+              return;
+            }
+          }
+          if (p.ReadCommand() != "\x03SELECT 1 AS um\r\n") throw std::runtime_error("unexpected statement");
+          p.Send(1, "\x01");
+          p.Send(2, col);
+          p.Send(3, EofPacket());
+          p.Send(4, "\x01" "1");
+          p.Send(5, EofPacket());
+          c.ReadUntilClosed(2000);
+        },
+        k.reconnects ? 2 : 1);
+    TDbConnection conn;
+    conn.SetServer("127.0.0.1");
+    conn.SetPort(server.Port());
+    conn.SetUsername("root");
+    conn.SetPassword("x");
+    conn.SpecificOptions.SetValue("MaxAllowedPacket", "4096");
+    if (k.compress) conn.SpecificOptions.SetValue("Compress", "True");
+    int connects = 0;
+    conn.AfterConnect = [&](TDbConnection&) { ++connects; };
+    TDbQuery q(&conn);
+    q.SQL.Add(k.viaExecute ? "UPDATE t SET v = 1" : "SELECT 1 AS um");
+    int code = 0;
+    try {
+      if (k.viaExecute)
+        q.Execute();
+      else
+        q.Open();
+      ADD_FAILURE() << "the statement succeeded";
+    } catch (const EDbError& e) {
+      code = e.ErrorCode();
+      if (code == 2000 && !k.reconnects) {
+        EXPECT_EQ(e.Message(), "Unknown MySQL error\r\n#HY000boom");
+      }
+    }
+    EXPECT_EQ(code, k.code);
+    EXPECT_FALSE(q.Active());
+    EXPECT_EQ(connects, k.reconnects ? 2 : 1);
+    EXPECT_TRUE(conn.Connected());
+    q.SQL.Clear();
+    q.SQL.Add("SELECT 1 AS um");
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 1);
+    EXPECT_EQ(q.FieldByName("um").AsInteger(), 1);
+    conn.Disconnect();
+    ASSERT_EQ(server.Finish(), "");
+  }
 }
 
 TEST(DbAccessUnitTest, NumberAndDateFormats) {
