@@ -360,6 +360,87 @@ TEST_F(DbAccessTest, ServerStillDown) {
   EXPECT_EQ(q.FieldByName("dois").AsInteger(), 2);
 }
 
+// UTF-8 mode against the server: a user name, a password and database names
+// with accents and the euro sign, statement text, result text, a column name
+// and a server message, each round trip in the application's code page:
+// UTF-8 itself (65001) and Windows-1252 with "UseUnicode".
+TEST_F(DbAccessTest, Utf8ModeRoundTrips) {
+  // The accounts and databases, created in UTF-8.
+  std::string setup = "SET NAMES utf8mb4;\n";
+  for (const char* host : {"127.0.0.1", "localhost"}) {
+    setup += std::string("CREATE USER IF NOT EXISTS 'jos\xC3\xA9'@'") + host +
+             "' IDENTIFIED BY 'se\xC3\xB1" "a\xE2\x82\xAC';\n";
+    setup += std::string("GRANT ALL ON *.* TO 'jos\xC3\xA9'@'") + host + "';\n";
+  }
+  setup += "CREATE DATABASE IF NOT EXISTS `caf\xC3\xA9\xE2\x82\xAC`;\n";
+  setup += "CREATE DATABASE IF NOT EXISTS `dep\xC3\xB3sito`;\n";
+  setup += "CREATE TABLE IF NOT EXISTS `caf\xC3\xA9\xE2\x82\xAC`.nomes (id INT, nome VARCHAR(40)) CHARACTER SET utf8mb4;\n";
+  server.Sql(setup);
+
+  struct Mode {
+    const char* what;
+    int codePage;
+    bool useUnicode;
+    // The texts in the application's code page.
+    std::string user, password, database, database2, name, column, table;
+  };
+  const std::vector<Mode> modes = {
+      {"code page 65001", 65001, false, "jos\xC3\xA9", "se\xC3\xB1" "a\xE2\x82\xAC", "caf\xC3\xA9\xE2\x82\xAC",
+       "dep\xC3\xB3sito", "Jos\xC3\xA9 \xE2\x82\xAC", "pre\xC3\xA7o", "n\xC3\xA3o_existe\xE2\x82\xAC"},
+      {"Windows-1252 with UseUnicode", 1252, true, "jos\xE9", "se\xF1" "a\x80", "caf\xE9\x80", "dep\xF3sito",
+       "Jos\xE9 \x80", "pre\xE7o", "n\xE3o_existe\x80"},
+  };
+  for (const Mode& m : modes) {
+    SCOPED_TRACE(m.what);
+    TDbConnection c;
+    c.SetServer(server.Host());
+    c.SetPort(server.Port());
+    c.SetUsername(m.user);
+    c.SetPassword(m.password);
+    c.SetDatabase(m.database);
+    c.CodePage = m.codePage;
+    if (m.useUnicode) c.SpecificOptions.SetValue("UseUnicode", "True");
+    c.Connect();
+    ASSERT_TRUE(c.Connected());
+    EXPECT_TRUE(c.Internal()->Utf8());
+    TDbQuery q(&c);
+    q.SQL.Add("SELECT CURRENT_USER() AS u, DATABASE() AS d, 1 AS `" + m.column + "`");
+    q.Open();
+    EXPECT_EQ(q.FieldByName("u").AsString(), m.user + "@127.0.0.1");
+    EXPECT_EQ(q.FieldByName("d").AsString(), m.database);
+    EXPECT_EQ(q.FieldByName(m.column).AsInteger(), 1);
+
+    q.SQL.Clear();
+    q.SQL.Add("DELETE FROM nomes");
+    q.Execute();
+    q.SQL.Clear();
+    q.SQL.Add("INSERT INTO nomes VALUES (1, '" + m.name + "')");
+    q.Execute();
+    q.SQL.Clear();
+    q.SQL.Add("SELECT nome, HEX(nome) AS bytes, CHAR_LENGTH(nome) AS chars FROM nomes");
+    q.Open();
+    EXPECT_EQ(q.FieldByName("nome").AsString(), m.name);
+    // Stored as UTF-8 once, not twice.
+    EXPECT_EQ(q.FieldByName("bytes").AsString(), "4A6F73C3A920E282AC");
+    EXPECT_EQ(q.FieldByName("chars").AsInteger(), 6);
+
+    // A server message naming an object with accents.
+    q.SQL.Clear();
+    q.SQL.Add("SELECT * FROM `" + m.table + "`");
+    const EDbError missing = CatchDbError([&] { q.Open(); });
+    EXPECT_EQ(missing.ErrorCode(), 1146);
+    EXPECT_NE(missing.Message().find(m.table), std::string::npos) << missing.Message();
+
+    // Switching the database of an open session.
+    c.SetDatabase(m.database2);
+    q.SQL.Clear();
+    q.SQL.Add("SELECT DATABASE() AS d");
+    q.Open();
+    EXPECT_EQ(q.FieldByName("d").AsString(), m.database2);
+    c.Disconnect();
+  }
+}
+
 // A server older than 4.1: no "SET NAMES" after login, the older column
 // definitions, and the compact TIMESTAMP forms read by their width.
 TEST(DbAccessOldServerTest, OldProtocolAndCompactTimestamps) {
