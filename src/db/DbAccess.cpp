@@ -11,6 +11,7 @@ namespace bilhetor {
 namespace {
 
 constexpr int kOneYearSeconds = 31536000;
+constexpr uint16_t kUnsignedFlag = 0x20;
 
 bool IsFatal(int code) { return code == 1053 || code == 2003 || code == 2006 || code == 2013; }
 
@@ -340,7 +341,10 @@ std::string TDbField::AsString() const {
     case TDbFieldKind::UInt16:
     case TDbFieldKind::Int32:
     case TDbFieldKind::UInt32:
-    case TDbFieldKind::Int64: return std::to_string(c.i);
+    case TDbFieldKind::Int64:
+      // BIGINT UNSIGNED holds values above 2^63.
+      if (column_.flags & kUnsignedFlag) return std::to_string(static_cast<uint64_t>(c.i));
+      return std::to_string(c.i);
     case TDbFieldKind::Float: return FloatToText(c.d);
     case TDbFieldKind::Date:
     case TDbFieldKind::Time:
@@ -409,7 +413,10 @@ double TDbField::AsFloat() const {
     case TDbFieldKind::UInt16:
     case TDbFieldKind::Int32:
     case TDbFieldKind::UInt32:
-    case TDbFieldKind::Int64: return c.null ? 0.0 : static_cast<double>(c.i);
+    case TDbFieldKind::Int64:
+      if (c.null) return 0.0;
+      if (column_.flags & kUnsignedFlag) return static_cast<double>(static_cast<uint64_t>(c.i));
+      return static_cast<double>(c.i);
     case TDbFieldKind::Float:
     case TDbFieldKind::Date:
     case TDbFieldKind::Time:

@@ -267,6 +267,17 @@ TEST_F(DbAccessTest, EmptyResultsAndStatementsWithoutRows) {
   }
 }
 
+TEST_F(DbAccessTest, UnsignedBigintAbove2To63) {
+  TDbQuery q(&conn);
+  q.SQL.Add("SELECT CAST(18446744073709551610 AS UNSIGNED) AS u, CAST(-5 AS SIGNED) AS s");
+  q.Open();
+  EXPECT_EQ(q.FieldByName("u").Kind(), TDbFieldKind::Int64);
+  EXPECT_EQ(q.FieldByName("u").AsString(), "18446744073709551610");
+  EXPECT_EQ(q.FieldByName("u").AsFloat(), 18446744073709551610.0);
+  EXPECT_EQ(q.FieldByName("s").AsString(), "-5");
+  EXPECT_EQ(q.FieldByName("s").AsFloat(), -5.0);
+}
+
 TEST_F(DbAccessTest, SyntaxErrorsCarryTheLineNumber) {
   TDbQuery q(&conn);
   q.SQL.Add("SELECT id");
