@@ -11,6 +11,7 @@ namespace bilhetor {
 namespace {
 
 constexpr int kOneYearSeconds = 31536000;
+constexpr uint16_t kUnsignedFlag = 0x20;
 
 bool IsFatal(int code) { return code == 1053 || code == 2003 || code == 2006 || code == 2013; }
 
@@ -233,6 +234,7 @@ void TDbConnection::Connect() {
   internal_ = std::make_unique<TMySQLConnection>();
   params_.options = SpecificOptions;
   params_.codePage = CodePage;
+  params_.vioFactory = VioFactory;
   try {
     internal_->Connect(params_);
   } catch (const EDbError& e) {
@@ -258,7 +260,9 @@ void TDbConnection::CallOnError(const EDbError& error, bool& fail) {
 void TDbConnection::RaiseError(const EDbError& error) {
   bool fail = true;
   CallOnError(error, fail);
-  if (IsFatal(error.ErrorCode()) && connected_) {
+  // A link the client closed is as lost as one the server dropped.
+  const bool linkLost = IsFatal(error.ErrorCode()) || (internal_ && internal_->LinkBroken());
+  if (linkLost && connected_) {
     // One immediate reconnect with the current parameters; the statement
     // that failed is not repeated.
     try {
@@ -266,7 +270,8 @@ void TDbConnection::RaiseError(const EDbError& error) {
       if (internal_) internal_->Disconnect();
       if (!internal_) internal_ = std::make_unique<TMySQLConnection>();
       params_.options = SpecificOptions;
-  params_.codePage = CodePage;
+      params_.codePage = CodePage;
+      params_.vioFactory = VioFactory;
       internal_->Connect(params_);
       if (AfterConnect) AfterConnect(*this);
     } catch (const EDbError& again) {
@@ -336,7 +341,10 @@ std::string TDbField::AsString() const {
     case TDbFieldKind::UInt16:
     case TDbFieldKind::Int32:
     case TDbFieldKind::UInt32:
-    case TDbFieldKind::Int64: return std::to_string(c.i);
+    case TDbFieldKind::Int64:
+      // BIGINT UNSIGNED holds values above 2^63.
+      if (column_.flags & kUnsignedFlag) return std::to_string(static_cast<uint64_t>(c.i));
+      return std::to_string(c.i);
     case TDbFieldKind::Float: return FloatToText(c.d);
     case TDbFieldKind::Date:
     case TDbFieldKind::Time:
@@ -405,7 +413,10 @@ double TDbField::AsFloat() const {
     case TDbFieldKind::UInt16:
     case TDbFieldKind::Int32:
     case TDbFieldKind::UInt32:
-    case TDbFieldKind::Int64: return c.null ? 0.0 : static_cast<double>(c.i);
+    case TDbFieldKind::Int64:
+      if (c.null) return 0.0;
+      if (column_.flags & kUnsignedFlag) return static_cast<double>(static_cast<uint64_t>(c.i));
+      return static_cast<double>(c.i);
     case TDbFieldKind::Float:
     case TDbFieldKind::Date:
     case TDbFieldKind::Time:
@@ -561,6 +572,18 @@ void TDbQuery::StoreValue(size_t column, const char* p, size_t n, bool isNull) {
       if (!ParseTime(text, f.FieldName(), c.d)) c.null = true;
       break;
     default: {
+      // Text of a character set other than binary (63) comes back in the
+      // application's code page.
+      const TMySQLConnection* ic = connection_->Internal();
+      const bool convert = ic && ic->ConvertsText() && f.Column().charsetNr != 63 &&
+                           (f.Kind() == TDbFieldKind::String || f.Kind() == TDbFieldKind::FixedString ||
+                            f.Kind() == TDbFieldKind::Memo);
+      std::string converted;
+      if (convert) {
+        converted = ic->FromServer(text);
+        p = converted.data();
+        n = converted.size();
+      }
       if (heap_.size() + n > UINT32_MAX) throw EDatabaseError("Result too large to hold in memory");
       c.s.offset = static_cast<uint32_t>(heap_.size());
       heap_.append(p, n);
@@ -589,7 +612,7 @@ void TDbQuery::RunStatement(bool wantRows) {
   if (timeout <= 0) timeout = kOneYearSeconds;
   api.mysql_options(s, MYSQL_OPT_READ_TIMEOUT, timeout);
   api.mysql_options(s, MYSQL_OPT_WRITE_TIMEOUT, timeout);
-  const std::string text = SQL.Text();
+  const std::string text = ic->ToServer(SQL.Text());
   if (api.mysql_real_query(s, text.data(), text.size()) != 0) fail();
 
   if (api.mysql_field_count(s) == 0) {
@@ -611,8 +634,9 @@ void TDbQuery::RunStatement(bool wantRows) {
   const bool fieldsAsString = SpecificOptions.BoolValue("FieldsAsString", false);
   try {
     for (size_t i = 0; i < res->FieldCount(); ++i) {
-      const TMySqlFieldInfo& column = res->Fields()[i];
+      TMySqlFieldInfo column = res->Fields()[i];
       const TDbFieldKind kind = fieldsAsString ? TDbFieldKind::String : FieldKindOf(column, options);
+      if (ic->ConvertsText()) column.name = ic->FromServer(column.name);
       fields_.push_back(std::make_unique<TDbField>(this, i, column, kind));
     }
     const size_t n = fields_.size();
@@ -627,7 +651,9 @@ void TDbQuery::RunStatement(bool wantRows) {
     Close();
     throw;
   }
-  if (api.mysql_errno(s) != 0) {
+  // The rows ended by an error, not by the end marker: a failure whatever
+  // the error's number.
+  if (res->Failed()) {
     api.mysql_free_result(std::move(res));
     Close();
     fail();

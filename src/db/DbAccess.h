@@ -35,8 +35,14 @@ class TDbConnection {
   bool Pooling = false;
   TDbConnectionOptions Options;
   TDbSpecificOptions SpecificOptions;
-  // The system's ANSI code page, which picks the character set.
+  // The system's ANSI code page, which picks the character set. It is also
+  // the code page of the application's text: in UTF-8 mode (65001, or the
+  // "UseUnicode" option) user name, password, database name and statement
+  // text are converted from it to UTF-8, and result text and the server's
+  // messages back to it.
   int CodePage = 1252;
+  // Makes the transport instead of TCP (tests and tools); empty for TCP.
+  TVioFactory VioFactory;
 
   const std::string& Server() const { return params_.server; }
   int Port() const { return params_.port; }
@@ -64,7 +70,9 @@ class TDbConnection {
   const std::string& ServerVersion() const;
 
   // Raises the session's error through the error handling, including the
-  // reconnect after a fatal error.
+  // reconnect after a fatal error: 1053, 2003, 2006, 2013, or any error
+  // after which the client closed the link (2000, 2020, 2027, 1156, 1157
+  // when the stream fell out of step).
   [[noreturn]] void RaiseError(const EDbError& error);
 
  private:

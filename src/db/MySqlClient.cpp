@@ -70,7 +70,8 @@ void ClearError(TMySqlSession* s) {
 
 // Stores the error on the session. After an error that leaves the byte
 // stream out of step the connection is closed: later commands then fail with
-// "MySQL server has gone away" instead of reading stray bytes.
+// "MySQL server has gone away" instead of reading stray bytes. The result is
+// what the operation returns: never 0, which means success.
 int StoreError(TMySqlSession* s, const EMySqlException& e) {
   s->errorCode = e.ErrorCode();
   s->errorText = e.Message();
@@ -81,7 +82,33 @@ int StoreError(TMySqlSession* s, const EMySqlException& e) {
     s->resultState = 0;
     if (s->net.Vio()) s->net.Vio()->Close();
   }
-  return e.ErrorCode();
+  return e.ErrorCode() != 0 ? e.ErrorCode() : CR_UNKNOWN_ERROR;
+}
+
+[[noreturn]] void MethodNotAllowed(const std::string& name) {
+  throw EMySqlException(CR_AUTH_PLUGIN_CANNOT_LOAD,
+                        Format("Authentication method '%s' is not allowed on this connection", name.c_str()));
+}
+
+bool AuthMethodAllowed(const TMySqlSession* s, TAuthMethod method) {
+  if (s->allowedAuthMethods.empty()) return true;
+  for (const std::string& name : s->allowedAuthMethods)
+    if (method != TAuthMethod::Unknown && AuthMethodFromName(name) == method) return true;
+  return false;
+}
+
+// The name a method goes by in a handshake response.
+const char* CanonicalMethodName(TAuthMethod m) {
+  switch (m) {
+    case TAuthMethod::Native: return "mysql_native_password";
+    case TAuthMethod::Old: return "mysql_old_password";
+    case TAuthMethod::Sha256: return "sha256_password";
+    case TAuthMethod::CachingSha2: return "caching_sha2_password";
+    case TAuthMethod::Windows: return "authentication_windows_client";
+    case TAuthMethod::Gssapi: return "auth_gssapi_client";
+    case TAuthMethod::Dialog: return "dialog";
+    default: return "";
+  }
 }
 
 EMySqlException OutOfSync(TMySqlSession* s, bool withState) {
@@ -94,9 +121,9 @@ class TPacketReader {
  public:
   TPacketReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
   std::string LenEncString() {
-    const int64_t len = TMySqlNet::DecodeLenEnc(data_, size_, pos_);
-    if (len <= 0) return "";
-    if (static_cast<uint64_t>(len) > size_ - pos_) Malformed();
+    const uint64_t len = TMySqlNet::DecodeLenEnc(data_, size_, pos_);
+    if (len == 0) return "";
+    if (len > size_ - pos_) Malformed();
     std::string s(reinterpret_cast<const char*>(data_ + pos_), static_cast<size_t>(len));
     pos_ += static_cast<size_t>(len);
     return s;
@@ -197,11 +224,12 @@ void ReadAnswerHeader(TMySqlSession* s) {
   net.ReadPacket();
   while (true) {
     size_t pos = 0;
-    const int64_t count = TMySqlNet::DecodeLenEnc(net.Data(), net.Size(), pos);
-    if (count == 0) {
+    bool localFile = false;
+    const uint64_t count = TMySqlNet::DecodeLenEnc(net.Data(), net.Size(), pos, &localFile);
+    if (count == 0 && !localFile) {
       net.SetPosition(pos);
-      s->affectedRows = static_cast<uint64_t>(net.ReadLenEnc());
-      s->insertId = static_cast<uint64_t>(net.ReadLenEnc());
+      s->affectedRows = net.ReadLenEnc();
+      s->insertId = net.ReadLenEnc();
       if (s->Both41() || (s->serverCapabilities & CLIENT_TRANSACTIONS)) s->serverStatus = net.ReadInt2();
       if (s->Both41()) s->warningCount = net.ReadInt2();
       s->infoText = net.ReadZString();
@@ -209,16 +237,16 @@ void ReadAnswerHeader(TMySqlSession* s) {
       s->pendingFields.clear();
       return;
     }
-    if (count == TMySqlNet::kNullLength) {
+    if (localFile) {
       const std::string fileName(reinterpret_cast<const char*>(net.Data() + pos), net.Size() - pos);
       SendLocalFile(s, fileName);
       net.ReadPacket();
       continue;
     }
-    if (static_cast<uint64_t>(count) > kMaxColumns) Malformed();
+    if (count > kMaxColumns) Malformed();
     if (pos < net.Size()) {
       net.SetPosition(pos);
-      s->extra = static_cast<uint64_t>(net.ReadLenEnc());
+      s->extra = net.ReadLenEnc();
     }
     ReadColumnDefinitions(s, static_cast<size_t>(count));
     s->fieldCount = static_cast<unsigned>(count);
@@ -352,7 +380,12 @@ void HandleMethodSwitch(TMySqlSession* s, const std::string& data) {
     s->scramble = fresh;
     s->scramble.resize(20, '\0');
   };
-  switch (AuthMethodFromName(s->authPluginName)) {
+  const TAuthMethod method = AuthMethodFromName(s->authPluginName);
+  if (method == TAuthMethod::Unknown) UnsupportedMethod(s);
+  // Checked before anything is answered: a switch is how a rogue peer would
+  // ask for the password in clear text or for the weak old scramble.
+  if (!AuthMethodAllowed(s, method)) MethodNotAllowed(s->authPluginName);
+  switch (method) {
     case TAuthMethod::Native:
       takeScramble();
       SendAuthAnswer(s, havePassword ? NativeScramble(s->password, s->scramble) : std::string());
@@ -395,6 +428,7 @@ void Authenticate(TMySqlSession* s) {
     if (!(s->serverCapabilities & CLIENT_SECURE_CONNECTION) || type == 0x00) return;
     if (type == 0xFE && net.Size() == 1) {
       // Old-password switch: the 8-byte scramble of the current Scramble.
+      if (!AuthMethodAllowed(s, TAuthMethod::Old)) MethodNotAllowed(CanonicalMethodName(TAuthMethod::Old));
       SendAuthAnswer(s, s->password.empty() ? std::string(1, '\0') : OldScramble(s->password, s->scramble) + '\0');
       net.ReadPacket();
       continue;
@@ -428,6 +462,22 @@ void Authenticate(TMySqlSession* s) {
     }
     throw EMySqlException(0, Format("Unknown paket type: %d", type));
   }
+}
+
+// The method the handshake response starts with. When the greeting names a
+// method the connection does not allow, the response starts with the first
+// allowed one instead (the server switches when the account uses another);
+// nothing is derived from the password for a method that is not allowed.
+void ChooseInitialMethod(TMySqlSession* s) {
+  if (!(s->serverCapabilities & CLIENT_SECURE_CONNECTION)) {
+    // Servers without the 4.1 authentication take only the old scramble.
+    if (!AuthMethodAllowed(s, TAuthMethod::Old)) MethodNotAllowed(CanonicalMethodName(TAuthMethod::Old));
+    return;
+  }
+  const TAuthMethod offered = AuthMethodFromName(s->authPluginName);
+  if (s->allowedAuthMethods.empty() || AuthMethodAllowed(s, offered)) return;
+  const TAuthMethod first = AuthMethodFromName(s->allowedAuthMethods.front());
+  s->authPluginName = CanonicalMethodName(first);
 }
 
 std::string InitialAuthData(TMySqlSession* s) {
@@ -480,6 +530,7 @@ void Connect(TMySqlSession* s, uint32_t callerFlags) {
   s->clientFlags = flags;
   if (flags & CLIENT_SSL) throw EMySqlException::Create(CR_SSL_CONNECTION_ERROR);
 
+  ChooseInitialMethod(s);
   TMySqlNet& net = s->net;
   net.ResetWriteBuffer();
   if (flags & CLIENT_PROTOCOL_41) {
@@ -758,6 +809,10 @@ int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, int value) {
     case MYSQL_OPT_PROTOCOL: s->protocol = static_cast<uint8_t>(value); break;
     case MYSQL_OPT_READ_TIMEOUT:
     case MYSQL_OPT_WRITE_TIMEOUT: s->readWriteTimeoutSeconds = value; break;
+    case MYSQL_OPT_MAX_ALLOWED_PACKET:
+      if (value <= 0) return 1;
+      s->net.SetMaxPacketSize(static_cast<size_t>(value));
+      break;
     default: break;
   }
   return 0;
@@ -765,6 +820,21 @@ int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, int value) {
 
 int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, const std::string& value) {
   if (option == MYSQL_SET_CHARSET_NAME) s->charsetName = value;
+  if (option == MYSQL_OPT_ALLOWED_AUTH_METHODS) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start <= value.size()) {
+      size_t end = value.find(',', start);
+      if (end == std::string::npos) end = value.size();
+      const std::string name = Trim(value.substr(start, end - start));
+      // A name the client does not know would never match: refuse the list
+      // rather than connect with fewer methods than the caller meant.
+      if (!name.empty() && AuthMethodFromName(name) == TAuthMethod::Unknown) return 1;
+      if (!name.empty()) names.push_back(name);
+      start = end + 1;
+    }
+    s->allowedAuthMethods = std::move(names);
+  }
   return 0;
 }
 
@@ -786,6 +856,8 @@ void TMySQLAPIWire::mysql_free_result(std::unique_ptr<TMySqlResultSet> res) {
             break;
           }
         } else {
+          // The end marker is a packet of at most 8 bytes in all; a row
+          // joined from several parts is never one, whatever its last part.
           uint8_t first = 0;
           const size_t len = net.SkipPacket(first);
           if (len > 0 && len <= 8 && first == 0xFE) {
@@ -806,7 +878,11 @@ void TMySQLAPIWire::mysql_free_result(std::unique_ptr<TMySqlResultSet> res) {
 const TMySqlBinds* TMySQLAPIWire::mysql_fetch_row(TMySqlResultSet* res) {
   if (!res || res->eof_) return nullptr;
   TMySqlSession* s = res->session_;
-  if (!s) return nullptr;
+  if (!s) {
+    // The session was closed under the result: the rows did not end.
+    res->failed_ = true;
+    return nullptr;
+  }
   TMySqlNet& net = s->net;
   try {
     if (s->broken) throw EMySqlException::Create(CR_SERVER_GONE_ERROR);
@@ -834,7 +910,7 @@ const TMySqlBinds* TMySQLAPIWire::mysql_fetch_row(TMySqlResultSet* res) {
         ++pos;
         continue;
       } else {
-        len = static_cast<uint64_t>(TMySqlNet::DecodeLenEnc(d, size, pos));
+        len = TMySqlNet::DecodeLenEnc(d, size, pos);
       }
       if (len > size - pos) Malformed();
       b.offset = pos;
@@ -849,6 +925,7 @@ const TMySqlBinds* TMySQLAPIWire::mysql_fetch_row(TMySqlResultSet* res) {
     StoreError(s, e);
     s->resultState = 0;
     res->eof_ = true;
+    res->failed_ = true;
     res->row_ = nullptr;
     return nullptr;
   }

@@ -54,6 +54,13 @@ enum TMySqlOption {
   MYSQL_OPT_PROTOCOL = 9,
   MYSQL_OPT_READ_TIMEOUT = 11,
   MYSQL_OPT_WRITE_TIMEOUT = 12,
+  // This client's own options, numbered apart from the C client's.
+  // Integer: the largest joined payload accepted from the server (bytes).
+  MYSQL_OPT_MAX_ALLOWED_PACKET = 1000,
+  // Text: the authentication methods the session may use, a list of method
+  // names separated by commas ("mysql_native_password,caching_sha2_password");
+  // empty allows every method the client knows.
+  MYSQL_OPT_ALLOWED_AUTH_METHODS = 1001,
 };
 
 enum class TAuthMethod { Native, Old, Sha256, CachingSha2, Windows, Gssapi, Dialog, Unknown };
@@ -111,6 +118,9 @@ class TMySqlResultSet {
   size_t FieldCount() const { return fields_.size(); }
   const std::vector<TMySqlFieldInfo>& Fields() const { return fields_; }
   bool Eof() const { return eof_; }
+  // True when the rows ended by an error instead of the end marker: a fetch
+  // that returns nothing is then a failure, whatever the error number.
+  bool Failed() const { return failed_; }
   TMySqlSession* Session() const { return session_; }
 
   // The current row (valid until the next fetch).
@@ -126,6 +136,7 @@ class TMySqlResultSet {
   const uint8_t* row_ = nullptr;
   TMySqlSession* session_;
   bool eof_ = false;
+  bool failed_ = false;
   TMySqlBinds binds_;
 };
 
@@ -177,6 +188,12 @@ class TMySqlSession {
   // default); otherwise the server's request is answered with an empty
   // packet and no file is opened.
   bool localInfileEnabled = false;
+  // The authentication methods allowed (names as given to the option);
+  // empty allows all. A greeting that names another method gets a response
+  // for the first allowed one; a switch to another method, or a server that
+  // only knows the old scramble, ends the connect with 2059 before anything
+  // is sent for that method.
+  std::vector<std::string> allowedAuthMethods;
   bool closing = false;
   bool broken = false;  // a fatal error left the stream out of step
 

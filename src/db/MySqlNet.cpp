@@ -101,9 +101,13 @@ void TByteBuffer::Reserve(size_t capacity) {
   capacity_ = capacity;
 }
 
-uint8_t* TByteBuffer::Extend(size_t n) {
+uint8_t* TByteBuffer::Extend(size_t n, size_t limit) {
   const size_t needed = size_ + n;
-  if (needed > capacity_) Reserve(std::max(needed, capacity_ + capacity_ / 2));
+  if (needed > capacity_) {
+    size_t grown = std::max(needed, capacity_ + capacity_ / 2);
+    if (needed <= limit) grown = std::min(grown, limit);
+    Reserve(grown);
+  }
   uint8_t* p = data_.get() + size_;
   size_ = needed;
   return p;
@@ -402,7 +406,7 @@ void TMySqlNet::ReadPacket() {
       TByteBuffer& buf = ring_[current_];
       buf.Clear();
       UseRingBuffer();
-      ReadStream(buf.Extend(part), part);
+      ReadStream(buf.Extend(part, maxPacket_), part);
       ReadRestOfPayload(buf, part);
       return;
     }
@@ -422,7 +426,7 @@ void TMySqlNet::ReadRestOfPayload(TByteBuffer& buf, size_t part) {
     if (!compressOn_) CheckPacketNumber(h[3]);
     part = GetLE(h, 3);
     if (buf.Size() + part > maxPacket_) throw EMySqlException::Create(mysqlerr::CR_NET_PACKET_TOO_LARGE);
-    ReadStream(buf.Extend(part), part);
+    ReadStream(buf.Extend(part, maxPacket_), part);
   }
   UseRingBuffer();
   if (buf.Size() > 0 && buf.Data()[0] == kErrorMarker) RaiseServerError(buf.Data(), buf.Size());
@@ -430,12 +434,21 @@ void TMySqlNet::ReadRestOfPayload(TByteBuffer& buf, size_t part) {
 }
 
 void TMySqlNet::RaiseServerError(const uint8_t* p, size_t n) {
-  int code = 0;
-  if (n >= 3) code = static_cast<int>(GetLE(p + 1, 2));
+  // A packet too short to hold an error number is no error packet a server
+  // sends: the stream cannot be trusted.
+  if (n < 3) Malformed();
+  const int code = static_cast<int>(GetLE(p + 1, 2));
   std::string message;
   if (n > 3) {
     const auto* end = static_cast<const uint8_t*>(std::memchr(p + 3, 0, n - 3));
     message.assign(reinterpret_cast<const char*>(p + 3), end ? static_cast<size_t>(end - (p + 3)) : n - 3);
+  }
+  // Error number 0 would read as success wherever the number is tested: the
+  // server's text, when it sent one, goes with 2000 instead.
+  if (code == 0) {
+    if (message.empty()) Malformed();
+    const EMySqlException unknown = EMySqlException::Create(mysqlerr::CR_UNKNOWN_ERROR, message);
+    throw EMySqlException(unknown.ErrorCode(), unknown.Message(), true);
   }
   throw EMySqlException(code, message, true);
 }
@@ -472,7 +485,7 @@ size_t TMySqlNet::SkipPacket(uint8_t& firstByte) {
       left -= piece;
     }
   } while (part == kMaxPacketPart);
-  return part;
+  return total;
 }
 
 void TMySqlNet::SetRingSize(size_t n) {
@@ -532,14 +545,15 @@ uint64_t TMySqlNet::ReadInt8() {
   return v;
 }
 
-int64_t TMySqlNet::DecodeLenEnc(const uint8_t* data, size_t size, size_t& pos) {
+uint64_t TMySqlNet::DecodeLenEnc(const uint8_t* data, size_t size, size_t& pos, bool* isNull) {
   if (pos >= size) Malformed();
   const uint8_t b = data[pos];
+  if (isNull) *isNull = b == 251;
   int bytes;
   switch (b) {
     case 251:
       ++pos;
-      return kNullLength;
+      return 0;
     case 252:
       bytes = 2;
       break;
@@ -558,12 +572,10 @@ int64_t TMySqlNet::DecodeLenEnc(const uint8_t* data, size_t size, size_t& pos) {
   if (static_cast<size_t>(bytes) > size - pos - 1) Malformed();
   const uint64_t v = GetLE(data + pos + 1, bytes);
   pos += 1 + bytes;
-  // Lengths beyond 63 bits cannot describe anything in a packet.
-  if (v > static_cast<uint64_t>(INT64_MAX)) Malformed();
-  return static_cast<int64_t>(v);
+  return v;
 }
 
-int64_t TMySqlNet::ReadLenEnc() { return DecodeLenEnc(Data(), Size(), pos_); }
+uint64_t TMySqlNet::ReadLenEnc(bool* isNull) { return DecodeLenEnc(Data(), Size(), pos_, isNull); }
 
 std::string TMySqlNet::ReadZString() {
   const uint8_t* start = Data() + pos_;
@@ -586,9 +598,9 @@ std::string TMySqlNet::ReadBytes(size_t n) {
 }
 
 std::string TMySqlNet::ReadLenEncString() {
-  const int64_t len = ReadLenEnc();
-  if (len <= 0) return "";
-  if (static_cast<uint64_t>(len) > Remaining()) Malformed();
+  const uint64_t len = ReadLenEnc();
+  if (len == 0) return "";
+  if (len > Remaining()) Malformed();
   return ReadBytes(static_cast<size_t>(len));
 }
 

@@ -31,6 +31,9 @@ constexpr int CR_NET_PACKET_TOO_LARGE = 2020;
 constexpr int CR_SSL_CONNECTION_ERROR = 2026;
 constexpr int CR_MALFORMED_PACKET = 2027;
 constexpr int CR_WRONG_PROTOCOL = 2046;
+// An authentication method the connection does not allow (beyond the table
+// of 2000 to 2047: its text always comes with the error).
+constexpr int CR_AUTH_PLUGIN_CANNOT_LOAD = 2059;
 // Server error numbers the client raises itself.
 constexpr int ER_NET_PACKETS_OUT_OF_ORDER = 1156;
 constexpr int ER_NET_UNCOMPRESS_ERROR = 1157;
@@ -97,8 +100,9 @@ class TByteBuffer {
   size_t Capacity() const { return capacity_; }
   void Reserve(size_t capacity);
   // Grows the size by n bytes (reserving as needed) and returns the start of
-  // the new bytes.
-  uint8_t* Extend(size_t n);
+  // the new bytes. The capacity grows by half at a time, but never past
+  // limit when the new size fits under it.
+  uint8_t* Extend(size_t n, size_t limit = SIZE_MAX);
   void Resize(size_t n);
   void Append(const uint8_t* p, size_t n) {
     if (n) std::copy(p, p + n, Extend(n));
@@ -123,8 +127,10 @@ class TMySqlNet {
   static constexpr size_t kWriteBufferSize = 8192;
   static constexpr size_t kCompressThreshold = 50;
   static constexpr size_t kSkipBufferSize = 64 * 1024;
-  static constexpr int64_t kNullLength = -1;
-  static constexpr size_t kDefaultMaxPacket = 1024u * 1024u * 1024u;
+  // The largest joined payload accepted by default: far above the print
+  // server's rows, far below what a hostile chain of full packets could make
+  // the client allocate.
+  static constexpr size_t kDefaultMaxPacket = 64u * 1024u * 1024u;
 
   TMySqlNet();
   ~TMySqlNet();
@@ -170,8 +176,8 @@ class TMySqlNet {
   // Receives the next whole packet into the next ring buffer; a server error
   // packet raises its EMySqlException.
   void ReadPacket();
-  // Receives a packet without keeping it; returns the length of its last
-  // part and its first byte.
+  // Receives a packet without keeping it; returns the length of the whole
+  // joined payload and its first byte.
   size_t SkipPacket(uint8_t& firstByte);
   // The first piece (up to 64 KiB) of the packet skipped last.
   const uint8_t* SkipData() const { return skipBuf_.get(); }
@@ -199,17 +205,19 @@ class TMySqlNet {
   uint32_t ReadInt3();
   uint32_t ReadInt4();
   uint64_t ReadInt8();
-  // A length-encoded integer; NULL (0xFB) reads as -1.
-  int64_t ReadLenEnc();
+  // A length-encoded integer over the full 64-bit range; NULL (0xFB) reads
+  // as 0 with isNull set.
+  uint64_t ReadLenEnc(bool* isNull = nullptr);
   std::string ReadZString();
   std::string ReadBytes(size_t n);
   // A length-encoded string (NULL reads as empty).
   std::string ReadLenEncString();
   void Skip(size_t n);
 
-  // Decodes a length-encoded integer at data[pos..size); advances pos.
-  // Raises 2027 when it runs past the end or starts with 0xFF.
-  static int64_t DecodeLenEnc(const uint8_t* data, size_t size, size_t& pos);
+  // Decodes a length-encoded integer at data[pos..size); advances pos. NULL
+  // (0xFB) reads as 0 with isNull set. Raises 2027 when it runs past the end
+  // or starts with 0xFF.
+  static uint64_t DecodeLenEnc(const uint8_t* data, size_t size, size_t& pos, bool* isNull = nullptr);
 
  private:
   void Need(size_t n) const;

@@ -12,23 +12,27 @@ constexpr uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x
                                       0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-std::string Cp1252ToUtf8(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    uint32_t cp = c;
-    if (c >= 0x80 && c < 0xA0) cp = kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : '?';
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+void PutUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
-  return out;
+}
+
+// The code page byte of a Unicode code point; '?' when it has none.
+char CodePageByte(uint32_t cp, int codePage) {
+  if (cp < 0x80) return static_cast<char>(cp);
+  if (codePage == 28591) return cp <= 0xFF ? static_cast<char>(cp) : '?';
+  if (cp >= 0xA0 && cp <= 0xFF) return static_cast<char>(cp);
+  for (int i = 0; i < 32; ++i)
+    if (kCp1252High[i] != 0 && kCp1252High[i] == cp) return static_cast<char>(0x80 + i);
+  return '?';
 }
 
 }  // namespace
@@ -153,11 +157,66 @@ TMySQLAPIWire& TMySQLConnection::Api() {
   return api;
 }
 
+bool CodePageConvertsToUtf8(int codePage) { return codePage == 65001 || codePage == 1252 || codePage == 28591; }
+
+std::string CodePageToUtf8(std::string_view text, int codePage) {
+  if (codePage == 65001) return std::string(text);
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  for (unsigned char c : text) {
+    uint32_t cp = c;
+    if (codePage != 28591 && c >= 0x80 && c < 0xA0) cp = kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : '?';
+    PutUtf8(out, cp);
+  }
+  return out;
+}
+
+std::string Utf8ToCodePage(std::string_view text, int codePage) {
+  if (codePage == 65001) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    int extra = c < 0x80 ? 0 : c >= 0xC2 && c < 0xE0 ? 1 : c >= 0xE0 && c < 0xF0 ? 2 : c >= 0xF0 && c < 0xF5 ? 3 : -1;
+    uint32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1Fu) : extra == 2 ? (c & 0x0Fu) : (c & 0x07u);
+    bool ok = extra >= 0 && i + static_cast<size_t>(extra) < text.size() + (extra == 0 ? 1 : 0);
+    for (int k = 1; ok && k <= extra; ++k) {
+      const auto cc = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+      if ((cc & 0xC0) != 0x80) ok = false;
+      cp = (cp << 6) | (cc & 0x3Fu);
+    }
+    // Overlong forms and surrogates are malformed too.
+    if (ok && ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))))
+      ok = false;
+    if (!ok) {
+      out.push_back('?');
+      ++i;
+      continue;
+    }
+    out.push_back(CodePageByte(cp, codePage));
+    i += static_cast<size_t>(extra) + 1;
+  }
+  return out;
+}
+
 TMySQLConnection::~TMySQLConnection() { Disconnect(); }
+
+std::string TMySQLConnection::ToServer(const std::string& text) const {
+  return utf8_ ? CodePageToUtf8(text, codePage_) : text;
+}
+
+std::string TMySQLConnection::FromServer(std::string_view text) const {
+  return utf8_ ? Utf8ToCodePage(text, codePage_) : std::string(text);
+}
 
 EDbError TMySQLConnection::LastError(TDbConnection* component) const {
   TMySqlSession* s = session_.get();
-  return EDbError(s ? Api().mysql_errno(s) : 0, s ? Api().mysql_error(s) : std::string(), component);
+  if (!s) return EDbError(mysqlerr::CR_SERVER_GONE_ERROR, MySqlClientErrorTemplate(mysqlerr::CR_SERVER_GONE_ERROR), component);
+  // The server's messages are UTF-8 in UTF-8 mode; the client's own are
+  // plain ASCII either way.
+  const std::string text = Api().ServerErrorFlag(s) ? FromServer(Api().mysql_error(s)) : Api().mysql_error(s);
+  return EDbError(Api().mysql_errno(s), text, component);
 }
 
 void TMySQLConnection::Connect(const TMySqlConnectParams& p) {
@@ -172,7 +231,19 @@ void TMySQLConnection::Connect(const TMySqlConnectParams& p) {
   else
     charset_ = charsetOption.empty() ? CharsetForCodePage(p.codePage) : charsetOption;
   utf8_ = SameText(charset_, "utf8") || SameText(charset_, "utf8mb4");
+  codePage_ = p.codePage;
+  if (utf8_ && !CodePageConvertsToUtf8(codePage_))
+    throw EDbError(2019, Format("Can't initialize character set %s (path: code page %d)", charset_.c_str(), codePage_));
   if (utf8_) api.mysql_options(session.get(), MYSQL_SET_CHARSET_NAME, std::string("utf8"));
+  api.mysql_options(session.get(), MYSQL_OPT_MAX_ALLOWED_PACKET,
+                    o.IntValue("MaxAllowedPacket", kDefaultMaxAllowedPacket) > 0
+                        ? o.IntValue("MaxAllowedPacket", kDefaultMaxAllowedPacket)
+                        : kDefaultMaxAllowedPacket);
+  const std::string methods = o.Value("AllowedAuthMethods");
+  if (api.mysql_options(session.get(), MYSQL_OPT_ALLOWED_AUTH_METHODS, methods) != 0)
+    throw EDbError(mysqlerr::CR_AUTH_PLUGIN_CANNOT_LOAD,
+                   "AllowedAuthMethods names an unknown authentication method: " + methods);
+  session->vioFactory = p.vioFactory;
   const std::string protocol = LowerCase(o.Value("Protocol", "mpDefault"));
   if (protocol == "mppipe") api.mysql_options(session.get(), MYSQL_OPT_PROTOCOL, 3);
   if (protocol == "mpmemory") api.mysql_options(session.get(), MYSQL_OPT_PROTOCOL, 4);
@@ -189,11 +260,12 @@ void TMySQLConnection::Connect(const TMySqlConnectParams& p) {
   uint32_t flags = mysqlflag::CLIENT_FOUND_ROWS | mysqlflag::CLIENT_MULTI_STATEMENTS;
   if (o.BoolValue("Compress", false)) flags |= mysqlflag::CLIENT_COMPRESS;
   if (o.BoolValue("Interactive", false)) flags |= mysqlflag::CLIENT_INTERACTIVE;
-  const auto text = [&](const std::string& s) { return utf8_ ? Cp1252ToUtf8(s) : s; };
-
-  if (!api.mysql_real_connect(session.get(), host, text(p.username), text(p.password), text(p.database), p.port,
-                              "", flags)) {
-    EDbError error(api.mysql_errno(session.get()), api.mysql_error(session.get()));
+  // In UTF-8 mode the server compares names and passwords as UTF-8.
+  if (!api.mysql_real_connect(session.get(), host, ToServer(p.username), ToServer(p.password),
+                              ToServer(p.database), p.port, "", flags)) {
+    const std::string message = api.ServerErrorFlag(session.get()) ? FromServer(api.mysql_error(session.get()))
+                                                                    : api.mysql_error(session.get());
+    EDbError error(api.mysql_errno(session.get()), message);
     api.mysql_close(std::move(session));
     throw error;
   }
@@ -235,7 +307,7 @@ void TMySQLConnection::ExecuteDirect(const std::string& sql) {
 
 void TMySQLConnection::SelectDb(const std::string& db) {
   if (!session_) return;
-  if (Api().mysql_select_db(session_.get(), db) != 0) throw LastError();
+  if (Api().mysql_select_db(session_.get(), ToServer(db)) != 0) throw LastError();
 }
 
 }  // namespace bilhetor

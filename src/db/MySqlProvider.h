@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "common/Exception.h"
 #include "db/MySqlClient.h"
@@ -70,6 +71,14 @@ std::string CharsetForCodePage(int codePage);
 // The most bytes one character of a character set takes.
 int MaxBytesPerChar(const std::string& charset);
 
+// Text between the system's ANSI code page and UTF-8, for UTF-8 mode. Code
+// page 65001 is UTF-8 itself and passes unchanged; 1252 (Windows-1252) and
+// 28591 (ISO-8859-1) are converted by table, a character they lack (and a
+// malformed UTF-8 sequence) becoming "?". No other code page is converted.
+bool CodePageConvertsToUtf8(int codePage);
+std::string CodePageToUtf8(std::string_view text, int codePage);
+std::string Utf8ToCodePage(std::string_view text, int codePage);
+
 // Name=value options declared by the provider with their defaults; names
 // compare without regard to case.
 class TDbSpecificOptions {
@@ -89,7 +98,11 @@ struct TMySqlConnectParams {
   int port = 0;
   TDbSpecificOptions options;
   int codePage = 1252;  // the system's ANSI code page
+  TVioFactory vioFactory;  // the transport instead of TCP, when set
 };
+
+// The packet limit of a connection when "MaxAllowedPacket" is not set.
+constexpr int kDefaultMaxAllowedPacket = 64 * 1024 * 1024;
 
 // One connected session of a connection component.
 class TMySQLConnection {
@@ -100,10 +113,18 @@ class TMySQLConnection {
   ~TMySQLConnection();
 
   // Opens the session; raises EDbError on failure (the session is closed).
+  // Specific options read here: "ConnectionTimeout", "Charset",
+  // "UseUnicode", "Compress", "Interactive", "Protocol", "IPVersion",
+  // "MaxAllowedPacket" (bytes, 64 MiB by default: a larger answer fails with
+  // 2020) and "AllowedAuthMethods" (see MYSQL_OPT_ALLOWED_AUTH_METHODS; an
+  // unknown name fails the connect with 2059).
   void Connect(const TMySqlConnectParams& params);
   void Disconnect();
   bool Connected() const { return session_ != nullptr; }
   TMySqlSession* Session() const { return session_.get(); }
+  // True when the client closed the link after an error that left the
+  // stream out of step (whatever its number): the session is unusable.
+  bool LinkBroken() const { return session_ && (session_->broken || !session_->net.Vio()); }
 
   // Runs a statement without a result set; raises EDbError.
   void ExecuteDirect(const std::string& sql);
@@ -114,6 +135,14 @@ class TMySQLConnection {
   const std::string& Charset() const { return charset_; }
   bool Utf8() const { return utf8_; }
   int BytesPerChar() const { return bytesPerChar_; }
+  // In UTF-8 mode text goes to the server converted from the code page to
+  // UTF-8 and comes back converted the other way; otherwise both are the
+  // bytes as they are.
+  std::string ToServer(const std::string& text) const;
+  std::string FromServer(std::string_view text) const;
+  // Whether FromServer changes anything (UTF-8 mode on a code page other
+  // than UTF-8).
+  bool ConvertsText() const { return utf8_ && codePage_ != 65001; }
 
   // The session's last error as an EDbError.
   EDbError LastError(TDbConnection* component = nullptr) const;
@@ -125,6 +154,7 @@ class TMySQLConnection {
   std::string charset_;
   bool utf8_ = false;
   int bytesPerChar_ = 1;
+  int codePage_ = 1252;
 };
 
 }  // namespace bilhetor

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "db/DbAccess.h"
@@ -265,6 +267,17 @@ TEST_F(DbAccessTest, EmptyResultsAndStatementsWithoutRows) {
   }
 }
 
+TEST_F(DbAccessTest, UnsignedBigintAbove2To63) {
+  TDbQuery q(&conn);
+  q.SQL.Add("SELECT CAST(18446744073709551610 AS UNSIGNED) AS u, CAST(-5 AS SIGNED) AS s");
+  q.Open();
+  EXPECT_EQ(q.FieldByName("u").Kind(), TDbFieldKind::Int64);
+  EXPECT_EQ(q.FieldByName("u").AsString(), "18446744073709551610");
+  EXPECT_EQ(q.FieldByName("u").AsFloat(), 18446744073709551610.0);
+  EXPECT_EQ(q.FieldByName("s").AsString(), "-5");
+  EXPECT_EQ(q.FieldByName("s").AsFloat(), -5.0);
+}
+
 TEST_F(DbAccessTest, SyntaxErrorsCarryTheLineNumber) {
   TDbQuery q(&conn);
   q.SQL.Add("SELECT id");
@@ -358,6 +371,87 @@ TEST_F(DbAccessTest, ServerStillDown) {
   EXPECT_EQ(q.FieldByName("dois").AsInteger(), 2);
 }
 
+// UTF-8 mode against the server: a user name, a password and database names
+// with accents and the euro sign, statement text, result text, a column name
+// and a server message, each round trip in the application's code page:
+// UTF-8 itself (65001) and Windows-1252 with "UseUnicode".
+TEST_F(DbAccessTest, Utf8ModeRoundTrips) {
+  // The accounts and databases, created in UTF-8.
+  std::string setup = "SET NAMES utf8mb4;\n";
+  for (const char* host : {"127.0.0.1", "localhost"}) {
+    setup += std::string("CREATE USER IF NOT EXISTS 'jos\xC3\xA9'@'") + host +
+             "' IDENTIFIED BY 'se\xC3\xB1" "a\xE2\x82\xAC';\n";
+    setup += std::string("GRANT ALL ON *.* TO 'jos\xC3\xA9'@'") + host + "';\n";
+  }
+  setup += "CREATE DATABASE IF NOT EXISTS `caf\xC3\xA9\xE2\x82\xAC`;\n";
+  setup += "CREATE DATABASE IF NOT EXISTS `dep\xC3\xB3sito`;\n";
+  setup += "CREATE TABLE IF NOT EXISTS `caf\xC3\xA9\xE2\x82\xAC`.nomes (id INT, nome VARCHAR(40)) CHARACTER SET utf8mb4;\n";
+  server.Sql(setup);
+
+  struct Mode {
+    const char* what;
+    int codePage;
+    bool useUnicode;
+    // The texts in the application's code page.
+    std::string user, password, database, database2, name, column, table;
+  };
+  const std::vector<Mode> modes = {
+      {"code page 65001", 65001, false, "jos\xC3\xA9", "se\xC3\xB1" "a\xE2\x82\xAC", "caf\xC3\xA9\xE2\x82\xAC",
+       "dep\xC3\xB3sito", "Jos\xC3\xA9 \xE2\x82\xAC", "pre\xC3\xA7o", "n\xC3\xA3o_existe\xE2\x82\xAC"},
+      {"Windows-1252 with UseUnicode", 1252, true, "jos\xE9", "se\xF1" "a\x80", "caf\xE9\x80", "dep\xF3sito",
+       "Jos\xE9 \x80", "pre\xE7o", "n\xE3o_existe\x80"},
+  };
+  for (const Mode& m : modes) {
+    SCOPED_TRACE(m.what);
+    TDbConnection c;
+    c.SetServer(server.Host());
+    c.SetPort(server.Port());
+    c.SetUsername(m.user);
+    c.SetPassword(m.password);
+    c.SetDatabase(m.database);
+    c.CodePage = m.codePage;
+    if (m.useUnicode) c.SpecificOptions.SetValue("UseUnicode", "True");
+    c.Connect();
+    ASSERT_TRUE(c.Connected());
+    EXPECT_TRUE(c.Internal()->Utf8());
+    TDbQuery q(&c);
+    q.SQL.Add("SELECT CURRENT_USER() AS u, DATABASE() AS d, 1 AS `" + m.column + "`");
+    q.Open();
+    EXPECT_EQ(q.FieldByName("u").AsString(), m.user + "@127.0.0.1");
+    EXPECT_EQ(q.FieldByName("d").AsString(), m.database);
+    EXPECT_EQ(q.FieldByName(m.column).AsInteger(), 1);
+
+    q.SQL.Clear();
+    q.SQL.Add("DELETE FROM nomes");
+    q.Execute();
+    q.SQL.Clear();
+    q.SQL.Add("INSERT INTO nomes VALUES (1, '" + m.name + "')");
+    q.Execute();
+    q.SQL.Clear();
+    q.SQL.Add("SELECT nome, HEX(nome) AS bytes, CHAR_LENGTH(nome) AS chars FROM nomes");
+    q.Open();
+    EXPECT_EQ(q.FieldByName("nome").AsString(), m.name);
+    // Stored as UTF-8 once, not twice.
+    EXPECT_EQ(q.FieldByName("bytes").AsString(), "4A6F73C3A920E282AC");
+    EXPECT_EQ(q.FieldByName("chars").AsInteger(), 6);
+
+    // A server message naming an object with accents.
+    q.SQL.Clear();
+    q.SQL.Add("SELECT * FROM `" + m.table + "`");
+    const EDbError missing = CatchDbError([&] { q.Open(); });
+    EXPECT_EQ(missing.ErrorCode(), 1146);
+    EXPECT_NE(missing.Message().find(m.table), std::string::npos) << missing.Message();
+
+    // Switching the database of an open session.
+    c.SetDatabase(m.database2);
+    q.SQL.Clear();
+    q.SQL.Add("SELECT DATABASE() AS d");
+    q.Open();
+    EXPECT_EQ(q.FieldByName("d").AsString(), m.database2);
+    c.Disconnect();
+  }
+}
+
 // A server older than 4.1: no "SET NAMES" after login, the older column
 // definitions, and the compact TIMESTAMP forms read by their width.
 TEST(DbAccessOldServerTest, OldProtocolAndCompactTimestamps) {
@@ -427,6 +521,143 @@ TEST(DbAccessOldServerTest, OldProtocolAndCompactTimestamps) {
   ASSERT_EQ(server.Finish(), "");
   ASSERT_EQ(queries.size(), 3u);
   for (const auto& sent : queries) EXPECT_EQ(sent, "\x03SELECT longo, curto, hora FROM t\r\n");
+}
+
+// Packets of a scripted peer, plain or inside uncompressed frames of the
+// compressed protocol.
+class PeerPackets {
+ public:
+  PeerPackets(testing::FakeMySqlConnection& c, bool framed) : c_(c), framed_(framed) {}
+  std::string ReadCommand() {
+    if (!framed_) return c_.ReadPacket().payload;
+    const std::string h = c_.ReadExactly(7);
+    const size_t len = Le(h, 0, 3);
+    if (Le(h, 4, 3) != 0) throw std::runtime_error("compressed command not expected");
+    return c_.ReadExactly(len).substr(4);
+  }
+  void Send(uint8_t seq, const std::string& payload) {
+    if (!framed_) return c_.SendPacket(seq, payload);
+    SendFrame(seq, Bytes(payload.size(), 3) + static_cast<char>(seq) + payload, 0);
+  }
+  void SendFrame(uint8_t seq, const std::string& data, size_t announced) {
+    c_.SendRaw(Bytes(data.size(), 3) + static_cast<char>(seq) + Bytes(announced, 3) + data);
+  }
+
+ private:
+  static size_t Le(const std::string& s, size_t at, size_t n) {
+    size_t v = 0;
+    for (size_t i = n; i-- > 0;) v = (v << 8) | static_cast<uint8_t>(s[at + i]);
+    return v;
+  }
+  static std::string Bytes(size_t v, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
+    return s;
+  }
+  testing::FakeMySqlConnection& c_;
+  bool framed_;
+};
+
+// However the link broke, the connection reconnects once before the error
+// is raised, and the next statement works; an error the server sent whole
+// (even one numbered 0) leaves the link as it is. No error reads as success.
+TEST(DbAccessFailureTest, EveryBrokenLinkReconnectsAndNoErrorPassesAsSuccess) {
+  using testing::ColumnDef;
+  using testing::EofPacket;
+  using testing::FakeMySqlConnection;
+  using testing::OkPacket;
+  struct Case {
+    const char* what;
+    bool compress;
+    bool viaExecute;
+    std::function<void(PeerPackets&)> answer;  // to the first statement
+    int code;
+    bool reconnects;
+  };
+  const std::string zero = std::string("\xFF\x00\x00", 3) + "#HY000boom";
+  const auto packets = [](std::vector<std::string> list) {
+    return [list](PeerPackets& p) {
+      uint8_t seq = 1;
+      for (const auto& x : list) p.Send(seq++, x);
+    };
+  };
+  const std::string col = ColumnDef("um", 3);
+  const std::vector<Case> cases = {
+      {"column definitions end too early (2000)", false, false, packets({"\x02", col, EofPacket()}), 2000, true},
+      {"row above MaxAllowedPacket (2020)", false, false,
+       packets({"\x01", col, EofPacket(), "\xFC\x40\x1F" + std::string(8000, 'x')}), 2020, true},
+      {"row value past its packet (2027)", false, false, packets({"\x01", col, EofPacket(), "\x05" "ab"}), 2027,
+       true},
+      {"packet out of order (1156)", false, false, [](PeerPackets& p) { p.Send(7, OkPacket()); }, 1156, true},
+      {"frame that does not uncompress (1157)", true, false,
+       [](PeerPackets& p) { p.SendFrame(1, "not zlib at all", 100); }, 1157, true},
+      {"update answered by error number 0", false, true, packets({zero}), 2000, false},
+      {"two rows, then error number 0", false, false,
+       packets({"\x01", col, EofPacket(), "\x01" "1", "\x01" "2", zero}), 2000, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    testing::FakeMySqlServer server(
+        [&](FakeMySqlConnection& c) {
+          c.SendPacket(0, testing::FakeGreeting().Build());
+          c.ReadPacket();
+          c.SendPacket(2, OkPacket());
+          PeerPackets p(c, k.compress);
+          p.ReadCommand();  // SET NAMES
+          p.Send(1, OkPacket());
+          if (c.Index() == 0) {
+            p.ReadCommand();
+            k.answer(p);
+            if (k.reconnects) {
+              c.ReadUntilClosed(1000);
+              return;
+            }
+          }
+          if (p.ReadCommand() != "\x03SELECT 1 AS um\r\n") throw std::runtime_error("unexpected statement");
+          p.Send(1, "\x01");
+          p.Send(2, col);
+          p.Send(3, EofPacket());
+          p.Send(4, "\x01" "1");
+          p.Send(5, EofPacket());
+          c.ReadUntilClosed(2000);
+        },
+        k.reconnects ? 2 : 1);
+    TDbConnection conn;
+    conn.SetServer("127.0.0.1");
+    conn.SetPort(server.Port());
+    conn.SetUsername("root");
+    conn.SetPassword("x");
+    conn.SpecificOptions.SetValue("MaxAllowedPacket", "4096");
+    if (k.compress) conn.SpecificOptions.SetValue("Compress", "True");
+    int connects = 0;
+    conn.AfterConnect = [&](TDbConnection&) { ++connects; };
+    TDbQuery q(&conn);
+    q.SQL.Add(k.viaExecute ? "UPDATE t SET v = 1" : "SELECT 1 AS um");
+    int code = 0;
+    try {
+      if (k.viaExecute)
+        q.Execute();
+      else
+        q.Open();
+      ADD_FAILURE() << "the statement succeeded";
+    } catch (const EDbError& e) {
+      code = e.ErrorCode();
+      if (code == 2000 && !k.reconnects) {
+        EXPECT_EQ(e.Message(), "Unknown MySQL error\r\n#HY000boom");
+      }
+    }
+    EXPECT_EQ(code, k.code);
+    EXPECT_FALSE(q.Active());
+    EXPECT_EQ(connects, k.reconnects ? 2 : 1);
+    EXPECT_TRUE(conn.Connected());
+    q.SQL.Clear();
+    q.SQL.Add("SELECT 1 AS um");
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 1);
+    EXPECT_EQ(q.FieldByName("um").AsInteger(), 1);
+    conn.Disconnect();
+    ASSERT_EQ(server.Finish(), "");
+  }
 }
 
 TEST(DbAccessUnitTest, NumberAndDateFormats) {

@@ -142,43 +142,71 @@ TEST(MySqlNetTest, ServerErrorPacketsAndSkipping) {
   EXPECT_EQ(server.Finish(), "");
 }
 
-TEST(MySqlNetTest, LengthEncodedValues) {
-  auto decode = [](const std::string& bytes, size_t& pos) {
-    return TMySqlNet::DecodeLenEnc(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), pos);
-  };
+// Length-encoded integers: every value with its shortest encoding, read and
+// written. Vectors from go-sql-driver/mysql, utils_test.go
+// (TestLengthEncodedInteger), each re-computed with Python's struct module
+// before it was taken over.
+struct LenEncVector {
+  uint64_t value;
+  std::string encoded;
+};
+const std::vector<LenEncVector> kLenEncVectors = {
+    {0x0000000000000000, std::string("\x00", 1)},
+    {0x0000000000000012, "\x12"},
+    {0x00000000000000fa, "\xfa"},
+    {0x0000000000000100, std::string("\xfc\x00\x01", 3)},
+    {0x0000000000001234, "\xfc\x34\x12"},
+    {0x000000000000ffff, "\xfc\xff\xff"},
+    {0x0000000000010000, std::string("\xfd\x00\x00\x01", 4)},
+    {0x0000000000123456, "\xfd\x56\x34\x12"},
+    {0x0000000000ffffff, "\xfd\xff\xff\xff"},
+    {0x0000000001000000, std::string("\xfe\x00\x00\x00\x01\x00\x00\x00\x00", 9)},
+    {0x123456789abcdef0, "\xfe\xf0\xde\xbc\x9a\x78\x56\x34\x12"},
+    {0xffffffffffffffff, "\xfe\xff\xff\xff\xff\xff\xff\xff\xff"},
+};
+
+uint64_t Decode(const std::string& bytes, size_t& pos, bool* isNull = nullptr) {
+  return TMySqlNet::DecodeLenEnc(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), pos, isNull);
+}
+
+TEST(MySqlNetTest, LengthEncodedIntegersReadTheFull64BitRange) {
+  for (const LenEncVector& v : kLenEncVectors) {
+    SCOPED_TRACE(v.value);
+    size_t pos = 0;
+    bool isNull = true;
+    EXPECT_EQ(Decode(v.encoded + "tail", pos, &isNull), v.value);
+    EXPECT_FALSE(isNull);
+    EXPECT_EQ(pos, v.encoded.size());
+  }
   size_t pos = 0;
-  EXPECT_EQ(decode(std::string("\xFB", 1), pos), -1);
+  bool isNull = false;
+  EXPECT_EQ(Decode(std::string("\xFB", 1), pos, &isNull), 0u);
+  EXPECT_TRUE(isNull);
   EXPECT_EQ(pos, 1u);
-  pos = 0;
-  EXPECT_EQ(decode(std::string("\xFC\x01\x02", 3), pos), 0x0201);
-  EXPECT_EQ(pos, 3u);
-  pos = 0;
-  EXPECT_EQ(decode(std::string("\xFD\x01\x02\x03", 4), pos), 0x030201);
-  pos = 0;
-  EXPECT_EQ(decode(std::string("\xFE\x01\x02\x03\x04\x05\x06\x07\x00", 9), pos), 0x07060504030201);
-  pos = 0;
-  EXPECT_EQ(decode(std::string("\xFA", 1), pos), 250);
   for (const std::string& bad : {std::string("\xFF", 1), std::string("\xFE\x01\x02\x03", 4),
                                 std::string("\xFC\x01", 2), std::string(), std::string("\xFD\x01\x02", 3)}) {
     pos = 0;
     try {
-      decode(bad, pos);
+      Decode(bad, pos);
       ADD_FAILURE() << "accepted a malformed value of " << bad.size() << " bytes";
     } catch (const EMySqlException& e) {
       EXPECT_EQ(e.ErrorCode(), 2027);
       EXPECT_EQ(e.Message(), "Malformed packet");
     }
   }
+}
 
-  // Writing: each value round-trips through the wire in its shortest form.
-  const std::vector<std::pair<uint64_t, size_t>> values = {
-      {0, 1}, {250, 1}, {251, 3}, {0xFFFF, 3}, {0x10000, 4}, {0xFFFFFF, 4}, {0x1000000, 9}, {~uint64_t{0} >> 1, 9}};
+TEST(MySqlNetTest, WritesTheShortestEncodingAndTheFixedIntegers) {
   std::string wire;
   FakeMySqlServer server([&](FakeMySqlConnection& c) { wire = c.ReadPacket().payload; });
   TMySqlNet net;
   net.SetVio(ConnectTo(server));
   net.ResetForCommand();
-  for (const auto& v : values) net.WriteLenEnc(v.first);
+  std::string expected;
+  for (const LenEncVector& v : kLenEncVectors) {
+    net.WriteLenEnc(v.value);
+    expected += v.encoded;
+  }
   net.WriteZString("abc");
   net.WriteInt2(0x0102);
   net.WriteInt3(0x030405);
@@ -186,13 +214,113 @@ TEST(MySqlNetTest, LengthEncodedValues) {
   net.WriteFill(0x11, 3);
   net.Flush();
   ASSERT_EQ(server.Finish(), "");
-  pos = 0;
-  for (const auto& v : values) {
-    const size_t before = pos;
-    EXPECT_EQ(static_cast<uint64_t>(decode(wire, pos)), v.first);
-    EXPECT_EQ(pos - before, v.second) << v.first;
+  expected += std::string("abc\0\x02\x01\x05\x04\x03\x08\x07\x06\x05\x04\x03\x02\x01\x11\x11\x11", 20);
+  EXPECT_EQ(wire, expected);
+}
+
+// An error packet always reads as a failure: one without a number, or with
+// the number 0, becomes a client error instead of a zero error code. Each
+// packet is read whole and skipped, through both read paths (in place in the
+// read-ahead and through the ring buffer).
+TEST(MySqlNetTest, ErrorPacketsNeverCarryTheNumberZero) {
+  struct Case {
+    std::string packet;
+    int code;
+    std::string message;
+    bool serverFlag;
+  };
+  const std::vector<Case> cases = {
+      {std::string("\xFF\x00\x00#HY000boom", 13), 2000, "Unknown MySQL error\r\n#HY000boom", true},
+      {std::string("\xFF\x00\x00", 3), 2027, "Malformed packet", false},
+      {std::string("\xFF\x00", 2), 2027, "Malformed packet", false},
+      {std::string("\xFF", 1), 2027, "Malformed packet", false},
+      {std::string("\xFF\x15\x04#28000denied\0junk", 19), 1045, "#28000denied", true},
+  };
+  for (const Case& k : cases) {
+    for (int way = 0; way < 3; ++way) {
+      SCOPED_TRACE(k.message + (way == 0 ? " (read in place)" : way == 1 ? " (read into the ring)" : " (skipped)"));
+      FakeMySqlServer server([&](FakeMySqlConnection& c) { c.SendPacket(0, k.packet); });
+      TMySqlNet net;
+      net.SetVio(ConnectTo(server));
+      net.ResetForCommand();
+      if (way == 1) net.SetRingSize(2);
+      try {
+        uint8_t first = 0;
+        if (way == 2)
+          net.SkipPacket(first);
+        else
+          net.ReadPacket();
+        ADD_FAILURE() << "an error packet read as a packet";
+      } catch (const EMySqlException& e) {
+        EXPECT_EQ(e.ErrorCode(), k.code);
+        EXPECT_EQ(e.Message(), k.message);
+        EXPECT_EQ(e.ServerErrorFlag(), k.serverFlag);
+      }
+      EXPECT_EQ(server.Finish(), "");
+    }
   }
-  EXPECT_EQ(wire.substr(pos), std::string("abc\0\x02\x01\x05\x04\x03\x08\x07\x06\x05\x04\x03\x02\x01\x11\x11\x11", 20));
+}
+
+// A payload joined from several parts counts whole: skipping reports its
+// full length, so a row whose last part is short is no end marker.
+TEST(MySqlNetTest, SkippingReportsTheWholeJoinedLength) {
+  const std::string part(0xFFFFFF, 'p');
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    c.SendPacket(0, "\xFE" + part.substr(1));
+    c.SendPacket(1, part);
+    c.SendPacket(2, std::string("\x00\x00\x02\x00\x00", 5));
+    c.SendPacket(3, std::string("\xFE\x00\x00\x02\x00", 5));
+  });
+  TMySqlNet net;
+  net.SetVio(ConnectTo(server));
+  net.ResetForCommand();
+  uint8_t first = 0;
+  EXPECT_EQ(net.SkipPacket(first), 2u * 0xFFFFFF + 5);
+  EXPECT_EQ(first, 0xFE);
+  EXPECT_EQ(net.SkipPacket(first), 5u);
+  EXPECT_EQ(first, 0xFE);
+  EXPECT_EQ(server.Finish(), "");
+}
+
+// A chain of full parts that never ends stops at the packet limit (64 MiB
+// by default) with 2020, and the buffer that joins it never grows past the
+// limit.
+TEST(MySqlNetTest, EndlessChainStopsAtThePacketLimit) {
+  EXPECT_EQ(TMySqlNet().MaxPacketSize(), 64u * 1024 * 1024);
+  const std::string part(0xFFFFFF, 'c');
+  int sent = 0;
+  FakeMySqlServer server([&](FakeMySqlConnection& c) {
+    try {
+      for (; sent < 40; ++sent) c.SendPacket(static_cast<uint8_t>(sent), part);
+    } catch (const std::exception&) {
+      // The client closed the connection.
+    }
+  });
+  TMySqlNet net;
+  net.SetVio(ConnectTo(server));
+  net.ResetForCommand();
+  try {
+    net.ReadPacket();
+    ADD_FAILURE() << "an endless chain was read";
+  } catch (const EMySqlException& e) {
+    EXPECT_EQ(e.ErrorCode(), 2020);
+    EXPECT_EQ(e.Message(), "Got packet bigger than 'max_allowed_packet'");
+  }
+  net.Close();
+  EXPECT_EQ(server.Finish(), "");
+  EXPECT_LT(sent, 40);
+
+  // Half again of the capacity, but never past the limit while the size
+  // fits under it.
+  TByteBuffer buf;
+  const size_t limit = 64u * 1024 * 1024;
+  for (int i = 0; i < 4; ++i) {
+    buf.Extend(0xFFFFFF, limit);
+    EXPECT_LE(buf.Capacity(), limit) << i;
+  }
+  EXPECT_EQ(buf.Size(), 4u * 0xFFFFFF);
+  buf.Extend(0xFFFFFF, limit);  // past the limit: the size is what it asks for
+  EXPECT_GE(buf.Capacity(), 5u * 0xFFFFFF);
 }
 
 TEST(MySqlNetTest, ReadsStayInsideThePacket) {

@@ -80,8 +80,9 @@ TEST_F(MySqlServerTest, ConnectsWithTheNativeMethodAndQuits) {
   EXPECT_NE(api.mysql_get_server_info(s.get()).find("MariaDB"), std::string::npos);
   EXPECT_EQ(api.mysql_get_host_info(s.get()), "127.0.0.1 via TCP/IP");
   EXPECT_EQ(s->authPluginName, "mysql_native_password");
-  EXPECT_EQ(s->clientFlags & 0x000BA28Fu, 0x000BA28Fu & s->clientFlags);
-  EXPECT_TRUE(s->clientFlags & mysqlflag::CLIENT_PROTOCOL_41);
+  // The print server's flags exactly: the server has protocol 4.1 and no
+  // compression was asked for.
+  EXPECT_EQ(s->clientFlags, 0x000BA28Fu);
   EXPECT_EQ(Scalar(s.get(), "SELECT CONNECTION_ID()"), std::to_string(api.mysql_thread_id(s.get())));
   EXPECT_EQ(Scalar(s.get(), "SELECT DATABASE()"), MariaDbServer::kDatabase);
   EXPECT_EQ(Scalar(s.get(), "SELECT CURRENT_USER()"), std::string(MariaDbServer::kUser) + "@127.0.0.1");
@@ -503,6 +504,75 @@ TEST_F(MySqlServerTest, ConnectionRefusedGives2003) {
   EXPECT_EQ(api.mysql_error(s.get()).rfind("Cannot connect to server on host '127.0.0.1':\r\n", 0), 0u);
   EXPECT_NE(api.mysql_error(s.get()).find(".\r\nSocket Error Code: 10061($274D)"), std::string::npos)
       << api.mysql_error(s.get());
+}
+
+TEST_F(MySqlServerTest, UnsignedInsertIdsAbove2To63) {
+  auto s = Open();
+  Exec(s.get(), "DROP TABLE IF EXISTS grande");
+  Exec(s.get(),
+       "CREATE TABLE grande (id BIGINT UNSIGNED AUTO_INCREMENT PRIMARY KEY, v INT) AUTO_INCREMENT = "
+       "18446744073709551610");
+  Exec(s.get(), "INSERT INTO grande (v) VALUES (1)");
+  EXPECT_EQ(api.mysql_insert_id(s.get()), 18446744073709551610ull);
+  EXPECT_EQ(api.mysql_affected_rows(s.get()), 1u);
+  // The session stays in step.
+  EXPECT_EQ(Scalar(s.get(), "SELECT id FROM grande"), "18446744073709551610");
+}
+
+// A row joined from two full parts and a last part of a few bytes, whose
+// first value is announced with 0xFE: freed unread, it is skipped whole and
+// not taken for the end marker.
+TEST_F(MySqlServerTest, FreeingAnUnreadRowOfSeveralParts) {
+  auto s = Open();
+  for (size_t lastPart : {1u, 5u, 8u}) {
+    SCOPED_TRACE(lastPart);
+    // 0xFE, 8 length bytes and the value make 2 * 0xFFFFFF + lastPart bytes.
+    const size_t value = 2 * 0xFFFFFFu + lastPart - 9;
+    ASSERT_EQ(api.mysql_query(s.get(), "SELECT REPEAT('x', " + std::to_string(value) + ")"), 0)
+        << api.mysql_error(s.get());
+    auto res = api.mysql_use_result(s.get());
+    ASSERT_NE(res, nullptr);
+    if (lastPart == 8) {
+      ASSERT_NE(api.mysql_fetch_row(res.get()), nullptr) << api.mysql_error(s.get());
+      EXPECT_EQ(res->Value(0).size(), value);
+    }
+    api.mysql_free_result(std::move(res));
+    EXPECT_EQ(Scalar(s.get(), "SELECT 'depois'"), "depois");
+    EXPECT_EQ(api.mysql_errno(s.get()), 0);
+  }
+}
+
+// Allowing only the hashed methods: the accounts of the old method and of
+// the dialog method are refused before anything is sent for them.
+TEST_F(MySqlServerTest, AllowedAuthenticationMethods) {
+  struct Case {
+    const char* user;
+    const char* password;
+    int code;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {MariaDbServer::kUser, MariaDbServer::kPassword, 0, ""},
+      {MariaDbServer::kOldUser, MariaDbServer::kOldPassword, 2059,
+       "Authentication method 'mysql_old_password' is not allowed on this connection"},
+      {MariaDbServer::kDialogUser, MariaDbServer::kDialogPassword, 2059,
+       "Authentication method 'dialog' is not allowed on this connection"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.user);
+    auto s = api.mysql_init();
+    ASSERT_EQ(api.mysql_options(s.get(), MYSQL_OPT_ALLOWED_AUTH_METHODS,
+                                std::string("mysql_native_password,caching_sha2_password")),
+              0);
+    TMySqlSession* r = api.mysql_real_connect(s.get(), server.Host(), k.user, k.password, "", server.Port(), "",
+                                              kPrintServerFlags);
+    EXPECT_EQ(r != nullptr, k.code == 0) << api.mysql_error(s.get());
+    EXPECT_EQ(api.mysql_errno(s.get()), k.code);
+    EXPECT_EQ(api.mysql_error(s.get()), k.message);
+    if (r) {
+      EXPECT_EQ(Scalar(s.get(), "SELECT CURRENT_USER()"), std::string(k.user) + "@127.0.0.1");
+    }
+  }
 }
 
 // Last: kills and restarts the shared server.

@@ -127,7 +127,7 @@ std::string ColumnDef(const std::string& name, uint8_t type, uint32_t length, ui
          LenEncString(name) + LenEncString(fixed);
 }
 
-FakeMySqlServer::FakeMySqlServer(Script script) {
+FakeMySqlServer::FakeMySqlServer(Script script, int connections) {
   listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listenFd_ < 0) throw std::runtime_error("fake server: socket failed");
   int on = 1;
@@ -140,24 +140,27 @@ FakeMySqlServer::FakeMySqlServer(Script script) {
   socklen_t len = sizeof addr;
   getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
   port_ = ntohs(addr.sin_port);
-  thread_ = std::thread([this, script = std::move(script)] {
-    pollfd pfd{listenFd_, POLLIN, 0};
-    if (::poll(&pfd, 1, 10000) <= 0) {
-      failure_ = "fake server: no client connected";
-      return;
+  thread_ = std::thread([this, connections, script = std::move(script)] {
+    for (int index = 0; index < connections; ++index) {
+      pollfd pfd{listenFd_, POLLIN, 0};
+      if (::poll(&pfd, 1, 10000) <= 0) {
+        failure_ = "fake server: no client connected";
+        return;
+      }
+      const int fd = ::accept(listenFd_, nullptr, nullptr);
+      if (fd < 0) {
+        failure_ = "fake server: accept failed";
+        return;
+      }
+      FakeMySqlConnection conn(fd, index);
+      try {
+        script(conn);
+      } catch (const std::exception& e) {
+        failure_ = e.what();
+      }
+      conn.Close();
+      if (!failure_.empty()) return;
     }
-    const int fd = ::accept(listenFd_, nullptr, nullptr);
-    if (fd < 0) {
-      failure_ = "fake server: accept failed";
-      return;
-    }
-    FakeMySqlConnection conn(fd);
-    try {
-      script(conn);
-    } catch (const std::exception& e) {
-      failure_ = e.what();
-    }
-    conn.Close();
   });
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // A scripted MySQL protocol peer for the tests: a loopback listener that
-// accepts one connection and runs a script on it in its own thread. The
-// script sends and reads packets and records what it saw; failures inside
-// the script (a thrown exception) are kept and reported by Finish().
+// accepts one connection (or a given number, one after the other) and runs a
+// script on each in its own thread. The script sends and reads packets and
+// records what it saw; failures inside the script (a thrown exception) are
+// kept and reported by Finish().
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,7 +13,9 @@ namespace bilhetor::testing {
 
 class FakeMySqlConnection {
  public:
-  explicit FakeMySqlConnection(int fd) : fd_(fd) {}
+  explicit FakeMySqlConnection(int fd, int index = 0) : fd_(fd), index_(index) {}
+  // 0 for the first connection accepted, 1 for the next, ...
+  int Index() const { return index_; }
 
   struct Packet {
     uint8_t seq = 0;
@@ -34,6 +37,7 @@ class FakeMySqlConnection {
 
  private:
   int fd_;
+  int index_;
   std::string received_;
 };
 
@@ -62,7 +66,7 @@ std::string ColumnDef(const std::string& name, uint8_t type, uint32_t length = 1
 class FakeMySqlServer {
  public:
   using Script = std::function<void(FakeMySqlConnection&)>;
-  explicit FakeMySqlServer(Script script);
+  explicit FakeMySqlServer(Script script, int connections = 1);
   ~FakeMySqlServer();
   FakeMySqlServer(const FakeMySqlServer&) = delete;
   FakeMySqlServer& operator=(const FakeMySqlServer&) = delete;
