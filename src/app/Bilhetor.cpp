@@ -138,6 +138,12 @@ void TfrmBilhetor::FormCreate() {
   const std::string arquivoBanco = AcharArquivo("banco.txt");
   if (!arquivoBanco.empty()) DbConnection1.SetDatabase(PrimeiraLinha(LerArquivoTexto(arquivoBanco)));
 
+  // Options of the database client from the [Banco] section of the settings
+  // file: the authentication methods it may use and the largest packet.
+  const TIniFile ini(ArquivoIni());
+  for (const char* opcao : {"AllowedAuthMethods", "MaxAllowedPacket"})
+    if (ini.ValueExists("Banco", opcao)) DbConnection1.SpecificOptions.SetValue(opcao, ini.ReadString("Banco", opcao, ""));
+
   // Two passwords are tried; the errors of the attempts are not shown.
   for (const char* senha : kSenhas) {
     DbConnection1.SetPassword(senha);

@@ -116,6 +116,22 @@ TEST_F(Inicio, TheSecondPasswordIsTriedSilently) {
   EXPECT_TRUE(s.mensagens.caixas.empty());
 }
 
+TEST_F(Inicio, TheSettingsFileCanRestrictTheAuthenticationMethods) {
+  // root authenticates with the native method: allowed in the first case,
+  // not in the second, where nothing is sent and the start-up fails.
+  for (const auto& [metodos, conecta] : std::vector<std::pair<std::string, bool>>{
+           {"mysql_native_password,caching_sha2_password", true}, {"mysql_old_password", false}}) {
+    SCOPED_TRACE(metodos);
+    PastasTeste p;
+    p.Configurar(banco);
+    p.EscreverIni(ReadFile(p.Config("bilhetor.ini")) + "[Banco]\nAllowedAuthMethods=" + metodos + "\n");
+    ServidorTeste s(p);
+    s.form.FormCreate();
+    EXPECT_EQ(s.form.DbConnection1.Connected(), conecta);
+    EXPECT_EQ(s.form.Terminado(), !conecta);
+  }
+}
+
 TEST(ServidorBanco, HostOnTheFirstLinePortOnTheSecond) {
   struct Caso {
     std::string conteudo, host;
