@@ -382,6 +382,9 @@ void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, boo
         juntado += linha;
         juntado += avanco;
       }
+      // The extra text is taken now: it may be one of the buffer's lines,
+      // which the emptying below frees.
+      juntado += TextoExtra;
     }
   } catch (...) {
     buffer_.Clear();
@@ -391,8 +394,7 @@ void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, boo
   buffer_.Clear();
 
   // With an empty buffer the extra text is the whole text: it is read in
-  // place instead of copied.
-  if (!soExtra) juntado += TextoExtra;
+  // place instead of copied (it cannot be a line of an empty buffer).
   const std::string_view texto = soExtra ? std::string_view(TextoExtra) : std::string_view(juntado);
   if (LogAtivo()) {
     RegistrarLog(Format("Imprimir, Copias:%d, DecodificarTags:%s, TraduzirTags:%s", Copias,

@@ -152,6 +152,26 @@ TEST(PosPrinterEngine, PrintsBufferThenExtraTextWithLineFeeds) {
   EXPECT_EQ(m.Impresso(), kInit + "{N+}Pedido{N-}\r\nItem\r\nfim\r\nmais");
 }
 
+// The extra text may be one of the buffer's own lines: it is read before the
+// buffer is emptied. The lines are longer than the short-string storage, so
+// the sanitizer build sees any read of a freed line.
+TEST(PosPrinterEngine, ExtraTextThatIsALineOfTheBufferIsReadBeforeTheBufferEmpties) {
+  Motor m;
+  m.p.Ativar();
+  const std::string primeira = "primeira linha do pedido, longa o bastante";
+  const std::string segunda = "segunda linha do pedido, tambem longa demais";
+  m.p.Buffer().Add(primeira);
+  m.p.Buffer().Add(segunda);
+  m.p.Imprimir(m.p.Buffer()[1]);
+  EXPECT_EQ(m.Impresso(), kInit + primeira + "\r\n" + segunda + "\r\n" + segunda);
+  // The only line of the buffer as the extra text, with copies.
+  m.p.Buffer().Add(primeira);
+  m.p.Imprimir(m.p.Buffer()[0], false, true, true, 2);
+  EXPECT_EQ(m.Impresso(), kInit + primeira + "\r\n" + segunda + "\r\n" + segunda +
+                              (primeira + "\r\n" + primeira) + (primeira + "\r\n" + primeira));
+  EXPECT_TRUE(m.p.Buffer().Empty());
+}
+
 TEST(PosPrinterEngine, CodePageConversionRunsBeforeTheTags) {
   // Bold on is a sequence with a byte that pc850 would change (E9 -> 82)
   // if it were converted: it must reach the printer unchanged.
