@@ -22,8 +22,9 @@ namespace escpos {
 std::string LE2(int64_t valor, std::string_view oQue);
 std::string LE4(int64_t valor, std::string_view oQue);
 
-// The ESC ! n print-mode byte for a set of font attributes: 01 condensed,
-// 08 bold, 10 double height, 20 expanded (double width), 80 underline.
+// The ESC ! n print-mode byte for a set of font attributes: 01 condensed or
+// font B (the bit selects the font), 08 bold, 10 double height, 20 expanded
+// (double width), 80 underline.
 uint8_t ModoImpressao(TPosFonte estado);
 
 // The symbology byte of GS k for a registered barcode tag (0 when the tag is

@@ -41,7 +41,9 @@ std::string LE4(int64_t valor, std::string_view oQue) { return LittleEndian(valo
 
 uint8_t ModoImpressao(TPosFonte estado) {
   uint8_t n = 0;
-  if (estado.Contem(TPosAtributoFonte::afCondensado)) n |= 0x01;
+  // Bit 0 selects font B: condensed print is font B on these printers, and
+  // font B chosen by "</fb>" must survive every later print mode.
+  if (estado.Contem(TPosAtributoFonte::afCondensado) || estado.Contem(TPosAtributoFonte::afFonteB)) n |= 0x01;
   if (estado.Contem(TPosAtributoFonte::afNegrito)) n |= 0x08;
   if (estado.Contem(TPosAtributoFonte::afAlturaDupla)) n |= 0x10;
   if (estado.Contem(TPosAtributoFonte::afExpandido)) n |= 0x20;

@@ -50,8 +50,15 @@ TEST(EscPosFonts, PrintModeByteCombinesTheAttributes) {
   // Attributes with commands of their own leave the byte alone.
   f.Incluir(TPosAtributoFonte::afInvertido);
   f.Incluir(TPosAtributoFonte::afItalico);
+  EXPECT_EQ(escpos::ModoImpressao(f), 0xB9);
+  // Bit 0 is also the font selection of ESC !: font B keeps it set.
   f.Incluir(TPosAtributoFonte::afFonteB);
   EXPECT_EQ(escpos::ModoImpressao(f), 0xB9);
+  f.Excluir(TPosAtributoFonte::afCondensado);
+  EXPECT_EQ(escpos::ModoImpressao(f), 0xB9);
+  TPosFonte soFonteB;
+  soFonteB.Incluir(TPosAtributoFonte::afFonteB);
+  EXPECT_EQ(escpos::ModoImpressao(soFonteB), 0x01);
 }
 
 TEST(EscPosBarcodes, SymbologyByTag) {
