@@ -406,9 +406,24 @@ void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, boo
   // the tags produce are never converted.
   std::string saida = ConverterEAjustar(texto, ConverterPagina);
   juntado = std::string();
-  if (DecodificarTags) saida = tagProcessor_->ProcessarTags(saida);
-  if (AvancarNoFim) saida += conjuntoComandos_->Comandos.AvancoLinha;
-  for (int i = 0; i < Copias; ++i) EnviarStringDevice(saida);
+  try {
+    if (DecodificarTags) saida = tagProcessor_->ProcessarTags(saida);
+    if (AvancarNoFim) saida += conjuntoComandos_->Comandos.AvancoLinha;
+    for (int i = 0; i < Copias; ++i) EnviarStringDevice(saida);
+  } catch (...) {
+    // The tags of the failed text changed the state though nothing, or not
+    // all of it, reached the printer.
+    EsquecerEstadoImpressora();
+    throw;
+  }
+}
+
+void TPosPrinter::EsquecerEstadoImpressora() {
+  estadoFonte_ = TPosFonte();
+  estadoFonte_.Incluir(TPosAtributoFonte::afNormal);
+  alinhamentoAtual_ = 0;
+  modoPaginaLigado_ = false;
+  inicializacaoEnviada_ = false;
 }
 
 void TPosPrinter::EsvaziarBuffer() {
@@ -447,6 +462,9 @@ void TPosPrinter::EnviarStringDevice(const std::string& Dados) {
       device_->EnviaString(*dados);
     }
   } catch (...) {
+    // The printer may have got part of the data, or none of the
+    // initialization: the next send initializes again.
+    inicializacaoEnviada_ = false;
     // The port is closed even when the send failed; the send's error is the
     // one the caller sees.
     if (controlePorta_) {

@@ -165,8 +165,17 @@ class TPosPrinter {
   // --- Operations ------------------------------------------------------------
   void Ativar();
   void Desativar();
+  // Prints the buffer's lines and TextoExtra. When the translation of the
+  // tags or a send fails, the engine forgets what the text told it about the
+  // printer: the font state goes back to afNormal, alignment to the left,
+  // page mode off, and the next send initializes the printer again. A print
+  // refused before its tags are translated (inactive engine, printer check)
+  // changes none of this.
   void Imprimir(const std::string& TextoExtra = "", bool AvancarNoFim = false, bool DecodificarTags = true,
                 bool ConverterPagina = true, int Copias = 1);
+  // Sends Dados, preceded by the initialization when the printer has not had
+  // it (a text that already holds it, or that is exactly the reset, goes
+  // alone). A failed send leaves InicializacaoEnviada false.
   void EnviarStringDevice(const std::string& Dados);
   std::string TransmitirReceber(const std::string& Comando, uint8_t BytesParaLer, int Timeout,
                                 bool AguardarTerminador);
@@ -202,6 +211,8 @@ class TPosPrinter {
   std::string TraduzirTagSimples(const std::string& Tag);
   std::string TraduzirBlocoPadrao(const std::string& Tag, const std::string& Conteudo);
   void LimparEstilos();
+  // Back to the state of a printer the engine has told nothing.
+  void EsquecerEstadoImpressora();
   std::string Carimbo(bool comAno) const;
   bool LogAtivo() const { return OnGravarLog || !arqLOG_.empty(); }
 

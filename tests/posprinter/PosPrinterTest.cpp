@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "posprinter/TagProcessor.h"
 #include "posprinter/PosPrinter.h"
 #include "support/EngineTestCommandSet.h"
+#include "support/EscPosBytes.h"
 #include "support/TestSupport.h"
 
 namespace bilhetor {
@@ -527,6 +529,85 @@ TEST(PosPrinterEngine, CommandSetErrorsStopThePrintBeforeAnythingIsSent) {
   m.p.Ativar();
   EXPECT_THROW(m.p.Imprimir("antes<bmp>/nao/existe.bmp</bmp>"), EPosPrinterException);
   EXPECT_EQ(m.Impresso(), "");
+}
+
+// --- Printer state after a failed print ------------------------------------
+
+// An active engine with the system's Epson command set, printing to a file.
+struct MotorEpson {
+  TempDir dir;
+  TPosPrinter p;
+  std::string saida = dir / "epson.txt";
+  MotorEpson() {
+    p.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+    p.SetPorta(saida);
+    p.Ativar();
+  }
+  std::string Impresso() const { return testing_bytes::Hex(ReadFile(saida)); }
+};
+
+// ESC 2 (default line spacing) and ESC t 2 (pc850).
+const std::string kInitEpson = "1B 32 1B 74 02";
+
+// Whatever made a print fail, the engine forgets the font state and the
+// initialization that the failed text would have set: the next print starts
+// with the initialization and from plain text.
+TEST(PosPrinterFailure, ThePrintAfterAFailureInitializesAndStartsFromPlainText) {
+  const struct {
+    const char* nome;
+    std::function<void(MotorEpson&)> falhar;
+  } casos[] = {
+      {"missing picture",
+       [](MotorEpson& m) {
+         EXPECT_THROW(m.p.Imprimir("</zera></ce><mp><n>abc<bmp>/nao/existe.bmp</bmp>"), EPosPrinterException);
+       }},
+      {"barcode the printer cannot carry",
+       [](MotorEpson& m) {
+         EXPECT_THROW(m.p.Imprimir("</zera></fb><in><code128>" + std::string(300, '7') + "</code128>"),
+                      EPosPrinterException);
+       }},
+      {"send that fails",
+       [](MotorEpson& m) {
+         m.p.OnEnviarStringDevice = [](const std::string&, bool&) { throw EPosPrinterException("porta caiu"); };
+         EXPECT_THROW(m.p.Imprimir("<n><e>abc"), EPosPrinterException);
+         m.p.OnEnviarStringDevice = nullptr;
+       }},
+      {"second copy that fails",
+       [](MotorEpson& m) {
+         int envios = 0;
+         m.p.OnEnviarStringDevice = [&envios](const std::string&, bool&) {
+           if (++envios == 2) throw EPosPrinterException("porta caiu");
+         };
+         EXPECT_THROW(m.p.Imprimir("</zera><s><a>abc", false, true, true, 2), EPosPrinterException);
+         m.p.OnEnviarStringDevice = nullptr;
+       }},
+  };
+  for (const auto& caso : casos) {
+    SCOPED_TRACE(caso.nome);
+    MotorEpson m;
+    caso.falhar(m);
+    EXPECT_EQ(m.p.EstadoFonte().Bits(), 1u);
+    EXPECT_FALSE(m.p.InicializacaoEnviada());
+    EXPECT_EQ(m.p.AlinhamentoAtual(), 0);
+    EXPECT_FALSE(m.p.ModoPaginaLigado());
+    const std::string antes = m.Impresso();
+    m.p.Imprimir("<e>x</e>");
+    const std::string depois = m.Impresso();
+    // Expanded alone, then plain again: 1B 21 20, "x", 1B 21 00.
+    EXPECT_EQ(depois.substr(antes.empty() ? 0 : antes.size() + 1), kInitEpson + " 1B 21 20 78 1B 21 00");
+    EXPECT_TRUE(m.p.InicializacaoEnviada());
+  }
+}
+
+// A print refused before anything was translated leaves the state alone.
+TEST(PosPrinterFailure, AStoppedPrinterCheckKeepsTheStateOfTheLastPrint) {
+  MotorEpson m;
+  m.p.Imprimir("<n>");
+  m.p.SetVerificadorImpressora([](TPosPrinter&) { throw EPosPrinterException("Impressora Sem Papel"); });
+  m.p.SetVerificarImpressora(true);
+  EXPECT_THROW(m.p.Imprimir("<e>x"), EPosPrinterException);
+  EXPECT_TRUE(m.p.EstadoFonte().Contem(TPosAtributoFonte::afNegrito));
+  EXPECT_TRUE(m.p.InicializacaoEnviada());
 }
 
 // --- Log ---------------------------------------------------------------------
