@@ -352,6 +352,15 @@ TEST(PosPrinterEngine, AResetAloneIsSentWithoutInitialization) {
   EXPECT_EQ(m.Impresso(), "{RST}");
   m.p.EnviarStringDevice("a");
   EXPECT_EQ(m.Impresso(), "{RST}" + kInit + "a");
+  // A reset sent to an initialized printer undoes the initialization.
+  EXPECT_TRUE(m.p.InicializacaoEnviada());
+  m.p.EnviarStringDevice("{RST}");
+  EXPECT_FALSE(m.p.InicializacaoEnviada());
+  m.p.EnviarStringDevice("b");
+  EXPECT_EQ(m.Impresso(), "{RST}" + kInit + "a{RST}" + kInit + "b");
+  // Other data is not searched for a reset: its bytes are opaque.
+  m.p.EnviarStringDevice("{RST}c");
+  EXPECT_EQ(m.Impresso(), "{RST}" + kInit + "a{RST}" + kInit + "b{RST}c");
 }
 
 TEST(PosPrinterEngine, ControlePortaActivatesAndClosesThePortAroundEachSend) {
@@ -548,6 +557,54 @@ struct MotorEpson {
 
 // ESC 2 (default line spacing) and ESC t 2 (pc850).
 const std::string kInitEpson = "1B 32 1B 74 02";
+
+// A reset in the text wipes the code table and the line spacing: the
+// initialization must come after the text's last reset, not in front of it.
+// pc850: "\xE3" (a with tilde) is C6, "\xE9" (e acute) is 82.
+TEST(PosPrinterReset, TheInitializationFollowsTheLastResetOfTheText) {
+  const struct {
+    const char* antes;  // printed first, when not empty
+    std::string texto;
+    int copias;
+    std::string bytes;  // the whole file
+    bool inicializada;  // InicializacaoEnviada afterwards
+  } casos[] = {
+      {"", "</reset>\xE3", 1, "1B 40 " + kInitEpson + " C6", true},
+      // Text before the reset on a printer not yet initialized: both.
+      {"", "\xE9</reset>\xE3", 1, kInitEpson + " 82 1B 40 " + kInitEpson + " C6", true},
+      // Already initialized: only after the reset; only the last reset counts.
+      {"x", "a</reset>b</RESET>\xE3", 1, kInitEpson + " 78 61 1B 40 62 1B 40 " + kInitEpson + " C6", true},
+      // Every copy resets the printer, so every copy initializes after it.
+      {"", "</reset>\xE3", 2, "1B 40 " + kInitEpson + " C6 1B 40 " + kInitEpson + " C6", true},
+      // A "</zera>" after the reset initializes by itself.
+      {"", "</reset>x</zera>\xE3", 1, "1B 40 78 1B 40 " + kInitEpson + " C6", true},
+      // A reset after a "</zera>" still needs one.
+      {"", "</zera>x</reset>\xE3", 1, "1B 40 " + kInitEpson + " 78 1B 40 " + kInitEpson + " C6", true},
+      // Bytes of a barcode that look like a reset are no reset: 27 64 packs
+      // to 1B 40.
+      {"", "</reset><code128c>2764</code128c>", 1,
+       "1B 40 " + kInitEpson + " 1D 77 02 1D 68 32 1D 48 00 1D 6B 49 04 7B 43 1B 40", true},
+      // A reset written as text inside "<ignorar_tags>" is text.
+      {"x", "<ignorar_tags></reset></ignorar_tags>", 1, kInitEpson + " 78 3C 2F 72 65 73 65 74 3E", true},
+      // The reset alone: sent alone, and the next text initializes.
+      {"", "</reset>", 1, "1B 40", false},
+  };
+  for (const auto& caso : casos) {
+    SCOPED_TRACE(caso.texto);
+    MotorEpson m;
+    if (*caso.antes) m.p.Imprimir(caso.antes);
+    m.p.Imprimir(caso.texto, false, true, true, caso.copias);
+    EXPECT_EQ(m.Impresso(), caso.bytes);
+    EXPECT_EQ(m.p.InicializacaoEnviada(), caso.inicializada);
+  }
+}
+
+TEST(PosPrinterReset, AfterTheResetTheNextPrintNeedsNoInitialization) {
+  MotorEpson m;
+  m.p.Imprimir("</reset>\xE3", true);
+  m.p.Imprimir("\xE3");
+  EXPECT_EQ(m.Impresso(), "1B 40 " + kInitEpson + " C6 0A C6");
+}
 
 // Whatever made a print fail, the engine forgets the font state and the
 // initialization that the failed text would have set: the next print starts
