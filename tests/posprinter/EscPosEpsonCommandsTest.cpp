@@ -152,6 +152,13 @@ TEST(EscPosQRCode, FivePiecesWithTheDataLengthInTwoBytes) {
   EXPECT_EQ(cmd.size(), 33u + 300u + 8u);
 }
 
+TEST(EscPosQRCode, AnEmptyCodeSendsNothing) {
+  // A store-data command without data is refused by the printer, and the
+  // print command after it would print whatever symbol was stored before.
+  EXPECT_EQ(escpos::ComandoQRCode("", 2, 4, 0), "");
+  EXPECT_EQ(escpos::ComandoQRCode(" ", 2, 4, 0).substr(25, 9), H("1D 28 6B 04 00 31 50 30 20"));
+}
+
 TEST(EscPosQRCode, DataBeyondTwoLengthBytesIsRefused) {
   EXPECT_NO_THROW(escpos::ComandoQRCode(std::string(65532, 'a'), 2, 4, 0));
   EXPECT_THROW(escpos::ComandoQRCode(std::string(65533, 'a'), 2, 4, 0), EPosPrinterException);
@@ -278,6 +285,25 @@ TEST(EscPosLogo, LegacyStoreSendsOneBandOfColumnsPaddedToTheAnnouncedSize) {
   // The blank one-dot logo used to erase position 1.
   EXPECT_EQ(escpos::ComandoGravacaoLogoLegado('1', std::string(1, '\0'), 1, 1),
             H("1C 71 01 01 00 01 00 00 00 00 00 00 00 00 00"));
+}
+
+// The sizes are checked before the column data is padded to width x height
+// x 8 bytes: a tiny raster announcing a huge logo must not ask for memory.
+TEST(EscPosLogo, LegacyStoreChecksTheSizesBeforePadding) {
+  auto erro = [](const std::string& raster, int largura, int altura) {
+    try {
+      escpos::ComandoGravacaoLogoLegado('1', raster, largura, altura);
+    } catch (const EPosPrinterException& e) {
+      return e.Message();
+    }
+    return std::string("(no error)");
+  };
+  // 65535 x 16384 would pad to 1 GiB.
+  EXPECT_EQ(erro(H("FF"), 65535, 16384), "Imagem raster com 1 bytes, esperados 134217728 para 65535 x 16384 pontos");
+  EXPECT_EQ(erro(std::string(8750, '\0'), 70000, 1), "Largura do logo: valor 70000 fora da faixa de 2 bytes (0 a 65535)");
+  EXPECT_EQ(erro(std::string(8, '\0'), 8, 8 * 65536), "Altura do logo: valor 65536 fora da faixa de 2 bytes (0 a 65535)");
+  EXPECT_EQ(erro(H("FF"), 8, 2), "Imagem raster com 1 bytes, esperados 2 para 8 x 2 pontos");
+  EXPECT_EQ(erro("", 0, 1), "Imagem com dimens\xF5" "es inv\xE1lidas: 0 x 1 pontos");
 }
 
 TEST(EscPosLogo, LegacyStoreAcceptsOnlyPositionOne) {

@@ -606,6 +606,14 @@ TEST(PosPrinterReset, AfterTheResetTheNextPrintNeedsNoInitialization) {
   EXPECT_EQ(m.Impresso(), "1B 40 " + kInitEpson + " C6 0A C6");
 }
 
+TEST(PosPrinterEpson, AnEmptyQrCodeSendsNothing) {
+  MotorEpson m;
+  m.p.Imprimir("<qrcode></qrcode>");
+  EXPECT_EQ(m.Impresso(), "");
+  m.p.Imprimir("a<qrcode></qrcode>b");
+  EXPECT_EQ(m.Impresso(), kInitEpson + " 61 62");
+}
+
 // Whatever made a print fail, the engine forgets the font state and the
 // initialization that the failed text would have set: the next print starts
 // with the initialization and from plain text.
