@@ -300,8 +300,10 @@ TEST(EscPosLogo, LegacyStoreChecksTheSizesBeforePadding) {
   };
   // 65535 x 16384 would pad to 1 GiB.
   EXPECT_EQ(erro(H("FF"), 65535, 16384), "Imagem raster com 1 bytes, esperados 134217728 para 65535 x 16384 pontos");
-  EXPECT_EQ(erro(std::string(8750, '\0'), 70000, 1), "Largura do logo: valor 70000 fora da faixa de 2 bytes (0 a 65535)");
-  EXPECT_EQ(erro(std::string(8, '\0'), 8, 8 * 65536), "Altura do logo: valor 65536 fora da faixa de 2 bytes (0 a 65535)");
+  EXPECT_EQ(erro(std::string(8750, '\0'), 70000, 1),
+            "Largura do logo: valor 70000 fora da faixa de 2 bytes (0 a 65535)");
+  EXPECT_EQ(erro(std::string(8, '\0'), 8, 8 * 65536),
+            "Altura do logo: valor 65536 fora da faixa de 2 bytes (0 a 65535)");
   EXPECT_EQ(erro(H("FF"), 8, 2), "Imagem raster com 1 bytes, esperados 2 para 8 x 2 pontos");
   EXPECT_EQ(erro("", 0, 1), "Imagem com dimens\xF5" "es inv\xE1lidas: 0 x 1 pontos");
 }

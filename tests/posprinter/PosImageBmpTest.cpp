@@ -28,6 +28,9 @@ using testing::SetBmpField32;
 using testing::TempDir;
 using testing::TestPicture;
 
+// Widths that are not a multiple of 8: ExpectedRaster keeps every real dot
+// of a row's last byte, so these tests also pin the recorded choice that
+// Inverter clears only the padding dots (docs/platform.md, Images).
 const int kWidths[] = {1, 7, 9, 12, 575};
 const int kHeights[] = {1, 5, 30};
 
