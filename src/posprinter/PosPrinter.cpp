@@ -185,7 +185,18 @@ void TPosPrinter::Ativar() {
   ConfigurarHook();
   device_->Ativar();
   ativo_ = true;
-  conjuntoComandos_->AposAtivar();
+  try {
+    conjuntoComandos_->AposAtivar();
+  } catch (...) {
+    // A model whose activation talks to the printer (Daruma) failed: the
+    // engine does not stay active as if it had succeeded.
+    try {
+      Desativar();
+    } catch (...) {
+      // The activation's error is the one the caller sees.
+    }
+    throw;
+  }
   inicializacaoEnviada_ = false;
 }
 
