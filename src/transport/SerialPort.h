@@ -10,6 +10,13 @@
 //   "\\.\NAME"   opens /dev/NAME
 //   other names  are opened as they stand (/dev/ttyUSB0, /dev/pts/3, ...)
 // and must name a terminal; anything else fails with the system's error.
+//
+// A write returns when its bytes have left the port, not when the driver has
+// queued them: the driver's output queue is drained (and, where the driver
+// tells, the transmitter too) before WriteBuffer returns, and a line that
+// stops taking bytes for DeadlockTimeout ms ends the write with 9997. So
+// nothing of ours is ever left in the output queue, and closing the port or
+// clearing its buffers discards only input.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -135,6 +142,9 @@ class TSerialPort {
   bool WaitReadable(int Timeout);
   bool WaitWritable(int Timeout);
 
+  // Discards the input: what the driver holds and LineBuffer. The output
+  // queue holds nothing of ours (every write has drained it), and what a
+  // driver still passes on to the other end is not thrown away.
   void ClearBuffers();
   void Flush();  // waits until the output queue has been sent
 
@@ -193,6 +203,14 @@ class TSerialPort {
   bool DeviceAnswers();
   bool NotReady();
   void LimitRate(int length, int max, int64_t& nextMark);
+  // Bytes written but not yet on the line: the driver's output queue, or 1
+  // while it is empty but the transmitter still sends (where the driver
+  // tells). 0 when the device keeps no queue (a pseudo-terminal hands its
+  // bytes to the other end at once).
+  int PendingOutput();
+  // Waits until PendingOutput is 0; gives up when it has not gone down for
+  // stallMs ms, or when limitMs (>= 0) has passed. Returns what is pending.
+  int WaitSent(int stallMs, int limitMs);
   int ReadRaw(std::string& into, int length);
   std::string ReadAvailableQuiet(int Timeout);
   bool WaitFor(short events, int timeout, short* revents);

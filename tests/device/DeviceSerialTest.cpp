@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "device/Device.h"
+#include "support/PacedReader.h"
 #include "support/SocatPty.h"
 #include "transport/TcpSocket.h"
 #include "DeviceTestSupport.h"
@@ -18,10 +19,20 @@ namespace {
 
 using testing::ListSpooler;
 using testing::LogLines;
+using testing::PacedReader;
 using testing::SocatPty;
 using testing::StillClock;
 using testing::TempDir;
 using testing::WriteFile;
+
+// A separation ticket of about `size` bytes, as the Epson command set sends
+// it: initialization, bold lines, item lines, feed and cut.
+std::string Ticket(size_t size) {
+  std::string t = std::string("\x1B@\x1B!\x38MAPA DE SEPARACAO\x1B!") + '\0' + "\n";
+  for (int i = 1; t.size() + 6 < size; ++i) t += "  " + std::to_string(i) + " x PRODUTO " + std::to_string(i * 37) + "\n";
+  t.resize(size - 6, '-');
+  return t + "\n\x1DV\x41\x03\n";
+}
 
 class DeviceSerialTest : public ::testing::Test {
  protected:
@@ -264,6 +275,88 @@ TEST_F(DeviceSerialTest, ACablePulledMidSendRaisesAndTheDeviceRecovers) {
   EXPECT_EQ(pty->PeerRead(7), "de novo");
 }
 
+// A ticket that fits the port's buffers goes out at once; the printer side
+// may be frozen (the bytes wait in the port's buffers) or read slowly. Right
+// after it the device deactivates, clears its input, or asks for the status
+// (clear, query, reply): the printer still gets the whole ticket.
+TEST(DeviceSerialDelivery, TheWholeTicketReachesThePrinter) {
+  enum class Then { Desativar, Limpar, StatusQuery };
+  const struct {
+    const char* what;
+    bool frozen;  // else the printer reads 1 KiB every 10 ms
+    Then then;
+    size_t size;
+  } cases[] = {
+      {"frozen printer, Desativar", true, Then::Desativar, 8000},
+      {"frozen printer, Limpar", true, Then::Limpar, 8000},
+      {"frozen printer, status query", true, Then::StatusQuery, 8000},
+      {"slow printer, Desativar", false, Then::Desativar, 60000},
+      {"slow printer, Limpar", false, Then::Limpar, 60000},
+      {"slow printer, status query", false, Then::StatusQuery, 60000},
+  };
+  const std::string query = "\x10\x04\x01";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    SocatPty pty;
+    std::filesystem::create_symlink(pty.PortName(), dir / "ttyS0");
+    TDevice dev(std::make_shared<ListSpooler>(), std::make_shared<StillClock>());
+    dev.SetPastaDispositivos(dir.Path().string());
+    dev.SetPorta("COM1");
+    dev.Ativar();
+    PacedReader printer(pty.PeerFd(), c.frozen ? 4096 : 1024, std::chrono::milliseconds(c.frozen ? 1 : 10));
+    printer.AnswerAfter(query, "\x12");
+    if (c.frozen) pty.Pause();
+    const std::string ticket = Ticket(c.size);
+    dev.EnviaString(ticket);
+    std::string expected = ticket;
+    switch (c.then) {
+      case Then::Desativar:
+        dev.Desativar();
+        break;
+      case Then::Limpar:
+        dev.Limpar();
+        dev.Desativar();
+        break;
+      case Then::StatusQuery:
+        dev.Limpar();
+        dev.EnviaString(query);
+        expected += query;
+        if (c.frozen) pty.Resume();
+        EXPECT_EQ(dev.LeString(5000, 1, ""), "\x12");
+        dev.Desativar();
+        break;
+    }
+    if (c.frozen) pty.Resume();
+    printer.WaitForBytes(expected.size());
+    EXPECT_EQ(printer.Received().size(), expected.size());
+    EXPECT_TRUE(printer.Received() == expected);
+  }
+}
+
+// The printer holds the line with XOFF (software handshake): the ticket does
+// not go out, and the send raises the serial port's time-out error after
+// TimeOut instead of returning as if printed.
+TEST_F(DeviceSerialTest, ATicketToALineHeldByXoffRaisesTheTimeOut) {
+  dev->SetPorta("COM1");
+  dev->SetParamsString("HANDSHAKE=XON/XOFF");
+  dev->SetTimeOut(1);
+  dev->Ativar();
+  pty->PeerWrite("\x13");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::string classe;
+  const auto inicio = std::chrono::steady_clock::now();
+  EXPECT_EQ(ExpectRaise([&] { dev->EnviaString(Ticket(3078)); }, &classe),
+            "Communication error 9997: Timeout during operation");
+  EXPECT_EQ(classe, "ESerialError");
+  EXPECT_GE(std::chrono::steady_clock::now() - inicio, std::chrono::milliseconds(900));
+  EXPECT_TRUE(dev->Ativo());
+  EXPECT_EQ(pty->PeerDrain(), "");
+  pty->PeerWrite("\x11");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  dev->EnviaString("ok");
+  EXPECT_EQ(pty->PeerRead(2), "ok");
+}
 TEST_F(DeviceSerialTest, SerialPortSearch) {
   SocatPty outra;
   Link("ttyS2", outra.PortName());

@@ -12,8 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "support/PacedReader.h"
 #include "support/SocatPty.h"
 #include "support/TestSupport.h"
+#include "transport/DrainWait.h"
 #include "transport/SerialSettings.h"
 #include "transport/SerialSpeed.h"
 
@@ -590,6 +592,111 @@ TEST_F(SerialPortTest, AWriteThatCannotCompleteIsAbortedAfterDeadlockTimeout) {
   pty->PeerDrain();
   EXPECT_EQ(port.WriteBuffer("after", 5), 5);
   EXPECT_NE(pty->PeerDrain().find("after"), std::string::npos);
+}
+
+// The other end of a pseudo-terminal receives what the port end wrote even
+// while nobody moves it on (socat frozen): the port end's buffers hold it.
+// Clearing the buffers and closing must not throw it away.
+TEST_F(SerialPortTest, ClearingAndClosingLeaveTheOutputForTheOtherEnd) {
+  TSerialPort port;
+  Open(port);
+  std::string ticket;
+  for (int i = 0; ticket.size() < 8000; ++i) ticket += "\x1b!\x08linha " + std::to_string(i) + "\r\n";
+  pty->Pause();
+  EXPECT_EQ(port.WriteBuffer(ticket.data(), static_cast<int>(ticket.size())), static_cast<int>(ticket.size()));
+  EXPECT_EQ(port.LastError(), 0);
+  port.ClearBuffers();
+  EXPECT_EQ(port.LastError(), 0);
+  port.CloseSocket();
+  pty->Resume();
+  EXPECT_EQ(pty->PeerRead(ticket.size()), ticket);
+}
+
+// A printer that holds the line with XOFF takes nothing: a ticket-sized
+// write ends with the time-out, not with success, and counts nothing sent.
+// After XON the line works again, without stale bytes of the failed write.
+TEST_F(SerialPortTest, ALineHeldByXoffGivesTheTimeOutForATicketSizedWrite) {
+  TSerialPort port;
+  Open(port);
+  port.ApplySettings(9600, 8, 'N', 0, true, false);
+  port.SetDeadlockTimeout(300);
+  pty->PeerWrite("\x13");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // XOFF reaches the port end
+  const std::string ticket(3078, 't');
+  const auto start = Clock::now();
+  EXPECT_EQ(port.WriteBuffer(ticket.data(), static_cast<int>(ticket.size())), 0);
+  const long elapsed = ElapsedMs(start);
+  EXPECT_EQ(port.LastError(), 9997);
+  EXPECT_GE(elapsed, 250);
+  EXPECT_LT(elapsed, 2000);
+  port.SetRaiseExcept(true);
+  try {
+    port.WriteBuffer(ticket.data(), static_cast<int>(ticket.size()));
+    FAIL() << "no error raised";
+  } catch (const ESerialError& e) {
+    EXPECT_STREQ(e.what(), "Communication error 9997: Timeout during operation");
+  }
+  pty->PeerWrite("\x11");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(port.WriteBuffer("depois", 6), 6);
+  EXPECT_EQ(pty->PeerDrain(), "depois");
+}
+
+// DeadlockTimeout bounds the time the line takes nothing: a long text that
+// keeps moving is written to its end, however long that takes in all.
+TEST_F(SerialPortTest, ASlowLineIsWrittenToTheEnd) {
+  TSerialPort port;
+  Open(port);
+  port.SetDeadlockTimeout(300);
+  std::string image;
+  for (int i = 0; image.size() < 120000; ++i) image += static_cast<char>(i * 7);
+  testing::PacedReader printer(pty->PeerFd(), 2048, std::chrono::milliseconds(10));
+  const auto start = Clock::now();
+  EXPECT_EQ(port.WriteBuffer(image.data(), static_cast<int>(image.size())), static_cast<int>(image.size()));
+  EXPECT_EQ(port.LastError(), 0);
+  EXPECT_GT(ElapsedMs(start), 300) << "the line was not slow enough to show the difference";
+  ASSERT_TRUE(printer.WaitForBytes(image.size()));
+  EXPECT_EQ(printer.Received(), image);
+}
+
+// The wait for the output queue, against a driver's queue simulated on a
+// clock of its own: the line sends `rate` bytes per millisecond until only
+// `stuckAt` bytes are left.
+TEST(SerialDrainWait, WaitsWhileTheQueueMovesAndGivesUpWhenItStops) {
+  const struct {
+    const char* what;
+    int queued, rate, stuckAt, stall, limit;
+    int left;          // what the wait reports as still queued
+    int64_t minTime;   // when it may end at the earliest
+    int64_t maxTime;   // and at the latest
+  } cases[] = {
+      {"nothing queued", 0, 1, 0, 300, -1, 0, 0, 0},
+      {"a ticket on a slow line, longer than the stall time", 3078, 1, 0, 300, -1, 0, 3078, 3100},
+      {"a ticket on a stalled line", 3078, 0, 0, 300, -1, 3078, 300, 300},
+      {"moves, then stalls", 3078, 1, 1000, 300, -1, 1000, 2078 + 300, 2078 + 300 + 20},
+      {"a total limit ends a moving queue", 3000, 1, 0, 300, 500, 2500, 500, 500},
+      {"a stall time of 0 does not wait", 100, 1, 0, 0, -1, 100, 0, 0},
+  };
+  for (const auto& c : cases) {
+    int64_t now = 0;
+    int pauses = 0, longest = 0;
+    auto queued = [&] {
+      const int64_t sent = static_cast<int64_t>(c.rate) * now;
+      return static_cast<int>(std::max<int64_t>(c.queued - sent, std::min(c.stuckAt, c.queued)));
+    };
+    auto pause = [&](int ms) {
+      ++pauses;
+      longest = std::max(longest, ms);
+      now += ms;
+    };
+    const int left = transport_detail::WaitUntilSent(c.stall, c.limit, queued, pause, [&] { return now; });
+    EXPECT_EQ(left, c.left) << c.what;
+    EXPECT_GE(now, c.minTime) << c.what;
+    EXPECT_LE(now, c.maxTime) << c.what;
+    EXPECT_LE(longest, transport_detail::kDrainMaxPauseMs) << c.what;
+    // Never spinning: about one look per kDrainMaxPauseMs once under way.
+    EXPECT_LE(pauses, now / transport_detail::kDrainMaxPauseMs + 8) << c.what;
+  }
 }
 
 TEST_F(SerialPortTest, WriteToAPortWhoseOtherEndWentAway) {
