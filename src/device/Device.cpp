@@ -36,13 +36,17 @@ constexpr int kErroArquivoNaoEncontrado = 2;
 // Highest COM number the serial port search looks at.
 constexpr int kUltimaPortaSerial = 256;
 
-// The number after a three-letter prefix ("COM3" -> 3); 0 when what follows
-// is not a plain positive decimal number.
-int NumeroPorta(const std::string& porta) {
-  if (porta.size() < 4 || porta.size() > 9) return 0;
-  for (size_t i = 3; i < porta.size(); ++i)
-    if (porta[i] < '0' || porta[i] > '9') return 0;
-  return std::stoi(porta.substr(3));
+// The number after a prefix ("LPT3" -> 3 after 3 characters); -1 when what
+// follows is not a plain decimal number of one to six digits. The same rule
+// as the serial port's COM numbers (TSerialPort::ComPortNumber).
+int NumeroPorta(const std::string& porta, size_t prefixo = 3) {
+  if (porta.size() <= prefixo || porta.size() > prefixo + 6) return -1;
+  int n = 0;
+  for (size_t i = prefixo; i < porta.size(); ++i) {
+    if (porta[i] < '0' || porta[i] > '9') return -1;
+    n = n * 10 + (porta[i] - '0');
+  }
+  return n;
 }
 
 int SegundosParaMs(int segundos) {
@@ -431,10 +435,8 @@ void TDevice::SetParamsString(const std::string& Value) {
 // --- serial port search ----------------------------------------------------------
 
 std::string TDevice::NomeSistemaSerial(const std::string& porta) const {
-  if (UpperCase(porta).starts_with("COM")) {
-    const int n = NumeroPorta(porta);
-    if (n >= 1) return pastaDispositivos_ + "/ttyS" + std::to_string(n - 1);
-  }
+  const int n = TSerialPort::ComPortNumber(porta);
+  if (n >= 1) return pastaDispositivos_ + "/ttyS" + std::to_string(n - 1);
   return porta;
 }
 

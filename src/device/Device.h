@@ -148,6 +148,12 @@ class TDevice {
   const std::string& PastaDispositivos() const { return pastaDispositivos_; }
   void SetPastaDispositivos(const std::string& v) { pastaDispositivos_ = v; }
 
+  // The name the serial port is opened under for a serial port name: "COMn"
+  // (n as TSerialPort::ComPortNumber reads it) gives <folder>/ttyS{n-1};
+  // any other name is handed over as it stands, and the serial port opens
+  // exactly that (TSerialPort::SystemDeviceName).
+  std::string NomeSistemaSerial(const std::string& porta) const;
+
   // --- serial port search ---------------------------------------------------
   // "COM1".."COM<UltimaPorta>" that exist (in use or not).
   void AcharPortasSeriais(std::vector<std::string>& Lista, int UltimaPorta);
@@ -190,8 +196,6 @@ class TDevice {
   virtual int EscreverSerial(const char* Dados, int Tamanho);
 
  private:
-  // The system name a serial port is opened under.
-  std::string NomeSistemaSerial(const std::string& porta) const;
   void GravarArquivo(const std::string& NomeArq, const std::string& AString, int Tamanho);
   // GetPrinterRawIndex, also handing out the printer list it used.
   int IndiceImpressoraRaw(TListaImpressoras& Lista);

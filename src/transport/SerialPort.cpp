@@ -38,14 +38,32 @@ std::string SystemMessage(int code) {
   return std::string(strerror_r(code, buf, sizeof buf));
 }
 
-// The system name opened for a port name (see the header).
-std::string SystemDeviceName(const std::string& port, int comNumber) {
-  if (comNumber >= 0) return "/dev/ttyS" + std::to_string(comNumber);
-  if (port.size() > 4 && port.compare(0, 4, "\\\\.\\") == 0) return "/dev/" + port.substr(4);
-  return port;
+// The number after prefix when the rest of name is a plain decimal number
+// of one to six digits; -1 otherwise. No blanks, signs or hexadecimal forms:
+// a name is a port only when it is written exactly so.
+int PlainNumberAfter(const std::string& name, size_t prefix) {
+  if (name.size() <= prefix || name.size() > prefix + 6) return -1;
+  int n = 0;
+  for (size_t i = prefix; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return -1;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
 }
 
 }  // namespace
+
+int TSerialPort::ComPortNumber(const std::string& Port) {
+  if (!UpperCase(Port).starts_with("COM")) return 0;
+  return std::max(PlainNumberAfter(Port, 3), 0);
+}
+
+std::string TSerialPort::SystemDeviceName(const std::string& Port) {
+  const int n = ComPortNumber(Port);
+  if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
+  if (Port.size() > 4 && Port.starts_with("\\\\.\\")) return "/dev/" + Port.substr(4);
+  return Port;
+}
 
 TSerialPort::TSerialPort() = default;
 
@@ -109,14 +127,17 @@ void TSerialPort::Connect(const std::string& Port) {
   lineBuffer_.clear();
   deviceName_ = Port;
 
+  // ComNumber is the zero-based COM number; a /dev/ttyS name keeps its
+  // number too (-2 when what follows is no plain number), but is opened as
+  // it is written.
   comNumber_ = -1;
-  const std::string upper = UpperCase(Port);
-  if (upper.rfind("COM", 0) == 0) {
-    comNumber_ = StrToIntDef(Port.substr(3), 0) - 1;
-  } else if (upper.rfind("/DEV/TTYS", 0) == 0) {
-    comNumber_ = StrToIntDef(Port.substr(9), -2);
+  if (UpperCase(Port).starts_with("COM")) {
+    comNumber_ = ComPortNumber(Port) - 1;
+  } else if (Port.starts_with("/dev/ttyS")) {
+    comNumber_ = PlainNumberAfter(Port, 9);
+    if (comNumber_ < 0) comNumber_ = -2;
   }
-  deviceName_ = SystemDeviceName(Port, comNumber_);
+  deviceName_ = SystemDeviceName(Port);
 
   // Only terminals are opened: a name that is not a character device fails
   // with ENOTTY before anything is opened, so that a port name can never

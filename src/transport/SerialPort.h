@@ -6,7 +6,9 @@
 // ESerialError only when RaiseExcept is true.
 //
 // On Linux the port is a terminal device driven through termios and poll:
-//   "COMn"       opens /dev/ttyS{n-1}
+//   "COMn"       opens /dev/ttyS{n-1}; n is a plain decimal number from 1
+//                (ComPortNumber), so "COM1 ", "COM+1" or "COM0" are no COM
+//                names and are opened as they stand
 //   "\\.\NAME"   opens /dev/NAME
 //   other names  are opened as they stand (/dev/ttyUSB0, /dev/pts/3, ...)
 // and must name a terminal; anything else fails with the system's error.
@@ -82,6 +84,13 @@ class TSerialPort {
   // Description of an error code: the table above, "OK" for 0, the
   // operating system's text for any other code.
   static std::string GetErrorDesc(int ErrorCode);
+
+  // The number n of a name "COM" + n (any case; n a plain decimal number of
+  // at most six digits, from 1), or 0 when Port is no such name. The device
+  // maps COM names with this same rule, so both open the same thing.
+  static int ComPortNumber(const std::string& Port);
+  // The system name Connect opens for a port name (see above).
+  static std::string SystemDeviceName(const std::string& Port);
 
   // --- opening and closing -------------------------------------------------
   void Connect(const std::string& Port);

@@ -357,6 +357,30 @@ TEST_F(DeviceSerialTest, ATicketToALineHeldByXoffRaisesTheTimeOut) {
   dev->EnviaString("ok");
   EXPECT_EQ(pty->PeerRead(2), "ok");
 }
+
+// The device maps COM names with the serial port's own rule, so a name the
+// device does not take for a COM port is not opened as one either.
+TEST(DeviceSerialNames, TheDeviceAndTheSerialPortOpenTheSameName) {
+  TDevice dev(std::make_shared<ListSpooler>(), std::make_shared<StillClock>());
+  const struct {
+    const char* porta;
+    const char* abre;
+  } cases[] = {
+      {"COM1", "/dev/ttyS0"},   {"COM12", "/dev/ttyS11"}, {"COM01", "/dev/ttyS0"},
+      {"COM1 ", "COM1 "},       {"COM 1", "COM 1"},       {"COM+1", "COM+1"},
+      {"COM$1", "COM$1"},       {"COM0x1", "COM0x1"},     {"COM0", "COM0"},
+      {"COMX", "COMX"},         {"/dev/ttys0", "/dev/ttys0"}, {"/dev/ttyS01", "/dev/ttyS01"},
+      {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+  };
+  for (const auto& c : cases) {
+    const std::string entregue = dev.NomeSistemaSerial(c.porta);
+    EXPECT_EQ(TSerialPort::SystemDeviceName(entregue), entregue) << "[" << c.porta << "]";
+    EXPECT_EQ(entregue, c.abre) << "[" << c.porta << "]";
+  }
+  dev.SetPastaDispositivos("/tmp/dispositivos");
+  EXPECT_EQ(dev.NomeSistemaSerial("com3"), "/tmp/dispositivos/ttyS2");
+  EXPECT_EQ(dev.NomeSistemaSerial("COM3 "), "COM3 ");
+}
 TEST_F(DeviceSerialTest, SerialPortSearch) {
   SocatPty outra;
   Link("ttyS2", outra.PortName());

@@ -84,6 +84,42 @@ TEST(SerialPortNames, ComNamesMapToSystemDevices) {
   EXPECT_FALSE(port.InstanceActive());
 }
 
+// Only "COM" + a plain decimal number is a COM name; anything else is opened
+// exactly as written, however close it comes (a blank, a sign, hexadecimal,
+// leading zeros in a /dev name, another case of "ttyS").
+TEST(SerialPortNames, OnlyPlainComNumbersAreMapped) {
+  const struct {
+    const char* name;
+    int number;
+    const char* system;
+  } cases[] = {
+      {"COM1", 1, "/dev/ttyS0"},
+      {"com12", 12, "/dev/ttyS11"},
+      {"COM01", 1, "/dev/ttyS0"},
+      {"COM999999", 999999, "/dev/ttyS999998"},
+      {"COM1 ", 0, "COM1 "},
+      {" COM1", 0, " COM1"},
+      {"COM 1", 0, "COM 1"},
+      {"COM+1", 0, "COM+1"},
+      {"COM-1", 0, "COM-1"},
+      {"COM$A", 0, "COM$A"},
+      {"COM0x1", 0, "COM0x1"},
+      {"COM1000000", 0, "COM1000000"},
+      {"COM0", 0, "COM0"},
+      {"COMX", 0, "COMX"},
+      {"COM", 0, "COM"},
+      {"\\\\.\\ttyUSB0", 0, "/dev/ttyUSB0"},
+      {"/dev/ttyS1", 0, "/dev/ttyS1"},
+      {"/dev/ttyS01", 0, "/dev/ttyS01"},
+      {"/dev/ttys1", 0, "/dev/ttys1"},
+      {"/dev/ttyUSB0", 0, "/dev/ttyUSB0"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TSerialPort::ComPortNumber(c.name), c.number) << "[" << c.name << "]";
+    EXPECT_EQ(TSerialPort::SystemDeviceName(c.name), c.system) << "[" << c.name << "]";
+  }
+}
+
 TEST(SerialPortNames, MissingPortFailsWithSystemError2) {
   TSerialPort port;
   port.Connect("/dev/ttyBilhetorMissing");
