@@ -1,7 +1,6 @@
 #include "device/Device.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -84,20 +83,6 @@ class SemSigpipe {
   sigset_t conjunto_{};
   sigset_t anterior_{};
   bool jaPendente_ = false;
-};
-
-class Descritor {
- public:
-  explicit Descritor(int fd) : fd_(fd) {}
-  ~Descritor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descritor(const Descritor&) = delete;
-  Descritor& operator=(const Descritor&) = delete;
-  int Get() const { return fd_; }
-
- private:
-  int fd_;
 };
 
 }  // namespace
@@ -692,41 +677,47 @@ void TDevice::GravarArquivo(const std::string& NomeArq, const std::string& AStri
   } else {
     flags |= O_CREAT | O_TRUNC;
   }
-  Descritor fd(::open(NomeArq.c_str(), flags, 0644));
-  if (fd.Get() < 0) {
-    const int erro = errno;
+  int erroAbertura = 0;
+  const std::unique_ptr<TSaidaArquivo> saida = AbrirSaida(NomeArq, flags, erroAbertura);
+  if (!saida) {
     if (paralela) throw EStreamError(Format(kMsgPortaNaoAcessivel, porta_.c_str()));
-    throw EStreamError(Format("Cannot open file \"%s\". %s", NomeArq.c_str(), std::strerror(erro)));
+    throw EStreamError(Format("Cannot open file \"%s\". %s", NomeArq.c_str(), std::strerror(erroAbertura)));
   }
 
   SemSigpipe semSigpipe;
+  // A busy port is waited for while it takes nothing for at most TimeOut
+  // seconds (at least one); a port that keeps taking bytes, however slowly,
+  // is written to the end.
   const int esperaMs = std::max(SegundosParaMs(timeOut_), 1000);
   const size_t passo = Tamanho > 0 ? static_cast<size_t>(Tamanho) : std::max<size_t>(AString.size(), 1);
   for (size_t i = 0; i < AString.size(); i += passo) {
     const size_t fim = std::min(AString.size(), i + passo);
-    size_t pos = i;
-    while (pos < fim) {
-      const ssize_t n = ::write(fd.Get(), AString.data() + pos, fim - pos);
-      if (n > 0) {
-        pos += static_cast<size_t>(n);
-        continue;
-      }
-      const int erro = errno;
-      if (n < 0 && erro == EINTR) continue;
-      if (n < 0 && (erro == EAGAIN || erro == EWOULDBLOCK)) {
-        // The port is busy: wait for it, but not for ever.
-        pollfd pfd{fd.Get(), POLLOUT, 0};
-        const int r = ::poll(&pfd, 1, esperaMs);
-        if (r > 0 && (pfd.revents & POLLOUT) != 0) continue;
-        if (r < 0 && errno == EINTR) continue;
+    int erro = 0;
+    switch (EscreverNaSaida(*saida, AString.data() + i, fim - i, esperaMs, erro)) {
+      case TResultadoEscrita::Escrito:
+        break;
+      case TResultadoEscrita::Parado:
         throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
-      }
-      if (dispositivo) throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
-      throw EStreamError(Format("Write error on file \"%s\". %s", NomeArq.c_str(),
-                                std::strerror(n < 0 ? erro : EIO)));
+      case TResultadoEscrita::Falhou:
+        if (dispositivo) throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
+        throw EStreamError(Format("Write error on file \"%s\". %s", NomeArq.c_str(), std::strerror(erro)));
     }
     if (sendBytesInterval_ > 0) relogio_->Dormir(sendBytesInterval_);
   }
+  // Closing a USB printer class device cancels the transfer still running:
+  // the send ends when the device has taken the last bytes.
+  if (dispositivo && !AString.empty() && !AguardarEntrega(*saida, esperaMs))
+    throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
+}
+
+std::unique_ptr<TSaidaArquivo> TDevice::AbrirSaida(const std::string& NomeArq, int Flags, int& Erro) {
+  const int fd = ::open(NomeArq.c_str(), Flags, 0644);
+  if (fd < 0) {
+    Erro = errno;
+    return nullptr;
+  }
+  Erro = 0;
+  return std::make_unique<TSaidaDescritor>(fd);
 }
 
 void TDevice::EnviaStringHook(const std::string& AString) {

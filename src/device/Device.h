@@ -8,7 +8,8 @@
 //   "COMn"                 serial port (/dev/ttyS{n-1}); "\\.\NAME" opens /dev/NAME;
 //                          /dev/tty* and /dev/rfcomm* are serial ports as they stand
 //   "LPTn"                 parallel port (/dev/lp{n-1}); /dev/usb/lp* and /dev/lp*
-//                          are written the same way
+//                          are written the same way (see device/SaidaArquivo.h:
+//                          a send returns when the printer has taken the bytes)
 //   "TCP:host[:port]"      network printer, port 9100 by default
 //   "RAW:queue", "RAW:*", "*", or a bare installed queue name
 //                          a print queue in raw mode ("*" = the default queue)
@@ -29,6 +30,7 @@
 #include "common/Exception.h"
 #include "device/DeviceLog.h"
 #include "device/PrinterSpooler.h"
+#include "device/SaidaArquivo.h"
 #include "transport/SerialPort.h"
 
 namespace bilhetor {
@@ -194,6 +196,10 @@ class TDevice {
  protected:
   // One write to the open serial port; the bytes written.
   virtual int EscreverSerial(const char* Dados, int Tamanho);
+  // Opens the file or device a file or parallel port is written to, with
+  // the open(2) flags given; nullptr with the system's code in Erro when it
+  // cannot be opened.
+  virtual std::unique_ptr<TSaidaArquivo> AbrirSaida(const std::string& NomeArq, int Flags, int& Erro);
 
  private:
   void GravarArquivo(const std::string& NomeArq, const std::string& AString, int Tamanho);
