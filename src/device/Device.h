@@ -149,6 +149,10 @@ class TDevice {
   // <folder>/ttyS{n-1}, "LPTn" <folder>/lp{n-1}. Tests point it elsewhere.
   const std::string& PastaDispositivos() const { return pastaDispositivos_; }
   void SetPastaDispositivos(const std::string& v) { pastaDispositivos_ = v; }
+  // The folder where the system describes its devices ("/sys"), read by the
+  // serial port search. Tests point it elsewhere.
+  const std::string& PastaSysfs() const { return pastaSysfs_; }
+  void SetPastaSysfs(const std::string& v) { pastaSysfs_ = v; }
 
   // The name the serial port is opened under for a serial port name: "COMn"
   // (n as TSerialPort::ComPortNumber reads it) gives <folder>/ttyS{n-1};
@@ -157,7 +161,12 @@ class TDevice {
   std::string NomeSistemaSerial(const std::string& porta) const;
 
   // --- serial port search ---------------------------------------------------
-  // "COM1".."COM<UltimaPorta>" that exist (in use or not).
+  // With UltimaPorta 1 or more: "COM1".."COM<UltimaPorta>" (at most COM256)
+  // whose device file exists, then the USB serial adapters
+  // (<folder>/ttyUSB<n>, then <folder>/ttyACM<n>, by number). Nothing is
+  // opened, so no port changes its settings or lines, ports in use are
+  // listed untouched, and the system console is left out. A UART the
+  // system describes as absent (type 0) is not listed.
   void AcharPortasSeriais(std::vector<std::string>& Lista, int UltimaPorta);
 
   // --- log ------------------------------------------------------------------
@@ -202,6 +211,8 @@ class TDevice {
   virtual std::unique_ptr<TSaidaArquivo> AbrirSaida(const std::string& NomeArq, int Flags, int& Erro);
 
  private:
+  // A serial port device file the search lists (see AcharPortasSeriais).
+  bool PortaSerialPresente(const std::string& Caminho, const std::vector<uint64_t>& Consoles) const;
   void GravarArquivo(const std::string& NomeArq, const std::string& AString, int Tamanho);
   // GetPrinterRawIndex, also handing out the printer list it used.
   int IndiceImpressoraRaw(TListaImpressoras& Lista);
@@ -234,6 +245,7 @@ class TDevice {
   std::string hostTCP_;
   std::string portaTCP_;
   std::string pastaDispositivos_ = "/dev";
+  std::string pastaSysfs_ = "/sys";
 
   TDeviceHookAtivar hookAtivar_;
   TDeviceHookDesativar hookDesativar_;

@@ -3,9 +3,13 @@
 // port is really called COM1.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 
 #include "device/Device.h"
@@ -17,6 +21,7 @@
 namespace bilhetor {
 namespace {
 
+using testing::ChildProcess;
 using testing::ListSpooler;
 using testing::LogLines;
 using testing::PacedReader;
@@ -381,6 +386,99 @@ TEST(DeviceSerialNames, TheDeviceAndTheSerialPortOpenTheSameName) {
   EXPECT_EQ(dev.NomeSistemaSerial("com3"), "/tmp/dispositivos/ttyS2");
   EXPECT_EQ(dev.NomeSistemaSerial("COM3 "), "COM3 ");
 }
+
+// The search opens nothing: a port another program holds keeps its settings
+// and the input waiting for that program. (Pseudo-terminals have no modem
+// lines to compare.)
+TEST_F(DeviceSerialTest, TheSearchLeavesAPortHeldByAnotherProgramAsItWas) {
+  SocatPty outra;
+  Link("ttyS1", outra.PortName());
+  ChildProcess dono({"sh", "-c", "exec sleep 60 <> " + outra.PortName()});
+  ASSERT_TRUE(testing::WaitUntil([&] {
+    // the holder has the port open once its descriptor points at it
+    std::error_code ec;
+    return std::filesystem::read_symlink("/proc/" + std::to_string(dono.Pid()) + "/fd/0", ec).string() ==
+           outra.PortName();
+  }));
+  const int fd = ::open(outra.PortName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  termios antes{};
+  ASSERT_EQ(::tcgetattr(fd, &antes), 0);
+  antes.c_iflag = IXON | ICRNL;
+  antes.c_oflag = OPOST | ONLCR;
+  antes.c_lflag = ISIG;
+  antes.c_cc[VMIN] = 1;
+  antes.c_cc[VTIME] = 5;
+  cfsetispeed(&antes, B1200);
+  cfsetospeed(&antes, B1200);
+  ASSERT_EQ(::tcsetattr(fd, TCSANOW, &antes), 0);
+  ASSERT_EQ(::tcgetattr(fd, &antes), 0);
+  outra.PeerWrite("pendente");
+  ASSERT_TRUE(testing::WaitUntil([&] {
+    int n = 0;
+    return ::ioctl(fd, FIONREAD, &n) == 0 && n == 8;
+  }));
+
+  std::vector<std::string> lista;
+  dev->AcharPortasSeriais(lista, 4);
+  EXPECT_EQ(lista, (std::vector<std::string>{"COM1", "COM2"}));
+
+  termios depois{};
+  ASSERT_EQ(::tcgetattr(fd, &depois), 0);
+  EXPECT_EQ(depois.c_iflag, antes.c_iflag);
+  EXPECT_EQ(depois.c_oflag, antes.c_oflag);
+  EXPECT_EQ(depois.c_cflag, antes.c_cflag);
+  EXPECT_EQ(depois.c_lflag, antes.c_lflag);
+  EXPECT_EQ(cfgetospeed(&depois), B1200);
+  EXPECT_EQ(std::memcmp(depois.c_cc, antes.c_cc, sizeof antes.c_cc), 0);
+  int esperando = 0;
+  EXPECT_EQ(::ioctl(fd, FIONREAD, &esperando), 0);
+  EXPECT_EQ(esperando, 8);
+  ::close(fd);
+  EXPECT_TRUE(dono.Running());
+}
+
+// The system's description of its devices, in a folder of the test's: the
+// console (by the names the kernel lists) is left out, a UART of type 0 has
+// no hardware behind it, and the USB serial adapters follow the COM ports,
+// by kind and number. A link to nothing is no port.
+TEST_F(DeviceSerialTest, TheSearchListsUsbAdaptersAndLeavesOutTheConsole) {
+  SocatPty console, semUart;
+  Link("ttyS1", console.PortName());
+  Link("ttyS2", semUart.PortName());
+  Link("ttyS3", pty->PortName());
+  Link("ttyUSB10", pty->PortName());
+  Link("ttyUSB2", pty->PortName());
+  Link("ttyACM0", pty->PortName());
+  Link("ttyUSB3", dir / "nada");
+  Link("ttyUSBx", pty->PortName());
+  Link("ttyACM0.old", pty->PortName());
+  auto numero = [](const std::string& caminho) {
+    struct stat st {};
+    EXPECT_EQ(::stat(caminho.c_str(), &st), 0);
+    return std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+  };
+  TempDir sys;
+  std::filesystem::create_directories(sys / "class/tty/console");
+  std::filesystem::create_directories(sys / "class/tty/ttyS1");
+  std::filesystem::create_directories(sys / ("dev/char/" + numero(semUart.PortName())));
+  WriteFile(sys / "class/tty/console/active", "tty0 ttyS1\n");
+  WriteFile(sys / "class/tty/ttyS1/dev", numero(console.PortName()) + "\n");
+  WriteFile(sys / ("dev/char/" + numero(semUart.PortName()) + "/type"), "0\n");
+  dev->SetPastaSysfs(sys.Path().string());
+
+  std::vector<std::string> lista;
+  dev->AcharPortasSeriais(lista, 64);
+  EXPECT_EQ(lista, (std::vector<std::string>{"COM1", "COM4", dir / "ttyUSB2", dir / "ttyUSB10", dir / "ttyACM0"}));
+  // Without a COM number to look at there is no search at all.
+  dev->AcharPortasSeriais(lista, 0);
+  EXPECT_TRUE(lista.empty());
+  // Once the system says the UART is there, it is listed.
+  WriteFile(sys / ("dev/char/" + numero(semUart.PortName()) + "/type"), "4\n");
+  dev->AcharPortasSeriais(lista, 3);
+  EXPECT_EQ(lista, (std::vector<std::string>{"COM1", "COM3", dir / "ttyUSB2", dir / "ttyUSB10", dir / "ttyACM0"}));
+}
+
 TEST_F(DeviceSerialTest, SerialPortSearch) {
   SocatPty outra;
   Link("ttyS2", outra.PortName());
