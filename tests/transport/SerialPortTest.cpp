@@ -630,54 +630,6 @@ TEST_F(SerialPortTest, AWriteThatCannotCompleteIsAbortedAfterDeadlockTimeout) {
   EXPECT_NE(pty->PeerDrain().find("after"), std::string::npos);
 }
 
-// The other end of a pseudo-terminal receives what the port end wrote even
-// while nobody moves it on (socat frozen): the port end's buffers hold it.
-// Clearing the buffers and closing must not throw it away.
-TEST_F(SerialPortTest, ClearingAndClosingLeaveTheOutputForTheOtherEnd) {
-  TSerialPort port;
-  Open(port);
-  std::string ticket;
-  for (int i = 0; ticket.size() < 8000; ++i) ticket += "\x1b!\x08linha " + std::to_string(i) + "\r\n";
-  pty->Pause();
-  EXPECT_EQ(port.WriteBuffer(ticket.data(), static_cast<int>(ticket.size())), static_cast<int>(ticket.size()));
-  EXPECT_EQ(port.LastError(), 0);
-  port.ClearBuffers();
-  EXPECT_EQ(port.LastError(), 0);
-  port.CloseSocket();
-  pty->Resume();
-  EXPECT_EQ(pty->PeerRead(ticket.size()), ticket);
-}
-
-// A printer that holds the line with XOFF takes nothing: a ticket-sized
-// write ends with the time-out, not with success, and counts nothing sent.
-// After XON the line works again, without stale bytes of the failed write.
-TEST_F(SerialPortTest, ALineHeldByXoffGivesTheTimeOutForATicketSizedWrite) {
-  TSerialPort port;
-  Open(port);
-  port.ApplySettings(9600, 8, 'N', 0, true, false);
-  port.SetDeadlockTimeout(300);
-  pty->PeerWrite("\x13");
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // XOFF reaches the port end
-  const std::string ticket(3078, 't');
-  const auto start = Clock::now();
-  EXPECT_EQ(port.WriteBuffer(ticket.data(), static_cast<int>(ticket.size())), 0);
-  const long elapsed = ElapsedMs(start);
-  EXPECT_EQ(port.LastError(), 9997);
-  EXPECT_GE(elapsed, 250);
-  EXPECT_LT(elapsed, 2000);
-  port.SetRaiseExcept(true);
-  try {
-    port.WriteBuffer(ticket.data(), static_cast<int>(ticket.size()));
-    FAIL() << "no error raised";
-  } catch (const ESerialError& e) {
-    EXPECT_STREQ(e.what(), "Communication error 9997: Timeout during operation");
-  }
-  pty->PeerWrite("\x11");
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(port.WriteBuffer("depois", 6), 6);
-  EXPECT_EQ(pty->PeerDrain(), "depois");
-}
-
 // DeadlockTimeout bounds the time the line takes nothing: a long text that
 // keeps moving is written to its end, however long that takes in all.
 TEST_F(SerialPortTest, ASlowLineIsWrittenToTheEnd) {

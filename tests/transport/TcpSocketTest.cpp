@@ -610,28 +610,6 @@ TEST(TcpSocketLifecycle, CloseAfterAnErrorClosesAtOnce) {
   EXPECT_TRUE(server.WaitForClosedByClient(1));
 }
 
-// A printer with a small window that takes its bytes slowly and sends a
-// status byte of its own once some have come in, after the close began. The
-// close waits until the printer has acknowledged everything, so that byte
-// cannot make the system reset the connection and cut the ticket.
-TEST(TcpSocketLifecycle, CloseWaitsUntilASlowPrinterHasTakenEverything) {
-  testing::SlowTcpPrinter printer(512, std::chrono::milliseconds(5));
-  printer.SendAfterBytes(20000, std::string("\x14\x00\x00\x0f", 4));
-  std::string ticket;
-  for (int i = 0; ticket.size() < 60000; ++i) ticket += "item " + std::to_string(i) + "\r\n";
-  TTcpSocket socket;
-  socket.Connect("127.0.0.1", printer.PortText());
-  ASSERT_EQ(socket.LastError(), 0) << socket.LastErrorDesc();
-  socket.WriteText(ticket);
-  ASSERT_EQ(socket.LastError(), 0) << socket.LastErrorDesc();
-  socket.CloseSocket();
-  EXPECT_EQ(socket.Socket(), TSocketBase::InvalidSocket);
-  ASSERT_TRUE(printer.WaitForEnd());
-  EXPECT_FALSE(printer.EndedWithReset());
-  EXPECT_EQ(printer.Received().size(), ticket.size());
-  EXPECT_EQ(printer.Received(), ticket);
-}
-
 // A printer whose window stays shut: the close waits NonblockSendTimeout
 // without an acknowledgement, then closes all the same.
 TEST(TcpSocketLifecycle, CloseGivesUpOnAPrinterThatTakesNothing) {
