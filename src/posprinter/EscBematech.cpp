@@ -5,19 +5,12 @@
 
 #include "posprinter/EscDiebold.h"
 #include "posprinter/EscPosEpson.h"
+#include "posprinter/PosBytes.h"
 #include "posprinter/PosPrinter.h"
 
 namespace bilhetor {
 
 namespace {
-
-std::string B(std::initializer_list<uint8_t> bytes) {
-  std::string s;
-  for (uint8_t b : bytes) s.push_back(static_cast<char>(b));
-  return s;
-}
-
-char Byte(int v) { return static_cast<char>(static_cast<uint8_t>(v)); }
 
 uint8_t ByteEm(const std::string& s, std::size_t i) { return i < s.size() ? static_cast<uint8_t>(s[i]) : 0; }
 

@@ -1,19 +1,12 @@
 #include "posprinter/EscCustomPos.h"
 
 #include "device/DeviceLog.h"
+#include "posprinter/PosBytes.h"
 #include "posprinter/PosPrinter.h"
 
 namespace bilhetor {
 
 namespace {
-
-std::string B(std::initializer_list<uint8_t> bytes) {
-  std::string s;
-  for (uint8_t b : bytes) s.push_back(static_cast<char>(b));
-  return s;
-}
-
-char Byte(int v) { return static_cast<char>(static_cast<uint8_t>(v)); }
 
 // The 8-bit messages carry "ã" as the two bytes C3 A3.
 const char* const kMsgGravarLogo = "Comando GravarLogoRasterStr ainda n\xC3\xA3o suportado na CustomPos";

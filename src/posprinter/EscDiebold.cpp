@@ -1,19 +1,12 @@
 #include "posprinter/EscDiebold.h"
 
 #include "common/Strings.h"
+#include "posprinter/PosBytes.h"
 #include "posprinter/PosPrinter.h"
 
 namespace bilhetor {
 
 namespace {
-
-std::string B(std::initializer_list<uint8_t> bytes) {
-  std::string s;
-  for (uint8_t b : bytes) s.push_back(static_cast<char>(b));
-  return s;
-}
-
-char Byte(int v) { return static_cast<char>(static_cast<uint8_t>(v)); }
 
 bool EhCode128(std::string_view tag) {
   return SameText(tag, "<code128>") || SameText(tag, "<code128a>") || SameText(tag, "<code128b>") ||

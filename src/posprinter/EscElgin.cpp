@@ -2,21 +2,10 @@
 
 #include <exception>
 
+#include "posprinter/PosBytes.h"
 #include "posprinter/PosPrinter.h"
 
 namespace bilhetor {
-
-namespace {
-
-std::string B(std::initializer_list<uint8_t> bytes) {
-  std::string s;
-  for (uint8_t b : bytes) s.push_back(static_cast<char>(b));
-  return s;
-}
-
-char Byte(int v) { return static_cast<char>(static_cast<uint8_t>(v)); }
-
-}  // namespace
 
 TEscElgin::TEscElgin(TPosPrinter& impressora) : TEscBematech(impressora) { NomeModelo = "EscElgin"; }
 

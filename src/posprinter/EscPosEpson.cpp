@@ -3,19 +3,10 @@
 #include <exception>
 #include <string>
 
+#include "posprinter/PosBytes.h"
 #include "posprinter/PosPrinter.h"
 
 namespace bilhetor {
-
-namespace {
-
-std::string B(std::initializer_list<uint8_t> bytes) {
-  std::string s;
-  for (uint8_t b : bytes) s.push_back(static_cast<char>(b));
-  return s;
-}
-
-}  // namespace
 
 TEscPosEpson::TEscPosEpson(TPosPrinter& impressora) : TPosPrinterClass(impressora) {
   NomeModelo = "EscPosEpson";

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/Strings.h"
+#include "posprinter/PosBytes.h"
 #include "posprinter/PosImage.h"
 
 namespace bilhetor {
@@ -19,8 +20,6 @@ std::string Bytes(std::initializer_list<uint8_t> bytes) {
   for (uint8_t b : bytes) s.push_back(static_cast<char>(b));
   return s;
 }
-
-char Byte(int v) { return static_cast<char>(static_cast<uint8_t>(v)); }
 
 std::string LittleEndian(int64_t valor, int bytes, int64_t maximo, std::string_view oQue) {
   if (valor < 0 || valor > maximo) {
