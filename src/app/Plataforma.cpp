@@ -174,11 +174,44 @@ void TMediaPlayerArquivo::Abrir(const std::string& Arquivo) {
 // --- the window module -------------------------------------------------------------------
 
 bool TemTela() {
-  for (const char* variavel : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* valor = std::getenv(variavel);
-    if (valor && *valor) return true;
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (display && *display) || (wayland && *wayland);
+}
+
+namespace {
+
+bool Definida(const char* variavel) {
+  const char* valor = std::getenv(variavel);
+  return valor && *valor;
+}
+
+}  // namespace
+
+bool ServidorXResponde() {
+  if (!Definida("DISPLAY")) return false;
+  // The X client library that Qt's X platform uses, asked for at run time:
+  // the program needs it only on a desktop.
+  void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (!xcb) return false;
+  using Conectar = void* (*)(const char*, int*);
+  using Erro = int (*)(void*);
+  using Desconectar = void (*)(void*);
+  const auto conectar = reinterpret_cast<Conectar>(::dlsym(xcb, "xcb_connect"));
+  const auto erro = reinterpret_cast<Erro>(::dlsym(xcb, "xcb_connection_has_error"));
+  const auto desconectar = reinterpret_cast<Desconectar>(::dlsym(xcb, "xcb_disconnect"));
+  bool responde = false;
+  if (conectar && erro && desconectar) {
+    void* conexao = conectar(nullptr, nullptr);
+    responde = conexao && erro(conexao) == 0;
+    if (conexao) desconectar(conexao);
   }
-  return false;
+  ::dlclose(xcb);
+  return responde;
+}
+
+bool TelaResponde() {
+  return Definida("QT_QPA_PLATFORM") || ServidorXResponde() || Definida("WAYLAND_DISPLAY");
 }
 
 TExecutarJanela CarregarJanela(const std::string& executavel, std::string& falha) {

@@ -159,6 +159,12 @@ inline constexpr const char* kEntradaJanela = "bilhetor_executar_janela";
 
 // True when a display is there: DISPLAY or WAYLAND_DISPLAY set and not empty.
 bool TemTela();
+// True when the display can be used: a Qt platform named in QT_QPA_PLATFORM
+// is taken as given; else an X server at DISPLAY that accepts a connection
+// (asked through libxcb, loaded for the question and unloaded after), or
+// WAYLAND_DISPLAY set (the window then checks that Qt can use it).
+bool TelaResponde();
+bool ServidorXResponde();
 
 // Loads the window module found for the program file; null when it is
 // missing or cannot be loaded, with the reason in falha. The module stays

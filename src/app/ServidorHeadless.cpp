@@ -190,11 +190,16 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
   const std::string pasta = o.pasta.empty() ? PastaDe(executavel) : o.pasta;
 
   if (!o.headless && TemTela()) {
-    std::string falha;
-    if (const TExecutarJanela janela = CarregarJanela(executavel, falha)) {
-      const int status = janela(executavel.c_str(), pasta.c_str());
-      if (status != kSemTela) return status;
-      falha = "a tela n\xE3o p\xF4" "de ser aberta";
+    // A display that does not answer is found out before the window module
+    // (and Qt with it) is loaded: the server then runs as lean as headless.
+    const std::string semTela = "a tela n\xE3o p\xF4" "de ser aberta";
+    std::string falha = semTela;
+    if (TelaResponde()) {
+      if (const TExecutarJanela janela = CarregarJanela(executavel, falha)) {
+        const int status = janela(executavel.c_str(), pasta.c_str());
+        if (status != kSemTela) return status;
+        falha = semTela;
+      }
     }
     mensagens.Informar("Sem janela (" + falha + "): o servidor segue sem janela.");
   }
