@@ -222,6 +222,13 @@ QWidget* TJanelaBilhetor::CriarGaveta() {
   return Grupo("Gaveta", f);
 }
 
+std::function<void()> TJanelaBilhetor::Acao(void (TfrmBilhetor::*handler)()) {
+  // Built here rather than in the slot: g++ 12 with -fsanitize=undefined
+  // miscompiles a lambda that captures `this` and a member function pointer
+  // inside another lambda.
+  return [&form = form_, handler] { (form.*handler)(); };
+}
+
 TSpinEditQt* TJanelaBilhetor::Spin(TSpinEdit& modelo, const char* nome) {
   auto* spin = new TSpinEditQt(modelo.MinValue, modelo.MaxValue);
   spin->setObjectName(nome);
@@ -242,10 +249,10 @@ QCheckBox* TJanelaBilhetor::Caixa(TCheckBox& modelo, void (TfrmBilhetor::*handle
   caixa->setObjectName(nome);
   auto vinculo = std::make_shared<TVinculo<bool>>([&modelo] { return modelo.Checked; },
                                                   [caixa](const bool& marcado) { caixa->setChecked(marcado); });
-  connect(caixa, &QCheckBox::clicked, this, [this, &modelo, handler, vinculo](bool marcado) {
+  connect(caixa, &QCheckBox::clicked, this, [this, &modelo, acao = Acao(handler), vinculo](bool marcado) {
     modelo.Checked = marcado;
     vinculo->Editado(marcado);
-    Executar([this, handler] { (form_.*handler)(); });
+    Executar(acao);
   });
   renderizar_.push_back([vinculo] { vinculo->Renderizar(); });
   return caixa;
@@ -259,10 +266,10 @@ QComboBox* TJanelaBilhetor::Lista(TComboBox& modelo, void (TfrmBilhetor::*handle
                                                       MostrarItens(lista, itens.first);
                                                       lista->setCurrentIndex(itens.second);
                                                     });
-  connect(lista, &QComboBox::activated, this, [this, &modelo, handler, vinculo](int indice) {
+  connect(lista, &QComboBox::activated, this, [this, &modelo, acao = Acao(handler), vinculo](int indice) {
     modelo.ItemIndex = indice;
     vinculo->Editado({modelo.Items, indice});
-    Executar([this, handler] { (form_.*handler)(); });
+    Executar(acao);
   });
   renderizar_.push_back([vinculo] { vinculo->Renderizar(); });
   return lista;
@@ -272,7 +279,7 @@ QPushButton* TJanelaBilhetor::Botao(TButton& modelo, void (TfrmBilhetor::*handle
   auto* botao = new QPushButton;
   botao->setObjectName(nome);
   botao->setAutoDefault(false);
-  connect(botao, &QPushButton::clicked, this, [this, handler] { Executar([this, handler] { (form_.*handler)(); }); });
+  connect(botao, &QPushButton::clicked, this, [this, acao = Acao(handler)] { Executar(acao); });
   renderizar_.push_back([botao, &modelo] {
     botao->setText(ParaQt(modelo.Caption));
     botao->setEnabled(modelo.Enabled);

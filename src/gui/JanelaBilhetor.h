@@ -102,6 +102,8 @@ class TJanelaBilhetor : public QWidget {
   QWidget* CriarQRCode();
   QWidget* CriarLogo();
   QWidget* CriarGaveta();
+  // A handler of the model as an action that Executar can run.
+  std::function<void()> Acao(void (TfrmBilhetor::*handler)());
   TSpinEditQt* Spin(TSpinEdit& modelo, const char* nome);
   QCheckBox* Caixa(TCheckBox& modelo, void (TfrmBilhetor::*handler)(), const char* nome);
   QComboBox* Lista(TComboBox& modelo, void (TfrmBilhetor::*handler)(), const char* nome);

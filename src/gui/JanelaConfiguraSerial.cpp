@@ -130,7 +130,7 @@ QCheckBox* TJanelaConfiguraSerial::Caixa(TCheckBox& modelo, void (TfrConfiguraSe
 }
 
 void TJanelaConfiguraSerial::Handler(void (TfrConfiguraSerial::*handler)()) {
-  dialogo_.ExecutarTratando([this, handler] { (dialogo_.*handler)(); });
+  dialogo_.ExecutarTratando([&dialogo = dialogo_, handler] { (dialogo.*handler)(); });
   Renderizar();
 }
 

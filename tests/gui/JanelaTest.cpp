@@ -18,6 +18,7 @@
 #include "gui/JanelaConfiguraSerial.h"
 #include "gui/MensagensQt.h"
 #include "gui/TextoQt.h"
+#include "support/EscPosPrinterSim.h"
 
 namespace bilhetor {
 namespace {
@@ -56,8 +57,8 @@ std::vector<QMessageBox*> CaixasVisiveis() {
 class Janela : public ::testing::Test {
  protected:
   // Starts the server (FormCreate) and its window (minimized at start).
-  Tela& Iniciar(const std::string& extraIni = "", bool bandeja = true) {
-    pastas.Configurar(banco, "", extraIni);
+  Tela& Iniciar(const std::string& extraIni = "", bool bandeja = true, const std::string& porta = "") {
+    pastas.Configurar(banco, porta, extraIni);
     tela = std::make_unique<Tela>(pastas);
     tela->bandeja = bandeja;
     tela->form.FormCreate();
@@ -279,26 +280,60 @@ TEST_F(Janela, EveryChangeReachesTheEngineAtOnceOrOnActivation) {
   EXPECT_FALSE(Filho<QPushButton>("btSerial").isVisible());
 
   // Spin boxes and the log file wait for the activation; a typed value is
-  // taken as typed, the arrows stay in the range.
-  Digitar(*Filho<TSpinEditQt>("seColunas").findChild<QLineEdit*>(), "60");
-  Digitar(*Filho<TSpinEditQt>("seQRCodeLarguraModulo").findChild<QLineEdit*>(), "40");
-  QTest::keyClick(&Filho<TSpinEditQt>("seLogoFatorX"), Qt::Key_Down);
+  // taken as typed (the QR code module width is then clamped by the engine),
+  // and the drawer's number and times only go to the file.
+  struct Numero {
+    const char* nome;
+    const char* digitado;
+    std::function<int()> motor;
+    int ativado;
+  };
+  const std::vector<Numero> numeros = {
+      {"seColunas", "60", [&] { return motor.ColunasFonteNormal(); }, 60},
+      {"seEspLinhas", "5", [&] { return int(motor.EspacoEntreLinhas()); }, 5},
+      {"seLinhasBuffer", "3", [&] { return motor.LinhasBuffer(); }, 3},
+      {"seLinhasPular", "2", [&] { return motor.LinhasEntreCupons(); }, 2},
+      {"seBarrasLargura", "3", [&] { return motor.ConfigBarras().LarguraLinha; }, 3},
+      {"seBarrasAltura", "80", [&] { return int(motor.ConfigBarras().Altura); }, 80},
+      {"seQRCodeTipo", "1", [&] { return int(motor.ConfigQRCode().Tipo()); }, 1},
+      {"seQRCodeLarguraModulo", "40", [&] { return int(motor.ConfigQRCode().LarguraModulo()); }, 16},
+      {"seQRCodeErrorLevel", "2", [&] { return int(motor.ConfigQRCode().ErrorLevel()); }, 2},
+      {"seLogoKC1", "40", [&] { return int(motor.ConfigLogo().KeyCode1); }, 40},
+      {"seLogoKC2", "41", [&] { return int(motor.ConfigLogo().KeyCode2); }, 41},
+      {"seLogoFatorX", "2", [&] { return int(motor.ConfigLogo().FatorX); }, 2},
+      {"seGavetaNum", "2", nullptr, 0},
+      {"seGavetaTempoON", "100", [&] { return int(motor.ConfigGaveta().TempoON); }, 50},
+      {"seGavetaTempoOFF", "150", [&] { return int(motor.ConfigGaveta().TempoOFF); }, 200},
+  };
+  std::vector<int> antes;
+  for (const Numero& n : numeros) {
+    SCOPED_TRACE(n.nome);
+    antes.push_back(n.motor ? n.motor() : 0);
+    Digitar(*Filho<TSpinEditQt>(n.nome).findChild<QLineEdit*>(), n.digitado);
+    if (n.motor) {
+      EXPECT_EQ(n.motor(), antes.back());
+    }
+  }
+  // The arrows step within the range.
   for (int i = 0; i < 6; ++i) QTest::keyClick(&Filho<TSpinEditQt>("seLogoFatorY"), Qt::Key_Up);
-  Digitar(Filho<QLineEdit>("edLog"), QString::fromStdString(pastas.Config("motor.log")));
   EXPECT_EQ(Filho<TSpinEditQt>("seLogoFatorY").Texto(), "4");
-  EXPECT_EQ(Filho<TSpinEditQt>("seLogoFatorX").Texto(), "1");
-  EXPECT_EQ(motor.ColunasFonteNormal(), 48);
+  Digitar(Filho<QLineEdit>("edLog"), QString::fromStdString(pastas.Config("motor.log")));
   EXPECT_EQ(motor.ArqLOG(), "");
+
   Clicar("bAtivar");
   EXPECT_TRUE(CaixasVisiveis().empty());
   EXPECT_TRUE(motor.Ativo());
-  EXPECT_EQ(motor.ColunasFonteNormal(), 60);
-  EXPECT_EQ(motor.ConfigQRCode().LarguraModulo(), 16);
+  for (const Numero& n : numeros) {
+    SCOPED_TRACE(n.nome);
+    if (n.motor) {
+      EXPECT_EQ(n.motor(), n.ativado);
+    }
+  }
   EXPECT_EQ(motor.ConfigLogo().FatorY, 4);
   EXPECT_EQ(motor.ArqLOG(), pastas.Config("motor.log"));
   const std::string ini = ReadFile(pastas.Config("bilhetor.ini"));
-  EXPECT_NE(ini.find("Colunas=60"), std::string::npos);
-  EXPECT_NE(ini.find("Modelo=0"), std::string::npos);
+  for (const char* chave : {"Colunas=60", "Modelo=0", "LarguraModulo=40", "Numero=2", "TempoOn=100", "TempoOff=150"})
+    EXPECT_NE(ini.find(chave), std::string::npos) << chave;
 }
 
 TEST_F(Janela, TheActivationButtonAndTheSerialButtonFollowTheEngine) {
@@ -428,14 +463,33 @@ TEST_F(DialogoSerial, CancelGivesNothingBackAndBadSpeedsAreShownOverTheDialog) {
   EXPECT_EQ(t.form.PosPrinter1.Device().ParamsString(), "BAUD=19200");
 }
 
+// --- texts --------------------------------------------------------------------------------------
+
+TEST(TextoQt, WindowsTextBothWays) {
+  EXPECT_EQ(ParaQt("Impress\xE3o \x80 \x93ok\x94"), QStringLiteral("Impressão € “ok”"));
+  // Every byte comes back as it went (the five that Windows-1252 leaves
+  // undefined travel as the C1 controls of the same number).
+  for (int b = 1; b < 256; ++b) {
+    const std::string byte(1, static_cast<char>(b));
+    EXPECT_EQ(DeQt(ParaQt(byte)), byte) << b;
+  }
+  // What Windows-1252 cannot hold.
+  EXPECT_EQ(DeQt(QStringLiteral("Ωmega ✓")), "?mega ?");
+}
+
 // --- the picture of the window -----------------------------------------------------------------
 
 TEST_F(Janela, APictureOfTheWindow) {
-  Tela& t = Iniciar("Colunas=48\nArqLog=/var/log/bilhetor/impressora.log\n");
+  // A network printer, after one cycle and an hour of running.
+  testing::EscPosPrinterSim impressora;
+  impressora.IniciarTcp();
+  Tela& t = Iniciar("Colunas=48\nArqLog=/var/log/bilhetor/impressora.log\n", true, impressora.NomePortaTcp());
   Menu("Restaurar1").trigger();
   t.relogio.Avancar(3725);
-  t.janela.Timer1Tick();
   t.janela.Timer2Tick();
+  t.janela.Timer1Tick();
+  ASSERT_TRUE(CaixasVisiveis().empty());
+  ASSERT_EQ(Filho<QPushButton>("bAtivar").text(), "Desativar");
   const QPixmap imagem = t.janela.grab();
   ASSERT_FALSE(imagem.isNull());
   EXPECT_EQ(imagem.size(), t.janela.size());
