@@ -45,7 +45,7 @@ void TMensagensQt::Exibir() {
   }
   janela_->setIcon(kIcones[static_cast<int>(caixa_.Icone())]);
   janela_->setWindowTitle(ParaQt(caixa_.Titulo()));
-  // A CR alone separates lines in the texts of the original system.
+  // Some texts separate their lines with a CR alone (the second copy's message).
   janela_->setText(ParaQt(ReplaceAll(ReplaceAll(caixa_.Texto(), "\r\n", "\n"), "\r", "\n")));
   if (!janela_->isVisible()) janela_->show();
   janela_->raise();

@@ -1,5 +1,5 @@
 // The main window model outside the print cycle: hiding in the tray and
-// coming back, the sound file, the refused close, the serial settings dialog
+// coming back, the sound file, the serial settings dialog
 // opened from the window; the sound file check itself and the one message box.
 #include <gtest/gtest.h>
 
@@ -111,20 +111,6 @@ TEST(Janela, ASoundFileThatCannotBeOpenedIsReportedEachTimeTheWindowIsShown) {
   EXPECT_FALSE(g.ExecutarTratando([&] { g.Restaurar1Click(); }));
   EXPECT_EQ(mensagens.erros, std::vector<std::string>{"N\xE3o foi poss\xEDvel abrir o arquivo de som " + semSom.Som +
                                                       ": No such file or directory"});
-}
-
-TEST(Janela, TheWindowRefusesToCloseEveryTime) {
-  PastasTeste pastas;
-  JanelaTeste j(pastas);
-  EXPECT_FALSE(j.form.FormClose());
-  j.form.EncerrarPrograma1Click();
-  j.form.EncerrarPrograma1Click();
-  ASSERT_EQ(j.mensagens.caixas.size(), 3u);
-  for (const auto& caixa : j.mensagens.caixas) {
-    EXPECT_EQ(caixa.texto, "N\xE3o \xE9 poss\xEDvel fechar");
-    EXPECT_EQ(caixa.titulo, "Aten\xE7\xE3o");
-    EXPECT_EQ(caixa.icone, TIconeMensagem::Erro);
-  }
 }
 
 // The serial settings dialog opened from the window: what it is given, and
