@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/ConfiguraSerial.h"
 #include "common/Strings.h"
 #include "db/MySqlEscape.h"
 #include "device/Device.h"
@@ -78,7 +79,27 @@ TServidorBanco LerServidorBanco(const std::string& conteudo) {
 }
 
 TfrmBilhetor::TfrmBilhetor(TPastas pastas, TRelogioLocal& relogio, TMensagens& mensagens)
-    : pastas_(std::move(pastas)), relogio_(relogio), mensagens_(mensagens) {
+    : pastas_(std::move(pastas)),
+      relogio_(relogio),
+      mensagens_(mensagens),
+      semDialogos_(std::make_unique<TSemDialogos>()),
+      mediaPlayerArquivo_(std::make_unique<TMediaPlayerArquivo>()),
+      dialogos_(*semDialogos_),
+      mediaPlayer_(*mediaPlayerArquivo_) {
+  Preparar();
+}
+
+TfrmBilhetor::TfrmBilhetor(TPastas pastas, TRelogioLocal& relogio, TMensagens& mensagens, TDialogos& dialogos,
+                           TMediaPlayer& mediaPlayer)
+    : pastas_(std::move(pastas)),
+      relogio_(relogio),
+      mensagens_(mensagens),
+      dialogos_(dialogos),
+      mediaPlayer_(mediaPlayer) {
+  Preparar();
+}
+
+void TfrmBilhetor::Preparar() {
   PrepararImpressora(PosPrinter1);
   PosPrinter1.Device().SetPastaDispositivos(pastas_.Dispositivos);
   DbConnection1.ProviderName = "MySQL";
@@ -341,10 +362,7 @@ void TfrmBilhetor::Timer1Timer() {
   const long long dia = 86400000LL;
   const long long decorrido = ((MilissegundosEntre(HoraInicio, agora) % dia) + dia) % dia / 1000;
   Label7 = Format("%02lld:%02lld:%02lld", decorrido / 3600, decorrido / 60 % 60, decorrido % 60);
-  if (Label7 == "00:00:02") {
-    Visivel = false;
-    Minimizado = true;
-  }
+  if (Label7 == "00:00:02") Esconder();
 }
 
 void TfrmBilhetor::Timer2Timer() {
@@ -447,27 +465,54 @@ void TfrmBilhetor::Button1Click() {
   }
 }
 
-void TfrmBilhetor::Minimizar() {
-  Visivel = false;
+// --- the window and the tray icon --------------------------------------------------------
+
+void TfrmBilhetor::Esconder() {
   Minimizado = true;
+  if (BandejaDisponivel)
+    Visivel = false;
+  else
+    Mostrar(true);
 }
 
-void TfrmBilhetor::Restaurar() {
+void TfrmBilhetor::Mostrar(bool minimizado) {
+  Minimizado = minimizado;
+  if (Visivel) return;
   Visivel = true;
-  Minimizado = false;
+  FormShow();
+}
+
+void TfrmBilhetor::FormShow() { mediaPlayer_.Abrir(pastas_.Som); }
+
+bool TfrmBilhetor::FormClose() {
+  mensagens_.Mostrar(kMsgNaoFechar, kTituloAtencao, TIconeMensagem::Erro);
+  return false;
+}
+
+void TfrmBilhetor::ApplicationEvents1Minimize() {
+  Esconder();
+  TrayIcon1.Visible = true;
+}
+
+void TfrmBilhetor::TrayIcon1DblClick() { Mostrar(false); }
+
+void TfrmBilhetor::Restaurar1Click() { Mostrar(false); }
+
+void TfrmBilhetor::EncerrarPrograma1Click() { FormClose(); }
+
+void TfrmBilhetor::btSerialClick() {
+  TfrConfiguraSerial dialogo(mensagens_);
+  dialogo.Device().SetPorta(PosPrinter1.Device().Porta());
+  dialogo.cmbPortaSerial.Text = cbxPorta.Text;
+  dialogo.Device().SetParamsString(PosPrinter1.Device().ParamsString());
+  dialogo.FormShow();
+  if (dialogos_.MostrarModal(dialogo) != TModalResult::mrOk) return;
+  cbxPorta.Text = dialogo.Device().Porta();
+  PosPrinter1.Device().SetParamsString(dialogo.Device().ParamsString());
 }
 
 bool TfrmBilhetor::ExecutarTratando(const std::function<void()>& handler) {
-  try {
-    handler();
-    return true;
-  } catch (const EAbort&) {
-    // A silent abort is not shown.
-    return false;
-  } catch (const std::exception& e) {
-    mensagens_.MostrarErro(e.what());
-    return false;
-  }
+  return bilhetor::ExecutarTratando(mensagens_, handler);
 }
 
 }  // namespace bilhetor

@@ -19,12 +19,26 @@
 //   its caption ("PARAR" while the click would stop). CicloImpressao disables
 //   it around the order loop and enables it after; an error inside the loop
 //   leaves it stopped (the caption still reads "PARAR").
-// - Window hidden / shown: Visivel. Minimizar hides, Restaurar shows, and
-//   Timer1Timer hides it when the running time reads "00:00:02".
+// - Window hidden / shown: Visivel and Minimizado. The program starts
+//   minimized, which runs ApplicationEvents1Minimize: the window hides in the
+//   tray. ApplicationEvents1Minimize (the operator minimized it) and
+//   Timer1Timer (the running time reads "00:00:02") hide it again;
+//   TrayIcon1DblClick and Restaurar1Click show it in its normal state. Each
+//   time it goes from hidden to shown, FormShow opens the sound file (an
+//   error there reaches the default error box; the window stays shown).
+//   Where the desktop has no notification area (BandejaDisponivel false),
+//   hiding leaves the window minimized and shown instead, so that it can
+//   always be brought back.
+// - The window never closes: FormClose (the close button, the system menu)
+//   and EncerrarPrograma1Click (the tray menu) say so and refuse.
 // - Terminado(): start-up failed and asked the program to end.
 //
 // Handlers let errors out; whoever calls them shows the error with
 // TMensagens::MostrarErro (ExecutarTratando does exactly that).
+//
+// btSerialClick shows the serial settings dialog (TfrConfiguraSerial) through
+// TDialogos, and FormShow opens the sound file through TMediaPlayer, so that
+// the model runs and is tested without a display.
 //
 // A ticket's items are marked printed only after the engine has sent the
 // ticket without error, and only the items that went into it: a failed print
@@ -50,6 +64,10 @@ inline constexpr const char* kMsgSemConexao = "N\xE3o foi poss\xEDvel conectar a
 inline constexpr const char* kMsgJaAberto = "Este programa j\xE1 est\xE1 aberto.";
 inline constexpr const char* kMsgUmaInstancia = "N\xE3o posso permitir mais de uma inst\xE2ncia aberta.";
 inline constexpr const char* kSenhas[] = {"5209384kq", "5209384"};
+inline constexpr const char* kMsgNaoFechar = "N\xE3o \xE9 poss\xEDvel fechar";
+inline constexpr const char* kDicaBandeja = "Vialto Gerenciador da Impress\xE3o";
+inline constexpr const char* kMenuRestaurar = "Restaurar";
+inline constexpr const char* kMenuEncerrar = "Encerrar Programa";
 
 // The characters "0" to "9" of Texto, in order; "00000000000" when none.
 std::string SomenteDigitos(const std::string& Texto);
@@ -63,9 +81,20 @@ struct TServidorBanco {
 };
 TServidorBanco LerServidorBanco(const std::string& conteudo);
 
+// The tray icon: its hint and whether it shows. Its menu holds "Restaurar",
+// a separator and "Encerrar Programa".
+struct TTrayIcon {
+  std::string Hint;
+  bool Visible = true;
+};
+
 class TfrmBilhetor {
  public:
+  // Without a window: no dialog can be shown (TSemDialogos), and the sound
+  // file is checked on disk (TMediaPlayerArquivo).
   TfrmBilhetor(TPastas pastas, TRelogioLocal& relogio, TMensagens& mensagens);
+  TfrmBilhetor(TPastas pastas, TRelogioLocal& relogio, TMensagens& mensagens, TDialogos& dialogos,
+               TMediaPlayer& mediaPlayer);
   ~TfrmBilhetor();
   TfrmBilhetor(const TfrmBilhetor&) = delete;
   TfrmBilhetor& operator=(const TfrmBilhetor&) = delete;
@@ -93,6 +122,9 @@ class TfrmBilhetor {
   TButton Button1{"PARAR"};
   TButton bAtivar{"Ativar"};
   TButton btSerial{"Serial"};
+  TTrayIcon TrayIcon1{kDicaBandeja, true};
+  // Whether the desktop has a notification area (the window sets it).
+  bool BandejaDisponivel = true;
 
   // --- printer settings controls ------------------------------------------------
   TComboBox cbxModelo;
@@ -142,6 +174,11 @@ class TfrmBilhetor {
   void cbIgnorarTagsClick();
   void cbHRIClick();
   void cbGavetaSinalInvertidoClick();
+  // Opens the serial settings dialog on the engine's port and parameter
+  // string; OK gives the dialog's port to cbxPorta and its parameter string
+  // to the engine's device (the port reaches the engine and the settings
+  // file at the next activation). Cancel changes nothing.
+  void btSerialClick();
   bool Ativo() const { return !btSerial.Enabled; }
 
   // --- timers, polling and the window ---------------------------------------------
@@ -149,8 +186,18 @@ class TfrmBilhetor {
   void Timer2Timer();
   void CicloImpressao();
   void Button1Click();
-  void Minimizar();
-  void Restaurar();
+
+  // --- the window and the tray icon ------------------------------------------------
+  // The sound file opened, nothing played.
+  void FormShow();
+  // Says "Não é possível fechar"; returns false: the close is refused.
+  bool FormClose();
+  void ApplicationEvents1Minimize();
+  // The tray icon's balloon has no text: a single click shows nothing.
+  void TrayIcon1Click() {}
+  void TrayIcon1DblClick();
+  void Restaurar1Click();
+  void EncerrarPrograma1Click();
 
   // Runs a handler; an error it lets out goes to the default error box.
   // Returns false when there was one.
@@ -159,7 +206,12 @@ class TfrmBilhetor {
   TRelogioLocal& Relogio() { return relogio_; }
 
  private:
+  void Preparar();
   void ImprimirPedido(int colunasTicket);
+  // Into the tray (or minimized where there is none).
+  void Esconder();
+  // Shown, minimized or in its normal state; FormShow when it was hidden.
+  void Mostrar(bool minimizado);
   void AdicionarLinhas(const std::vector<std::string>& linhas);
   void DefinirMarcado(TCheckBox& caixa, bool marcado, void (TfrmBilhetor::*handler)());
   TConfiguracaoImpressora ConfiguracaoDoMotor();
@@ -170,6 +222,11 @@ class TfrmBilhetor {
   TPastas pastas_;
   TRelogioLocal& relogio_;
   TMensagens& mensagens_;
+  // The dialogs and the media player of a form made without a window.
+  std::unique_ptr<TDialogos> semDialogos_;
+  std::unique_ptr<TMediaPlayer> mediaPlayerArquivo_;
+  TDialogos& dialogos_;
+  TMediaPlayer& mediaPlayer_;
   bool terminado_ = false;
 };
 

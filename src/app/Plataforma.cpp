@@ -1,5 +1,6 @@
 #include "app/Plataforma.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,8 +12,10 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 
 #include "common/Strings.h"
+#include "db/MySqlProvider.h"
 
 namespace bilhetor {
 
@@ -100,6 +103,138 @@ TInstanciaUnica::TInstanciaUnica(const std::string& nome) {
 
 TInstanciaUnica::~TInstanciaUnica() {
   if (fd_ >= 0) ::close(fd_);
+}
+
+bool ExecutarTratando(TMensagens& mensagens, const std::function<void()>& handler) {
+  try {
+    handler();
+    return true;
+  } catch (const EAbort&) {
+    return false;
+  } catch (const std::exception& e) {
+    mensagens.MostrarErro(e.what());
+    return false;
+  }
+}
+
+// --- dialogs and the media player -----------------------------------------------------------
+
+TModalResult TSemDialogos::MostrarModal(TfrConfiguraSerial&) {
+  throw Exception("Sem janela: o di\xE1logo n\xE3o pode ser mostrado");
+}
+
+namespace {
+
+uint32_t LE4(const char* p) {
+  const auto* b = reinterpret_cast<const unsigned char*>(p);
+  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+}
+
+}  // namespace
+
+void TMediaPlayerArquivo::Abrir(const std::string& Arquivo) {
+  const auto naoWave = [&](const std::string& motivo) {
+    return EMediaPlayer("O arquivo de som " + Arquivo + " n\xE3o \xE9 um arquivo WAVE: " + motivo);
+  };
+  std::error_code ec;
+  if (std::filesystem::is_directory(Arquivo, ec)) throw naoWave("\xE9 uma pasta");
+  std::ifstream in(Arquivo, std::ios::binary);
+  if (!in)
+    throw EMediaPlayer("N\xE3o foi poss\xEDvel abrir o arquivo de som " + Arquivo + ": " + std::strerror(errno));
+  char cabecalho[12];
+  if (!in.read(cabecalho, sizeof cabecalho) || std::string(cabecalho, 4) != "RIFF" ||
+      std::string(cabecalho + 8, 4) != "WAVE")
+    throw naoWave("sem o cabe\xE7" "alho RIFF/WAVE");
+  // The chunks that follow: a "fmt " of at least 16 bytes and a "data" chunk,
+  // each whole within the file (a chunk of odd size is followed by one byte
+  // of padding).
+  const auto tamanho = std::filesystem::file_size(Arquivo, ec);
+  if (ec) throw naoWave(ec.message());
+  bool formato = false, dados = false;
+  uint64_t posicao = sizeof cabecalho;
+  char bloco[8];
+  while (!(formato && dados) && posicao + sizeof bloco <= tamanho) {
+    in.seekg(static_cast<std::streamoff>(posicao));
+    if (!in.read(bloco, sizeof bloco)) break;
+    const uint64_t n = LE4(bloco + 4);
+    if (posicao + sizeof bloco + n > tamanho) throw naoWave("bloco " + std::string(bloco, 4) + " cortado");
+    const std::string nome(bloco, 4);
+    if (nome == "fmt ") {
+      if (n < 16) throw naoWave("bloco fmt curto");
+      formato = true;
+    } else if (nome == "data") {
+      dados = true;
+    }
+    posicao += sizeof bloco + n + (n & 1);
+  }
+  if (!formato) throw naoWave("sem o bloco fmt");
+  if (!dados) throw naoWave("sem o bloco data");
+}
+
+// --- the window module -------------------------------------------------------------------
+
+bool TemTela() {
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (display && *display) || (wayland && *wayland);
+}
+
+namespace {
+
+bool Definida(const char* variavel) {
+  const char* valor = std::getenv(variavel);
+  return valor && *valor;
+}
+
+}  // namespace
+
+bool ServidorXResponde() {
+  if (!Definida("DISPLAY")) return false;
+  // The X client library that Qt's X platform uses, asked for at run time:
+  // the program needs it only on a desktop.
+  void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (!xcb) return false;
+  using Conectar = void* (*)(const char*, int*);
+  using Erro = int (*)(void*);
+  using Desconectar = void (*)(void*);
+  const auto conectar = reinterpret_cast<Conectar>(::dlsym(xcb, "xcb_connect"));
+  const auto erro = reinterpret_cast<Erro>(::dlsym(xcb, "xcb_connection_has_error"));
+  const auto desconectar = reinterpret_cast<Desconectar>(::dlsym(xcb, "xcb_disconnect"));
+  bool responde = false;
+  if (conectar && erro && desconectar) {
+    void* conexao = conectar(nullptr, nullptr);
+    responde = conexao && erro(conexao) == 0;
+    if (conexao) desconectar(conexao);
+  }
+  ::dlclose(xcb);
+  return responde;
+}
+
+bool TelaResponde() {
+  return Definida("QT_QPA_PLATFORM") || ServidorXResponde() || Definida("WAYLAND_DISPLAY");
+}
+
+TExecutarJanela CarregarJanela(const std::string& executavel, std::string& falha) {
+  const std::filesystem::path pasta = std::filesystem::path(executavel).parent_path();
+  falha.clear();
+  for (const std::filesystem::path& modulo : {pasta / kModuloJanela, pasta / "../lib/bilhetor" / kModuloJanela}) {
+    std::error_code ec;
+    if (!std::filesystem::exists(modulo, ec)) continue;
+    // RTLD_LOCAL: the module carries its own copy of the libraries it was
+    // linked with, and none of its names reach the program's.
+    void* handle = ::dlopen(modulo.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      const char* erro = ::dlerror();
+      falha = erro ? erro : modulo.string();
+      return nullptr;
+    }
+    if (void* entrada = ::dlsym(handle, kEntradaJanela)) return reinterpret_cast<TExecutarJanela>(entrada);
+    falha = modulo.string() + ": " + kEntradaJanela + " n\xE3o encontrada";
+    ::dlclose(handle);
+    return nullptr;
+  }
+  falha = std::string(kModuloJanela) + " n\xE3o encontrado em " + pasta.string();
+  return nullptr;
 }
 
 }  // namespace bilhetor

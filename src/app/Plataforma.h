@@ -3,12 +3,15 @@
 // interfaces so that tests drive the whole application without a display, a
 // real clock or the real folders, and so that another platform can provide
 // them: the local clock, the message boxes (and the default error box), the
-// folders of the program, the modification time of a file, and the lock that
-// keeps a second copy from running.
+// modal dialogs, the media player that opens the sound file, the folders of
+// the program, the modification time of a file, the lock that keeps a second
+// copy from running, and the loading of the window.
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "app/TicketSeparacao.h"
+#include "common/Exception.h"
 
 namespace bilhetor {
 
@@ -37,6 +40,54 @@ class TMensagens {
   virtual void MostrarErro(const std::string& Mensagem) = 0;
 };
 
+// Runs a handler of a window; an error it lets out goes to the default error
+// box (a silent abort of the database components shows nothing). Returns
+// false when there was one.
+bool ExecutarTratando(TMensagens& mensagens, const std::function<void()>& handler);
+
+class TfrConfiguraSerial;
+
+// How a modal dialog was closed.
+enum class TModalResult { mrNone, mrOk, mrCancel };
+
+// The modal dialogs of the main window. The window shows them and waits;
+// tests answer them.
+class TDialogos {
+ public:
+  virtual ~TDialogos() = default;
+  // Shows the serial settings dialog (its FormShow has already run) until the
+  // operator closes it; returns its ModalResult (mrCancel when it was closed
+  // with neither button).
+  virtual TModalResult MostrarModal(TfrConfiguraSerial& Dialogo) = 0;
+};
+
+// No display: no dialog can be shown. Raises Exception.
+class TSemDialogos : public TDialogos {
+ public:
+  TModalResult MostrarModal(TfrConfiguraSerial& Dialogo) override;
+};
+
+// Raised when the sound file cannot be opened.
+BILHETOR_DECLARE_ERROR(EMediaPlayer);
+
+// The window's media player: it opens a wave file and plays nothing.
+class TMediaPlayer {
+ public:
+  virtual ~TMediaPlayer() = default;
+  // Raises EMediaPlayer when the file cannot be read or is not a wave file.
+  virtual void Abrir(const std::string& Arquivo) = 0;
+};
+
+// Opens the file and checks that it is a RIFF/WAVE file: the RIFF header,
+// the WAVE form type and a "fmt " chunk within the file.
+class TMediaPlayerArquivo : public TMediaPlayer {
+ public:
+  void Abrir(const std::string& Arquivo) override;
+};
+
+// The sound file that the window opens each time it is shown.
+inline constexpr const char* kArquivoSom = "/usr/share/bilhetor/Som.wav";
+
 // Where the program finds its files.
 struct TPastas {
   // The program file: the settings file is its path with the extension
@@ -49,6 +100,8 @@ struct TPastas {
   std::string Fixa = "/etc/bilhetor";
   // The folder of the device files in which the serial ports are searched.
   std::string Dispositivos = "/dev";
+  // The sound file of the window.
+  std::string Som = kArquivoSom;
 };
 
 // The folder of the running program ("/proc/self/exe" resolved) and the
@@ -92,5 +145,30 @@ class TInstanciaUnica {
   int fd_ = -1;
   bool emUso_ = false;
 };
+
+// The window of the print server lives in a module of its own
+// (bilhetor-janela.so beside the program, or in ../lib/bilhetor), loaded
+// only when a window is wanted, so that the headless server never maps the
+// GUI toolkit. The module runs the whole program in window mode and returns
+// its exit status, or kSemTela when no display can be opened (the caller
+// then runs without a window).
+inline constexpr int kSemTela = -1;
+using TExecutarJanela = int (*)(const char* executavel, const char* pasta);
+inline constexpr const char* kModuloJanela = "bilhetor-janela.so";
+inline constexpr const char* kEntradaJanela = "bilhetor_executar_janela";
+
+// True when a display is there: DISPLAY or WAYLAND_DISPLAY set and not empty.
+bool TemTela();
+// True when the display can be used: a Qt platform named in QT_QPA_PLATFORM
+// is taken as given; else an X server at DISPLAY that accepts a connection
+// (asked through libxcb, loaded for the question and unloaded after), or
+// WAYLAND_DISPLAY set (the window then checks that Qt can use it).
+bool TelaResponde();
+bool ServidorXResponde();
+
+// Loads the window module found for the program file; null when it is
+// missing or cannot be loaded, with the reason in falha. The module stays
+// loaded for the life of the process.
+TExecutarJanela CarregarJanela(const std::string& executavel, std::string& falha);
 
 }  // namespace bilhetor

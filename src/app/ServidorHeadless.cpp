@@ -92,7 +92,7 @@ void TServidorHeadless::TickCiclo() {
 int TServidorHeadless::Executar() {
   const bool criado = form_.ExecutarTratando([this] { form_.FormCreate(); });
   if (!criado || form_.Terminado()) return 1;
-  form_.Minimizar();
+  form_.ApplicationEvents1Minimize();
   if (AoIniciar) AoIniciar();
 
   int64_t proximo1 = temporizador_.AgoraMs() + form_.Timer1.Interval;
@@ -132,6 +132,10 @@ const char* const kAjuda =
     "Servidor de impressao: a cada tres segundos procura no banco MySQL os itens que\n"
     "esperam impressao (tabela imprimir), imprime um ticket de separacao por pedido e\n"
     "marca os itens impressos.\n"
+    "\n"
+    "Com uma tela (DISPLAY ou WAYLAND_DISPLAY), o servidor fica na bandeja do sistema,\n"
+    "com a janela dos relogios e da configuracao da impressora; SIGTERM ou SIGINT o\n"
+    "encerram entre dois ciclos.\n"
     "\n"
     "  --headless      sem janela: mensagens na saida de erro, uma linha com data e hora;\n"
     "                  termina com SIGTERM ou SIGINT entre dois ciclos\n"
@@ -183,33 +187,55 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
 
   TRelogioSistema relogio;
   TMensagensTerminal mensagens(erro, relogio);
-  // Signals are blocked before anything else runs, so none is lost.
+  const std::string pasta = o.pasta.empty() ? PastaDe(executavel) : o.pasta;
+
+  if (!o.headless && TemTela()) {
+    // A display that does not answer is found out before the window module
+    // (and Qt with it) is loaded: the server then runs as lean as headless.
+    const std::string semTela = "a tela n\xE3o p\xF4" "de ser aberta";
+    std::string falha = semTela;
+    if (TelaResponde()) {
+      if (const TExecutarJanela janela = CarregarJanela(executavel, falha)) {
+        const int status = janela(executavel.c_str(), pasta.c_str());
+        if (status != kSemTela) return status;
+        falha = semTela;
+      }
+    }
+    mensagens.Informar("Sem janela (" + falha + "): o servidor segue sem janela.");
+  }
+
+  // Signals are blocked before the server starts, so none is lost.
   TTemporizadorSinais temporizador;
 
   const TInstanciaUnica instancia("TfrmBilhetor");
   if (!instancia.Obtida()) {
-    if (instancia.EmUso())
-      mensagens.Mostrar(std::string(kMsgJaAberto) + "\r" + kMsgUmaInstancia, kTituloAtencao, TIconeMensagem::Aviso);
-    else
-      mensagens.MostrarErro("N\xE3o foi poss\xEDvel criar o arquivo de trava " + instancia.Erro());
+    MostrarInstanciaRecusada(mensagens, instancia);
     return 1;
   }
 
   TPastas pastas;
   pastas.Executavel = executavel;
-  pastas.Configuracao = o.pasta.empty() ? PastaDe(executavel) : o.pasta;
+  pastas.Configuracao = pasta;
   TfrmBilhetor form(pastas, relogio, mensagens);
   TServidorHeadless servidor(form, temporizador);
-  servidor.AoIniciar = [&] {
-    mensagens.Informar(std::string("Bilhetor ") + BILHETOR_VERSAO + " em servi\xE7o: banco " +
-                       form.DbConnection1.Database() + " em " + form.DbConnection1.Server() + ":" +
-                       std::to_string(form.DbConnection1.Port()) + ", impressora " +
-                       form.cbxModelo.ItemSelecionado() + " na porta " + form.cbxPorta.Text + ", configura\xE7\xE3o " +
-                       form.ArquivoIni());
-  };
+  servidor.AoIniciar = [&] { mensagens.Informar(DescricaoEmServico(form)); };
   const int status = servidor.Executar();
-  if (status == 0) mensagens.Informar("Bilhetor encerrado.");
+  if (status == 0) mensagens.Informar(kMsgEncerrado);
   return status;
+}
+
+void MostrarInstanciaRecusada(TMensagens& mensagens, const TInstanciaUnica& instancia) {
+  if (instancia.EmUso())
+    mensagens.Mostrar(std::string(kMsgJaAberto) + "\r" + kMsgUmaInstancia, kTituloAtencao, TIconeMensagem::Aviso);
+  else
+    mensagens.MostrarErro("N\xE3o foi poss\xEDvel criar o arquivo de trava " + instancia.Erro());
+}
+
+std::string DescricaoEmServico(TfrmBilhetor& form) {
+  return std::string("Bilhetor ") + BILHETOR_VERSAO + " em servi\xE7o: banco " + form.DbConnection1.Database() + " em " +
+         form.DbConnection1.Server() + ":" + std::to_string(form.DbConnection1.Port()) + ", impressora " +
+         form.cbxModelo.ItemSelecionado() + " na porta " + form.cbxPorta.Text + ", configura\xE7\xE3o " +
+         form.ArquivoIni();
 }
 
 }  // namespace bilhetor

@@ -80,10 +80,20 @@ class TServidorHeadless {
 };
 
 // The bilhetor program: reads the command line, keeps a second copy from
-// running and runs the print server. Returns the exit status (0 stopped on
-// request, 1 start-up failed, 2 bad usage). Messages go to erro, --help and
-// --version to saida.
+// running and runs the print server: in the window (loaded with
+// CarregarJanela) when a display is there and --headless was not given,
+// else headless. A window that cannot be loaded or cannot open the display
+// is reported and the server runs headless. Returns the exit status (0
+// stopped on request, 1 start-up failed, 2 bad usage). Messages go to erro,
+// --help and --version to saida.
 int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& saida, std::ostream& erro,
                      const std::string& executavel);
+
+// What the headless loop and the window share at start and at the end: the
+// message of a refused second copy (or of a lock file that cannot be
+// made), the line that says the server is running, and the last line.
+void MostrarInstanciaRecusada(TMensagens& mensagens, const TInstanciaUnica& instancia);
+std::string DescricaoEmServico(TfrmBilhetor& form);
+inline constexpr const char* kMsgEncerrado = "Bilhetor encerrado.";
 
 }  // namespace bilhetor

@@ -318,13 +318,13 @@ TEST_F(Inicio, ClocksShowNowStartAndRunningTimeAndHideTheWindowAtTwoSeconds) {
   pastas.Configurar(banco);
   ServidorTeste& s = Criar();
   TfrmBilhetor& f = s.form;
-  f.Restaurar();
+  f.Restaurar1Click();
   s.relogio.Avancar(2);
   f.Timer1Timer();
   EXPECT_EQ(f.Label7, "00:00:02");
   EXPECT_FALSE(f.Visivel);
   EXPECT_TRUE(f.Minimizado);
-  f.Restaurar();
+  f.Restaurar1Click();
   s.relogio.Avancar(3);
   f.Timer1Timer();
   EXPECT_EQ(f.Label4, "14:20:06");

@@ -92,6 +92,7 @@ PastasTeste::PastasTeste() {
   pastas_.Configuracao = dir_ / "config";
   pastas_.Fixa = dir_ / "fixa";
   pastas_.Dispositivos = dir_ / "dev";
+  pastas_.Som = SourceDir() + "/share/Som.wav";
   WriteFile(pastas_.Executavel, "");
 }
 

@@ -3,11 +3,13 @@
 // on the private MariaDB (the schema and sample data of sql/), the folders of
 // one print server (sys.txt, banco.txt, the settings file, an empty device
 // folder), a clock the test sets, and message boxes that are recorded.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/Bilhetor.h"
+#include "app/ConfiguraSerial.h"
 #include "app/Plataforma.h"
 #include "support/TestSupport.h"
 
@@ -65,7 +67,7 @@ class MensagensTeste : public TMensagens {
 
 // The folders of one print server: config/ (sys.txt, banco.txt,
 // bilhetor.ini, the program file "bilhetor"), fixa/ (the fallback folder) and
-// dev/ (no serial ports).
+// dev/ (no serial ports); the sound file is the repository's share/Som.wav.
 class PastasTeste {
  public:
   PastasTeste();
@@ -89,6 +91,41 @@ struct ServidorTeste {
   explicit ServidorTeste(const PastasTeste& pastas) : form(pastas.Pastas(), relogio, mensagens) {}
   RelogioTeste relogio;
   MensagensTeste mensagens;
+  TfrmBilhetor form;
+};
+
+// The operator of a modal dialog: the test's function acts on the dialog
+// while it is shown and sets how it closes.
+class DialogosTeste : public TDialogos {
+ public:
+  TModalResult MostrarModal(TfrConfiguraSerial& dialogo) override {
+    ++vezes;
+    if (operador) operador(dialogo);
+    return dialogo.ModalResult == TModalResult::mrNone ? TModalResult::mrCancel : dialogo.ModalResult;
+  }
+  std::function<void(TfrConfiguraSerial&)> operador;
+  int vezes = 0;
+};
+
+// A media player that records the files it opened and fails while told to.
+class MediaPlayerTeste : public TMediaPlayer {
+ public:
+  void Abrir(const std::string& arquivo) override {
+    abertos.push_back(arquivo);
+    if (!falha.empty()) throw EMediaPlayer(falha);
+  }
+  std::vector<std::string> abertos;
+  std::string falha;
+};
+
+// The main window with its dialogs and media player answered by the test.
+struct JanelaTeste {
+  explicit JanelaTeste(const PastasTeste& pastas)
+      : form(pastas.Pastas(), relogio, mensagens, dialogos, mediaPlayer) {}
+  RelogioTeste relogio;
+  MensagensTeste mensagens;
+  DialogosTeste dialogos;
+  MediaPlayerTeste mediaPlayer;
   TfrmBilhetor form;
 };
 

@@ -39,6 +39,11 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, const std::string& log
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
     setpgid(0, 0);
+    // A signal the test process blocks (SIGTERM while it waits for it on a
+    // signalfd) must not stay blocked in the program it starts.
+    sigset_t nenhum;
+    sigemptyset(&nenhum);
+    sigprocmask(SIG_SETMASK, &nenhum, nullptr);
     if (!logFile.empty()) {
       const int fd = open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
       if (fd >= 0) {

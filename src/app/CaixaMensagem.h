@@ -1,0 +1,41 @@
+#pragma once
+// The one message box of the window. Whatever arrives while it is open goes
+// into it instead of opening another box on top: a database that stays down
+// reports the same error every three seconds, and the operator finds one box
+// that counts them, not a pile of boxes.
+//
+// - The same text and caption again: counted; the caption shows the count
+//   ("BILHETOR (3 vezes)").
+// - Another message: replaces the one shown, and the count starts again.
+// - Closing the box: the next message opens a new one.
+#include <string>
+
+#include "app/Plataforma.h"
+
+namespace bilhetor {
+
+// The caption of the default error box: the application's title.
+inline constexpr const char* kTituloErro = "BILHETOR";
+
+class TCaixaMensagem {
+ public:
+  void Receber(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone);
+  void Fechar() { aberta_ = false; }
+
+  bool Aberta() const { return aberta_; }
+  const std::string& Texto() const { return texto_; }
+  TIconeMensagem Icone() const { return icone_; }
+  // How many times the message shown has arrived since the box opened.
+  int Vezes() const { return vezes_; }
+  // The caption, followed by the count when the message came more than once.
+  std::string Titulo() const;
+
+ private:
+  bool aberta_ = false;
+  std::string texto_;
+  std::string titulo_;
+  TIconeMensagem icone_ = TIconeMensagem::Erro;
+  int vezes_ = 0;
+};
+
+}  // namespace bilhetor

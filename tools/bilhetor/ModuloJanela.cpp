@@ -1,0 +1,13 @@
+// The window module of bilhetor: its one entry point (see CarregarJanela).
+#include <iostream>
+#include <type_traits>
+
+#include "app/Plataforma.h"
+#include "gui/ProgramaJanela.h"
+
+extern "C" __attribute__((visibility("default"))) int bilhetor_executar_janela(const char* executavel,
+                                                                                const char* pasta) {
+  return bilhetor::ExecutarJanela(executavel, pasta, std::cerr);
+}
+
+static_assert(std::is_same_v<decltype(&bilhetor_executar_janela), bilhetor::TExecutarJanela>);
