@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <ostream>
 
+#include "app/Servico.h"
 #include "common/Strings.h"
 #include "device/Device.h"
 #include "posprinter/CodePage.h"
@@ -21,7 +23,7 @@ namespace bilhetor {
 
 // --- messages -----------------------------------------------------------------------------
 
-void TMensagensTerminal::Linha(const std::string& texto) {
+void TMensagensTerminal::Linha(int prioridade, const std::string& texto) {
   std::string umaLinha;
   for (std::size_t i = 0; i < texto.size(); ++i) {
     const char c = texto[i];
@@ -32,17 +34,18 @@ void TMensagensTerminal::Linha(const std::string& texto) {
     umaLinha += c;
   }
   const TDataHora agora = relogio_.Agora();
+  if (prioridades_) saida_ << '<' << prioridade << '>';
   saida_ << FormatarData(agora) << ' ' << FormatarHora(agora) << ' '
          << CodificarPaginaDeCodigo(TrimRight(umaLinha), TPosPaginaCodigo::pcUTF8) << std::endl;
 }
 
-void TMensagensTerminal::Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem) {
-  Linha(Titulo + ": " + Texto);
+void TMensagensTerminal::Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) {
+  Linha(Icone == TIconeMensagem::Erro ? 3 : Icone == TIconeMensagem::Aviso ? 4 : 6, Titulo + ": " + Texto);
 }
 
-void TMensagensTerminal::MostrarErro(const std::string& Mensagem) { Linha("Erro: " + Mensagem); }
+void TMensagensTerminal::MostrarErro(const std::string& Mensagem) { Linha(3, "Erro: " + Mensagem); }
 
-void TMensagensTerminal::Informar(const std::string& Texto) { Linha(Texto); }
+void TMensagensTerminal::Informar(const std::string& Texto) { Linha(6, Texto); }
 
 // --- time and signals ----------------------------------------------------------------------
 
@@ -111,6 +114,7 @@ int TServidorHeadless::Executar() {
 
     if (temporizador_.AgoraMs() >= proximo1) {
       form_.ExecutarTratando([this] { form_.Timer1Timer(); });
+      if (AposRelogio) AposRelogio();
       proximo1 += form_.Timer1.Interval;
       // Ticks missed during a long cycle are not made up.
       if (proximo1 <= temporizador_.AgoraMs()) proximo1 = temporizador_.AgoraMs() + form_.Timer1.Interval;
@@ -182,7 +186,7 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
   }
 
   TRelogioSistema relogio;
-  TMensagensTerminal mensagens(erro, relogio);
+  TMensagensTerminal mensagens(erro, relogio, &erro == &std::cerr && SaidaErroNoJournal());
   // Signals are blocked before anything else runs, so none is lost.
   TTemporizadorSinais temporizador;
 
@@ -200,7 +204,11 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
   pastas.Configuracao = o.pasta.empty() ? PastaDe(executavel) : o.pasta;
   TfrmBilhetor form(pastas, relogio, mensagens);
   TServidorHeadless servidor(form, temporizador);
+  TServico servico;
+  servidor.AposCiclo = [&] { servico.Vivo(); };
+  servidor.AposRelogio = [&] { servico.Vivo(); };
   servidor.AoIniciar = [&] {
+    servico.Pronto();
     mensagens.Informar(std::string("Bilhetor ") + BILHETOR_VERSAO + " em servi\xE7o: banco " +
                        form.DbConnection1.Database() + " em " + form.DbConnection1.Server() + ":" +
                        std::to_string(form.DbConnection1.Port()) + ", impressora " +
@@ -208,7 +216,10 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
                        form.ArquivoIni());
   };
   const int status = servidor.Executar();
-  if (status == 0) mensagens.Informar("Bilhetor encerrado.");
+  if (status == 0) {
+    servico.Parando();
+    mensagens.Informar("Bilhetor encerrado.");
+  }
   return status;
 }
 
