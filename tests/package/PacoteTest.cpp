@@ -108,7 +108,7 @@ TEST_F(Pacote, HasTheProgramsUnitManPagesAndPassesLintian) {
   EXPECT_NE(controle.texto.find("libsystemd0"), std::string::npos) << controle.texto;
   EXPECT_EQ(Rodar("dpkg-deb -f '" + deb_ + "' Depends").texto.find("init-system-helpers"), std::string::npos);
 
-  const Saida lintian = Rodar("lintian --fail-on error --suppress-tags running-with-root-privileges '" + deb_ + "'");
+  const Saida lintian = Rodar("lintian --fail-on error '" + deb_ + "'");
   EXPECT_EQ(lintian.status, 0) << lintian.texto;
   EXPECT_EQ(lintian.texto.find("E: "), std::string::npos) << lintian.texto;
 }
@@ -176,7 +176,8 @@ TEST_F(Pacote, InstallsRunsAsTheUnitWouldAndRemovesCleanly) {
   struct stat st {};
   ASSERT_EQ(::stat((raiz / "etc/bilhetor").c_str(), &st), 0);
   EXPECT_EQ(static_cast<int>(st.st_uid), uid);
-  EXPECT_TRUE(fs::exists(raiz / "etc/systemd/system/multi-user.target.wants/bilhetor.service"));
+  // (The link points at the unit as the installed system sees it.)
+  EXPECT_TRUE(fs::is_symlink(raiz / "etc/systemd/system/multi-user.target.wants/bilhetor.service"));
 
   // The installed server, started as the unit starts it, prints the sample
   // orders on the installed stand-in printer, tells the notification socket
@@ -228,7 +229,7 @@ TEST_F(Pacote, InstallsRunsAsTheUnitWouldAndRemovesCleanly) {
   ASSERT_EQ(purgar.status, 0) << purgar.texto;
   EXPECT_FALSE(fs::exists(config));
   EXPECT_FALSE(fs::exists(raiz / "etc/xdg/autostart/bilhetor.desktop"));
-  EXPECT_FALSE(fs::exists(raiz / "etc/systemd/system/multi-user.target.wants/bilhetor.service"));
+  EXPECT_FALSE(fs::is_symlink(raiz / "etc/systemd/system/multi-user.target.wants/bilhetor.service"));
   EXPECT_EQ(Rodar("dpkg --root='" + raiz.Path().string() + "' -s bilhetor").status, 1);
 }
 
