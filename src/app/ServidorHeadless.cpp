@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <ostream>
 
+#include "app/Servico.h"
 #include "common/Strings.h"
 #include "device/Device.h"
 #include "posprinter/CodePage.h"
@@ -21,7 +23,7 @@ namespace bilhetor {
 
 // --- messages -----------------------------------------------------------------------------
 
-void TMensagensTerminal::Linha(const std::string& texto) {
+void TMensagensTerminal::Linha(int prioridade, const std::string& texto) {
   std::string umaLinha;
   for (std::size_t i = 0; i < texto.size(); ++i) {
     const char c = texto[i];
@@ -32,17 +34,18 @@ void TMensagensTerminal::Linha(const std::string& texto) {
     umaLinha += c;
   }
   const TDataHora agora = relogio_.Agora();
+  if (prioridades_) saida_ << '<' << prioridade << '>';
   saida_ << FormatarData(agora) << ' ' << FormatarHora(agora) << ' '
          << CodificarPaginaDeCodigo(TrimRight(umaLinha), TPosPaginaCodigo::pcUTF8) << std::endl;
 }
 
-void TMensagensTerminal::Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem) {
-  Linha(Titulo + ": " + Texto);
+void TMensagensTerminal::Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) {
+  Linha(Icone == TIconeMensagem::Erro ? 3 : Icone == TIconeMensagem::Aviso ? 4 : 6, Titulo + ": " + Texto);
 }
 
-void TMensagensTerminal::MostrarErro(const std::string& Mensagem) { Linha("Erro: " + Mensagem); }
+void TMensagensTerminal::MostrarErro(const std::string& Mensagem) { Linha(3, "Erro: " + Mensagem); }
 
-void TMensagensTerminal::Informar(const std::string& Texto) { Linha(Texto); }
+void TMensagensTerminal::Informar(const std::string& Texto) { Linha(6, Texto); }
 
 // --- time and signals ----------------------------------------------------------------------
 
@@ -111,6 +114,7 @@ int TServidorHeadless::Executar() {
 
     if (temporizador_.AgoraMs() >= proximo1) {
       form_.ExecutarTratando([this] { form_.Timer1Timer(); });
+      if (AposRelogio) AposRelogio();
       proximo1 += form_.Timer1.Interval;
       // Ticks missed during a long cycle are not made up.
       if (proximo1 <= temporizador_.AgoraMs()) proximo1 = temporizador_.AgoraMs() + form_.Timer1.Interval;
@@ -186,7 +190,7 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
   }
 
   TRelogioSistema relogio;
-  TMensagensTerminal mensagens(erro, relogio);
+  TMensagensTerminal mensagens(erro, relogio, &erro == &std::cerr && SaidaErroNoJournal());
   const std::string pasta = o.pasta.empty() ? PastaDe(executavel) : o.pasta;
 
   if (!o.headless && TemTela()) {
@@ -218,9 +222,18 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
   pastas.Configuracao = pasta;
   TfrmBilhetor form(pastas, relogio, mensagens);
   TServidorHeadless servidor(form, temporizador);
-  servidor.AoIniciar = [&] { mensagens.Informar(DescricaoEmServico(form)); };
+  TServico servico;
+  servidor.AposCiclo = [&] { servico.Vivo(); };
+  servidor.AposRelogio = [&] { servico.Vivo(); };
+  servidor.AoIniciar = [&] {
+    servico.Pronto();
+    mensagens.Informar(DescricaoEmServico(form));
+  };
   const int status = servidor.Executar();
-  if (status == 0) mensagens.Informar(kMsgEncerrado);
+  if (status == 0) {
+    servico.Parando();
+    mensagens.Informar(kMsgEncerrado);
+  }
   return status;
 }
 

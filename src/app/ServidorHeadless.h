@@ -23,19 +23,23 @@
 namespace bilhetor {
 
 // Message boxes as lines on a stream: "dd/mm/yyyy hh:nn:ss " + caption + ": "
-// + text, line breaks of the text turned into blanks, in UTF-8.
+// + text, line breaks of the text turned into blanks, in UTF-8. For the
+// journal, each line begins with its priority: "<3>" for errors and error
+// boxes, "<4>" for warning boxes, "<6>" for the rest.
 class TMensagensTerminal : public TMensagens {
  public:
-  TMensagensTerminal(std::ostream& saida, const TRelogioLocal& relogio) : saida_(saida), relogio_(relogio) {}
+  TMensagensTerminal(std::ostream& saida, const TRelogioLocal& relogio, bool prioridades = false)
+      : saida_(saida), relogio_(relogio), prioridades_(prioridades) {}
   void Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) override;
   void MostrarErro(const std::string& Mensagem) override;
   // An information line in the same form, without a caption.
   void Informar(const std::string& Texto);
 
  private:
-  void Linha(const std::string& texto);
+  void Linha(int prioridade, const std::string& texto);
   std::ostream& saida_;
   const TRelogioLocal& relogio_;
+  bool prioridades_;
 };
 
 // The passing of time for the loop: a monotonic clock in milliseconds, and a
@@ -67,10 +71,12 @@ class TServidorHeadless {
   // 0 after a stop, 1 when start-up failed.
   int Executar();
 
-  // Called once start-up has succeeded, and after every tick of the print
-  // cycle (the service manager's readiness and watchdog).
+  // Called once start-up has succeeded, after every tick of the print cycle
+  // and after every tick of the clocks (the service manager's readiness and
+  // watchdog).
   std::function<void()> AoIniciar;
   std::function<void()> AposCiclo;
+  std::function<void()> AposRelogio;
 
  private:
   void TickCiclo();

@@ -222,6 +222,17 @@ TEST(MensagensTerminal, OneLineWithDateAndTimeInUtf8) {
   EXPECT_EQ(saida.str(),
             "05/03/2024 14:20:01 Aten\xC3\xA7\xC3\xA3o: Este programa j\xC3\xA1 est\xC3\xA1 aberto. N\xC3\xA3o posso\n"
             "05/03/2024 14:20:01 Erro: linha 1 linha 2\n");
+
+  // For the journal, each line carries its priority.
+  std::ostringstream journal;
+  TMensagensTerminal j(journal, relogio, true);
+  j.Mostrar("a", "T", TIconeMensagem::Aviso);
+  j.Mostrar("b", "T", TIconeMensagem::Erro);
+  j.MostrarErro("c");
+  j.Informar("d");
+  EXPECT_EQ(journal.str(),
+            "<4>05/03/2024 14:20:01 T: a\n<3>05/03/2024 14:20:01 T: b\n<3>05/03/2024 14:20:01 Erro: c\n"
+            "<6>05/03/2024 14:20:01 d\n");
 }
 
 // --- the program -----------------------------------------------------------------------------------
