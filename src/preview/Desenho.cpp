@@ -9,11 +9,14 @@
 #include <QTransform>
 #include <QVector>
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "common/Strings.h"
 
@@ -201,18 +204,31 @@ void DesenharAnotacao(QPainter& p, TFontes& fontes, const TAnotacao& a) {
 
 void Desenhar(QPainter& p, TFontes& fontes, const TFolha& f);
 
+// A page of page mode, drawn turned straight onto the paper.
 void DesenharPagina(QPainter& p, TFontes& fontes, const TPaginaImpressa& pg) {
   if (!pg.conteudo || pg.conteudo->largura <= 0 || pg.conteudo->altura <= 0) return;
-  QImage img(pg.conteudo->largura, pg.conteudo->altura, QImage::Format_RGB32);
-  if (img.isNull()) return;
-  img.fill(kPapel);
-  {
-    QPainter sub(&img);
-    Desenhar(sub, fontes, *pg.conteudo);
-  }
-  if (pg.direcao % 4 != 0) img = img.transformed(QTransform().rotate(-90.0 * (pg.direcao % 4)));
   const QRect r(pg.area.x, pg.area.y, pg.area.largura, pg.area.altura);
-  p.drawImage(r.topLeft(), img, QRect(0, 0, r.width(), r.height()));
+  const int w = pg.conteudo->largura, h = pg.conteudo->altura;
+  p.save();
+  p.setClipRect(r);
+  switch (pg.direcao % 4) {
+    case 1:  // bottom to top: the content's top left goes to the area's bottom left
+      p.translate(r.left(), r.top() + w);
+      p.rotate(-90);
+      break;
+    case 2:
+      p.translate(r.left() + w, r.top() + h);
+      p.rotate(180);
+      break;
+    case 3:  // top to bottom
+      p.translate(r.left() + h, r.top());
+      p.rotate(90);
+      break;
+    default:
+      p.translate(r.left(), r.top());
+  }
+  Desenhar(p, fontes, *pg.conteudo);
+  p.restore();
   QPen caneta(QColor::fromRgb(kContorno));
   caneta.setStyle(Qt::DotLine);
   p.setPen(caneta);
@@ -228,13 +244,67 @@ void Desenhar(QPainter& p, TFontes& fontes, const TFolha& f) {
   const int inicio = f.larguraImpressao > 0 ? f.margem : 0;
   const int largura = f.larguraImpressao > 0 ? f.larguraImpressao : f.largura;
   p.save();
-  p.setClipRect(QRect(inicio, 0, largura, f.altura));
+  p.setClipRect(QRect(inicio, 0, largura, f.altura), Qt::IntersectClip);
   for (const TRetangulo& r : f.tinta) p.fillRect(r.x, r.y, r.largura, r.altura, QColor::fromRgb(kTinta));
   for (const TBitmap& b : f.bitmaps) DesenharBitmap(p, b);
   for (const TGlifo& g : f.glifos) DesenharGlifo(p, fontes, g);
   p.restore();
   for (const TPaginaImpressa& pg : f.paginas) DesenharPagina(p, fontes, pg);
   for (const TAnotacao& a : f.anotacoes) DesenharAnotacao(p, fontes, a);
+}
+
+// The palette of the PNG files: the preview's colours.
+const QRgb kPaleta[] = {kPapel, kTinta, kErroFundo, kErroTexto, kNotaFundo, kNotaTexto,
+                        kGaveta, kBip, kCorte, kLogo, kLogoFundo, kContorno};
+constexpr int kCores = sizeof kPaleta / sizeof kPaleta[0];
+
+// The palette entry of a colour: its own, or the nearest one for a colour
+// that Qt blended (none of the drawing smooths, so that is rare).
+uchar IndiceCor(QRgb cor) {
+  int melhor = 0, distancia = INT32_MAX;
+  for (int i = 0; i < kCores; ++i) {
+    const int dr = qRed(cor) - qRed(kPaleta[i]), dg = qGreen(cor) - qGreen(kPaleta[i]),
+              db = qBlue(cor) - qBlue(kPaleta[i]);
+    const int d = dr * dr + dg * dg + db * db;
+    if (d < distancia) {
+      distancia = d;
+      melhor = i;
+    }
+  }
+  return static_cast<uchar>(melhor);
+}
+
+// Buffers above this size are not kept for the next picture.
+constexpr qsizetype kTelaGuardada = 16 << 20;
+
+// An RGB32 picture as an 8-bit paletted PNG, the rows of indices built in
+// `indices` (a buffer the caller may keep).
+std::string CodificarIndexada(const QImage& rgb, std::vector<uchar>& indices) {
+  const int largura = rgb.width(), altura = rgb.height();
+  const qsizetype porLinha = (largura + 3) & ~3;
+  indices.resize(static_cast<std::size_t>(porLinha * altura));
+  QRgb ultima = kPapel;
+  uchar indiceUltima = 0;
+  for (int y = 0; y < altura; ++y) {
+    const QRgb* origem = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    uchar* destino = indices.data() + y * porLinha;
+    for (int x = 0; x < largura; ++x) {
+      const QRgb cor = origem[x] | 0xFF000000u;
+      if (cor != ultima) {
+        ultima = cor;
+        indiceUltima = IndiceCor(cor);
+      }
+      destino[x] = indiceUltima;
+    }
+  }
+  QImage indexada(indices.data(), largura, altura, porLinha, QImage::Format_Indexed8);
+  indexada.setColorTable(QVector<QRgb>(std::begin(kPaleta), std::end(kPaleta)));
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  // Quality 80: zlib's faster levels; a ticket gives some 20 KB.
+  if (!indexada.save(&buffer, "PNG", 80)) throw EPreview("N\xE3o foi poss\xEDvel codificar a imagem em PNG");
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace
@@ -269,15 +339,31 @@ QImage DesenharFolha(const TFolha& folha) {
 }
 
 std::string CodificarPng(const QImage& imagem) {
-  static const QVector<QRgb> paleta = {kPapel,     kTinta, kErroFundo, kErroTexto, kNotaFundo, kNotaTexto, kGaveta,
-                                       kBip,       kCorte, kLogo,      kLogoFundo, kContorno};
-  const QImage indexada =
-      imagem.convertToFormat(QImage::Format_Indexed8, paleta, Qt::ThresholdDither | Qt::AvoidDither);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!indexada.save(&buffer, "PNG")) throw EPreview("N\xE3o foi poss\xEDvel codificar a imagem em PNG");
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  std::vector<uchar> indices;
+  return CodificarIndexada(imagem.convertToFormat(QImage::Format_RGB32), indices);
+}
+
+std::string DesenharPng(const TFolha& folha) {
+  GarantirAplicacaoGrafica();
+  std::lock_guard<std::mutex> trava(Trava());
+  const int largura = std::max(1, folha.largura), altura = std::max(1, folha.altura);
+  // The buffers of the last picture, when this one fits them.
+  static QImage tela;
+  static std::vector<uchar> indices;
+  if (tela.width() != largura || tela.height() < altura) tela = QImage(largura, altura, QImage::Format_RGB32);
+  if (tela.isNull()) throw EPreview(Format("Sem mem\xF3ria para a imagem de %d x %d pontos", largura, altura));
+  QImage vista(tela.bits(), largura, altura, tela.bytesPerLine(), QImage::Format_RGB32);
+  vista.fill(kPapel);
+  {
+    QPainter p(&vista);
+    Desenhar(p, Fontes(), folha);
+  }
+  std::string png = CodificarIndexada(vista, indices);
+  if (tela.sizeInBytes() > kTelaGuardada) {
+    tela = QImage();
+    std::vector<uchar>().swap(indices);
+  }
+  return png;
 }
 
 }  // namespace bilhetor::preview

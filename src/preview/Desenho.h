@@ -42,4 +42,9 @@ QImage DesenharFolha(const TFolha& folha);
 // colours.
 std::string CodificarPng(const QImage& imagem);
 
+// DesenharFolha and CodificarPng in one, drawing into buffers kept from the
+// picture before (up to 16 MB): a fresh picture of several megabytes costs
+// more in page faults than its drawing.
+std::string DesenharPng(const TFolha& folha);
+
 }  // namespace bilhetor::preview

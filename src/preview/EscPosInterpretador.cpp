@@ -104,7 +104,7 @@ class TComposicao {
 
   TFolha& Folha() { return folha_; }
   int Y() const { return y_; }
-  void SetY(int y) { y_ = std::max(0, y); }
+  void SetY(int y) { y_ = std::clamp(y, 0, Limite()); }
   int Largura() const { return largura_; }
   void SetLargura(int largura) { largura_ = std::max(1, largura); }
   bool LinhaVazia() const { return !linhaUsada_; }
@@ -170,12 +170,12 @@ class TComposicao {
   // more: printing a line moves the paper under the head.
   void ImprimirEAvancar(int pontos) {
     const int altura = ColocarLinha();
-    y_ += std::max(pontos, altura);
+    Descer(std::max(pontos, altura));
   }
 
   // Prints a line that is not empty, without the feed after it.
   void TerminarLinha() {
-    if (linhaUsada_) y_ += ColocarLinha();
+    if (linhaUsada_) Descer(ColocarLinha());
   }
 
   // Drops the line (ESC @, CAN); the characters it held.
@@ -195,7 +195,7 @@ class TComposicao {
   void AvancarBloco(int altura) { Avancar(altura); }
 
   void Avancar(int pontos) {
-    y_ += std::max(0, pontos);
+    Descer(std::max(0, pontos));
     fundo_ = std::max(fundo_, y_);
   }
 
@@ -228,6 +228,10 @@ class TComposicao {
   }
 
  private:
+  // Past the longest paper nothing is placed, so the position stops there.
+  int Limite() const { return alturaMaxima_ + 1; }
+  void Descer(int pontos) { y_ = std::min(Limite(), y_ + std::min(pontos, Limite())); }
+
   void Usar(int largura, int altura) {
     x_ += largura;
     alturaLinha_ = std::max(alturaLinha_, altura);
@@ -726,11 +730,10 @@ class TInterpretador {
     p.area.largura = vertical ? alturaConteudo : larguraConteudo;
     p.area.altura = vertical ? larguraConteudo : alturaConteudo;
     if (papel_.Cabe(p.area.Base())) {
-      p.conteudo = std::make_unique<TFolha>(CopiarFolha(f));
-      for (const TObjeto& o : f.objetos) {
+      p.conteudo = std::make_unique<TFolha>(CopiarFolha(f, alturaConteudo));
+      for (const TObjeto& o : p.conteudo->objetos) {
         TObjeto c = o;
-        c.area.x += p.area.x;
-        c.area.y += p.area.y;
+        c.area = NaPagina(o.area, p, larguraConteudo, alturaConteudo);
         folha_.objetos.push_back(std::move(c));
       }
       folha_.paginas.push_back(std::move(p));
@@ -739,17 +742,35 @@ class TInterpretador {
     if (sair) SairModoPagina();
   }
 
-  static TFolha CopiarFolha(const TFolha& f) {
+  // A rectangle of a page's content (w x h dots) on the paper, turned as the
+  // page is.
+  static TRetangulo NaPagina(const TRetangulo& r, const TPaginaImpressa& p, int w, int h) {
+    const int ax = p.area.x, ay = p.area.y;
+    switch (p.direcao) {
+      case 1: return TRetangulo{ax + r.y, ay + w - r.Direita(), r.altura, r.largura};
+      case 2: return TRetangulo{ax + w - r.Direita(), ay + h - r.Base(), r.largura, r.altura};
+      case 3: return TRetangulo{ax + h - r.Base(), ay + r.x, r.altura, r.largura};
+      default: return TRetangulo{ax + r.x, ay + r.y, r.largura, r.altura};
+    }
+  }
+
+  // What a page shows: the items that start above its bottom. ESC FF prints
+  // the same page again and again, so only those are copied.
+  static TFolha CopiarFolha(const TFolha& f, int altura) {
     TFolha c;
     c.largura = f.largura;
     c.altura = f.altura;
-    c.margem = f.margem;
-    c.larguraImpressao = f.larguraImpressao;
-    c.glifos = f.glifos;
-    c.tinta = f.tinta;
-    c.bitmaps = f.bitmaps;
-    c.anotacoes = f.anotacoes;
-    c.objetos = f.objetos;
+    auto copiar = [altura](const auto& de, auto& para) {
+      for (const auto& item : de)
+        if (item.y < altura) para.push_back(item);
+    };
+    copiar(f.glifos, c.glifos);
+    copiar(f.tinta, c.tinta);
+    copiar(f.bitmaps, c.bitmaps);
+    for (const TAnotacao& a : f.anotacoes)
+      if (a.area.y < altura) c.anotacoes.push_back(a);
+    for (const TObjeto& o : f.objetos)
+      if (o.area.y < altura) c.objetos.push_back(o);
     return c;
   }
 

@@ -16,10 +16,14 @@ TPreview RenderizarEscPos(std::string_view bytes, const TOpcoesPreview& opcoes) 
   return r;
 }
 
+std::string PngEscPos(std::string_view bytes, const TOpcoesPreview& opcoes) {
+  return DesenharPng(InterpretarEscPos(bytes, opcoes));
+}
+
 std::vector<std::string> GravarPngEscPos(std::string_view bytes, const std::string& arquivo,
                                          const TOpcoesPreview& opcoes) {
-  TPreview preview = RenderizarEscPos(bytes, opcoes);
-  const std::string png = CodificarPng(preview.imagem);
+  TFolha folha = InterpretarEscPos(bytes, opcoes);
+  const std::string png = DesenharPng(folha);
   const std::string temporario = arquivo + ".tmp";
   auto falha = [&](const char* motivo) {
     std::remove(temporario.c_str());
@@ -33,7 +37,7 @@ std::vector<std::string> GravarPngEscPos(std::string_view bytes, const std::stri
     if (!saida) throw falha(std::strerror(errno));
   }
   if (std::rename(temporario.c_str(), arquivo.c_str()) != 0) throw falha(std::strerror(errno));
-  return std::move(preview.folha.avisos);
+  return std::move(folha.avisos);
 }
 
 }  // namespace bilhetor::preview

@@ -27,6 +27,9 @@ struct TPreview {
 // Lays out and draws the bytes. Raises EPreview only when Qt cannot draw.
 TPreview RenderizarEscPos(std::string_view bytes, const TOpcoesPreview& opcoes = TOpcoesPreview());
 
+// Lays out and draws the bytes, as the bytes of a PNG file.
+std::string PngEscPos(std::string_view bytes, const TOpcoesPreview& opcoes = TOpcoesPreview());
+
 // Renders the bytes and writes the picture as a PNG file (written whole under
 // a temporary name, then renamed). Returns the warnings of the interpreter:
 // unknown commands, errors and notes, Windows-1252 text. Raises EPreview

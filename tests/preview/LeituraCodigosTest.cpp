@@ -116,6 +116,27 @@ TEST(LeituraCodigos, BarWidthAndHeightFollowTheSettings) {
   }
 }
 
+TEST(LeituraCodigos, ACodeOnATurnedPageReadsBackWhereThePreviewSaysItIs) {
+  const std::string ESC = "\x1B", GS = "\x1D";
+  const std::string qr = GS + "(k" + std::string("\x03\x00\x31\x43\x05", 5) + GS + "(k" +
+                         std::string("\x09\x00\x31\x50\x30", 5) + "pagina" + GS + "(k" +
+                         std::string("\x03\x00\x31\x51\x30", 5);
+  for (char direcao = 0; direcao < 4; ++direcao) {
+    // A page 400 dots wide and 300 tall, the code at the start of its first line.
+    const std::string bytes = ESC + "L" + ESC + "W" + std::string("\0\0\0\0\x90\x01\x2C\x01", 8) + ESC + "T" +
+                              std::string(1, direcao) + qr + "\x0C";
+    const TPreview p = RenderizarEscPos(bytes);
+    ASSERT_EQ(p.folha.paginas.size(), 1u);
+    EXPECT_EQ(p.folha.paginas[0].area, (TRetangulo{32, 16, 400, 300}));
+    const auto codigos = Objetos(p.folha, TTipoObjeto::QRCode);
+    ASSERT_EQ(codigos.size(), 1u);
+    const QRect area = Retangulo(codigos[0].area);
+    EXPECT_TRUE(QRect(32, 16, 400, 300).contains(area)) << int(direcao);
+    EXPECT_EQ(LerCodigos(p.imagem, area, 10), std::vector<std::string>{"QR-Code:pagina"}) << int(direcao);
+    EXPECT_EQ(teste::CaixaDaTinta(p.imagem, QRect(0, 0, 640, 400)), area) << int(direcao);
+  }
+}
+
 TEST(LeituraCodigos, TheSampleTicketShowsItsOrderAndBarcode) {
   const std::string bytes = BytesEpson(TicketExemplo(48));
   const TPreview p = RenderizarEscPos(bytes);
