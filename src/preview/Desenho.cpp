@@ -184,9 +184,9 @@ void DesenharAnotacao(QPainter& p, TFontes& fontes, const TAnotacao& a) {
         p.drawLine(r.left(), y, r.right(), y);
       }
       p.setPen(QColor::fromRgb(kCorte));
-      const QRect rotulo(r.right() - 84, r.top(), 84, r.height());
+      const QRect rotulo(r.right() - 109, r.top(), 110, r.height());
       p.fillRect(rotulo, QColor::fromRgb(kPapel));
-      p.drawText(rotulo.adjusted(4, 0, -2, 0), Qt::AlignRight | Qt::AlignVCenter, Texto1252(a.texto));
+      p.drawText(rotulo.adjusted(4, 0, -6, 0), Qt::AlignRight | Qt::AlignVCenter, Texto1252(a.texto));
       break;
     }
     case TTipoAnotacao::Logo: {
