@@ -44,6 +44,29 @@ void Monochrome(std::string_view bytes, bool invert) {
   }
 }
 
+// The palette reader checks what the plain reader checks, and gives a raster
+// of the same size.
+void ByPalette(std::string_view bytes) {
+  bool lida = true;
+  TRasterImagem r;
+  try {
+    r = LerBMPMonoPelaPaleta(bytes);
+  } catch (const EPosImage&) {
+    lida = false;
+  }
+  bool lidaSemPaleta = true;
+  TRasterImagem semPaleta;
+  try {
+    semPaleta = LerBMPMono(bytes, true);
+  } catch (const EPosImage&) {
+    lidaSemPaleta = false;
+  }
+  Check(lida == lidaSemPaleta);
+  if (!lida) return;
+  CheckRaster(r);
+  Check(r.Largura == semPaleta.Largura && r.Altura == semPaleta.Altura);
+}
+
 void Loader(std::string_view bytes) {
   try {
     const TBitmap b = BitmapLoaderPadrao().CarregarBytes(bytes);
@@ -80,7 +103,7 @@ void Content(std::string_view text) {
         const std::string bytes = DecodificarBase64(t);
         const std::size_t padding = t.size() - t.find_last_not_of('=') - 1;
         Check(bytes.size() == t.size() / 4 * 3 - padding);
-        Monochrome(bytes, true);
+        ByPalette(bytes);
         break;
       }
       case TFormaConteudoBMP::fcArquivo:
@@ -96,7 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
   switch (data[0] % 4) {
-    case 0: Monochrome(input, true); break;
+    case 0:
+      Monochrome(input, true);
+      ByPalette(input);
+      break;
     case 1: Monochrome(input, false); break;
     case 2: Loader(input); break;
     default: Content(input); break;

@@ -1,16 +1,21 @@
 #include "device/Device.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <tuple>
 
 #include "common/Strings.h"
 #include "transport/TcpSocket.h"
@@ -36,13 +41,31 @@ constexpr int kErroArquivoNaoEncontrado = 2;
 // Highest COM number the serial port search looks at.
 constexpr int kUltimaPortaSerial = 256;
 
-// The number after a three-letter prefix ("COM3" -> 3); 0 when what follows
-// is not a plain positive decimal number.
-int NumeroPorta(const std::string& porta) {
-  if (porta.size() < 4 || porta.size() > 9) return 0;
-  for (size_t i = 3; i < porta.size(); ++i)
-    if (porta[i] < '0' || porta[i] > '9') return 0;
-  return std::stoi(porta.substr(3));
+// The number after a prefix ("LPT3" -> 3 after 3 characters); -1 when what
+// follows is not a plain decimal number of one to six digits. The same rule
+// as the serial port's COM numbers (TSerialPort::ComPortNumber).
+int NumeroPorta(const std::string& porta, size_t prefixo = 3) {
+  if (porta.size() <= prefixo || porta.size() > prefixo + 6) return -1;
+  int n = 0;
+  for (size_t i = prefixo; i < porta.size(); ++i) {
+    if (porta[i] < '0' || porta[i] > '9') return -1;
+    n = n * 10 + (porta[i] - '0');
+  }
+  return n;
+}
+
+// The first line of one of the system's small device description files,
+// trimmed; empty when it cannot be read.
+std::string LerDescricao(const std::string& caminho) {
+  std::ifstream f(caminho);
+  std::string linha;
+  std::getline(f, linha);
+  return Trim(linha);
+}
+
+// "maj:min" as the system writes a device number.
+std::string TextoNumeroDispositivo(uint64_t numero) {
+  return std::to_string(major(numero)) + ":" + std::to_string(minor(numero));
 }
 
 int SegundosParaMs(int segundos) {
@@ -80,20 +103,6 @@ class SemSigpipe {
   sigset_t conjunto_{};
   sigset_t anterior_{};
   bool jaPendente_ = false;
-};
-
-class Descritor {
- public:
-  explicit Descritor(int fd) : fd_(fd) {}
-  ~Descritor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descritor(const Descritor&) = delete;
-  Descritor& operator=(const Descritor&) = delete;
-  int Get() const { return fd_; }
-
- private:
-  int fd_;
 };
 
 }  // namespace
@@ -431,27 +440,72 @@ void TDevice::SetParamsString(const std::string& Value) {
 // --- serial port search ----------------------------------------------------------
 
 std::string TDevice::NomeSistemaSerial(const std::string& porta) const {
-  if (UpperCase(porta).starts_with("COM")) {
-    const int n = NumeroPorta(porta);
-    if (n >= 1) return pastaDispositivos_ + "/ttyS" + std::to_string(n - 1);
-  }
+  const int n = TSerialPort::ComPortNumber(porta);
+  if (n >= 1) return pastaDispositivos_ + "/ttyS" + std::to_string(n - 1);
   return porta;
+}
+
+// The search decides from the device file and the system's description of
+// it, without opening the port: opening a Linux terminal raises its DTR and
+// RTS lines and its last close drops them again, which a device on the line
+// sees (and a program holding the port would have its settings and queues
+// changed under it). A port is listed when its file exists, as a port that
+// cannot be opened is.
+bool TDevice::PortaSerialPresente(const std::string& Caminho, const std::vector<uint64_t>& Consoles) const {
+  struct stat st {};
+  if (::stat(Caminho.c_str(), &st) != 0) return errno != ENOENT && errno != ENOTDIR;
+  if (!S_ISCHR(st.st_mode)) return true;
+  const auto numero = static_cast<uint64_t>(st.st_rdev);
+  if (std::find(Consoles.begin(), Consoles.end(), numero) != Consoles.end()) return false;
+  // A UART the kernel reserves a device file for but found no hardware
+  // behind has the type 0 ("unknown").
+  const std::string tipo = LerDescricao(pastaSysfs_ + "/dev/char/" + TextoNumeroDispositivo(numero) + "/type");
+  return tipo != "0";
 }
 
 void TDevice::AcharPortasSeriais(std::vector<std::string>& Lista, int UltimaPorta) {
   EscreveLog("AcharPortasSeriais(" + std::to_string(UltimaPorta) + ")");
   Lista.clear();
-  TSerialPort busca;  // raises nothing: every failure stays in LastError
   const int ultima = std::min(UltimaPorta, kUltimaPortaSerial);
+  if (ultima < 1) return;
+
+  // The consoles the kernel writes to, by device number.
+  std::vector<uint64_t> consoles;
+  {
+    std::istringstream ativos(LerDescricao(pastaSysfs_ + "/class/tty/console/active"));
+    std::string nome;
+    while (ativos >> nome) {
+      const std::string numero = LerDescricao(pastaSysfs_ + "/class/tty/" + nome + "/dev");
+      unsigned maior = 0, menor = 0;
+      char resto = 0;
+      if (std::sscanf(numero.c_str(), "%u:%u%c", &maior, &menor, &resto) == 2)
+        consoles.push_back(makedev(maior, menor));
+    }
+  }
+
   for (int n = 1; n <= ultima; ++n) {
     const std::string nome = "COM" + std::to_string(n);
-    try {
-      busca.Connect(NomeSistemaSerial(nome));
-      if (busca.LastError() != kErroArquivoNaoEncontrado) Lista.push_back(nome);
-      busca.CloseSocket();
-    } catch (...) {
-      // A port that fails in any other way is skipped; the search goes on.
+    if (PortaSerialPresente(NomeSistemaSerial(nome), consoles)) Lista.push_back(nome);
+  }
+
+  // USB serial adapters: ttyUSB<n> (USB to serial converters) and ttyACM<n>
+  // (printers that present themselves as a modem), by kind and number.
+  std::vector<std::tuple<int, int, std::string>> adaptadores;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(pastaDispositivos_, ec), fim; !ec && it != fim; it.increment(ec)) {
+    const std::string nome = it->path().filename().string();
+    int tipo = 0;
+    for (const char* prefixo : {"ttyUSB", "ttyACM"}) {
+      const size_t tamanho = std::strlen(prefixo);
+      const int numero = nome.starts_with(prefixo) ? NumeroPorta(nome, tamanho) : -1;
+      if (numero >= 0) adaptadores.emplace_back(tipo, numero, nome);
+      ++tipo;
     }
+  }
+  std::sort(adaptadores.begin(), adaptadores.end());
+  for (const auto& [tipo, numero, nome] : adaptadores) {
+    const std::string caminho = pastaDispositivos_ + "/" + nome;
+    if (PortaSerialPresente(caminho, consoles)) Lista.push_back(caminho);
   }
 }
 
@@ -690,41 +744,47 @@ void TDevice::GravarArquivo(const std::string& NomeArq, const std::string& AStri
   } else {
     flags |= O_CREAT | O_TRUNC;
   }
-  Descritor fd(::open(NomeArq.c_str(), flags, 0644));
-  if (fd.Get() < 0) {
-    const int erro = errno;
+  int erroAbertura = 0;
+  const std::unique_ptr<TSaidaArquivo> saida = AbrirSaida(NomeArq, flags, erroAbertura);
+  if (!saida) {
     if (paralela) throw EStreamError(Format(kMsgPortaNaoAcessivel, porta_.c_str()));
-    throw EStreamError(Format("Cannot open file \"%s\". %s", NomeArq.c_str(), std::strerror(erro)));
+    throw EStreamError(Format("Cannot open file \"%s\". %s", NomeArq.c_str(), std::strerror(erroAbertura)));
   }
 
   SemSigpipe semSigpipe;
+  // A busy port is waited for while it takes nothing for at most TimeOut
+  // seconds (at least one); a port that keeps taking bytes, however slowly,
+  // is written to the end.
   const int esperaMs = std::max(SegundosParaMs(timeOut_), 1000);
   const size_t passo = Tamanho > 0 ? static_cast<size_t>(Tamanho) : std::max<size_t>(AString.size(), 1);
   for (size_t i = 0; i < AString.size(); i += passo) {
     const size_t fim = std::min(AString.size(), i + passo);
-    size_t pos = i;
-    while (pos < fim) {
-      const ssize_t n = ::write(fd.Get(), AString.data() + pos, fim - pos);
-      if (n > 0) {
-        pos += static_cast<size_t>(n);
-        continue;
-      }
-      const int erro = errno;
-      if (n < 0 && erro == EINTR) continue;
-      if (n < 0 && (erro == EAGAIN || erro == EWOULDBLOCK)) {
-        // The port is busy: wait for it, but not for ever.
-        pollfd pfd{fd.Get(), POLLOUT, 0};
-        const int r = ::poll(&pfd, 1, esperaMs);
-        if (r > 0 && (pfd.revents & POLLOUT) != 0) continue;
-        if (r < 0 && errno == EINTR) continue;
+    int erro = 0;
+    switch (EscreverNaSaida(*saida, AString.data() + i, fim - i, esperaMs, erro)) {
+      case TResultadoEscrita::Escrito:
+        break;
+      case TResultadoEscrita::Parado:
         throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
-      }
-      if (dispositivo) throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
-      throw EStreamError(Format("Write error on file \"%s\". %s", NomeArq.c_str(),
-                                std::strerror(n < 0 ? erro : EIO)));
+      case TResultadoEscrita::Falhou:
+        if (dispositivo) throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
+        throw EStreamError(Format("Write error on file \"%s\". %s", NomeArq.c_str(), std::strerror(erro)));
     }
     if (sendBytesInterval_ > 0) relogio_->Dormir(sendBytesInterval_);
   }
+  // Closing a USB printer class device cancels the transfer still running:
+  // the send ends when the device has taken the last bytes.
+  if (dispositivo && !AString.empty() && !AguardarEntrega(*saida, esperaMs))
+    throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
+}
+
+std::unique_ptr<TSaidaArquivo> TDevice::AbrirSaida(const std::string& NomeArq, int Flags, int& Erro) {
+  const int fd = ::open(NomeArq.c_str(), Flags, 0644);
+  if (fd < 0) {
+    Erro = errno;
+    return nullptr;
+  }
+  Erro = 0;
+  return std::make_unique<TSaidaDescritor>(fd);
 }
 
 void TDevice::EnviaStringHook(const std::string& AString) {

@@ -8,7 +8,8 @@
 //   "COMn"                 serial port (/dev/ttyS{n-1}); "\\.\NAME" opens /dev/NAME;
 //                          /dev/tty* and /dev/rfcomm* are serial ports as they stand
 //   "LPTn"                 parallel port (/dev/lp{n-1}); /dev/usb/lp* and /dev/lp*
-//                          are written the same way
+//                          are written the same way (see device/SaidaArquivo.h:
+//                          a send returns when the printer has taken the bytes)
 //   "TCP:host[:port]"      network printer, port 9100 by default
 //   "RAW:queue", "RAW:*", "*", or a bare installed queue name
 //                          a print queue in raw mode ("*" = the default queue)
@@ -29,6 +30,7 @@
 #include "common/Exception.h"
 #include "device/DeviceLog.h"
 #include "device/PrinterSpooler.h"
+#include "device/SaidaArquivo.h"
 #include "transport/SerialPort.h"
 
 namespace bilhetor {
@@ -147,9 +149,24 @@ class TDevice {
   // <folder>/ttyS{n-1}, "LPTn" <folder>/lp{n-1}. Tests point it elsewhere.
   const std::string& PastaDispositivos() const { return pastaDispositivos_; }
   void SetPastaDispositivos(const std::string& v) { pastaDispositivos_ = v; }
+  // The folder where the system describes its devices ("/sys"), read by the
+  // serial port search. Tests point it elsewhere.
+  const std::string& PastaSysfs() const { return pastaSysfs_; }
+  void SetPastaSysfs(const std::string& v) { pastaSysfs_ = v; }
+
+  // The name the serial port is opened under for a serial port name: "COMn"
+  // (n as TSerialPort::ComPortNumber reads it) gives <folder>/ttyS{n-1};
+  // any other name is handed over as it stands, and the serial port opens
+  // exactly that (TSerialPort::SystemDeviceName).
+  std::string NomeSistemaSerial(const std::string& porta) const;
 
   // --- serial port search ---------------------------------------------------
-  // "COM1".."COM<UltimaPorta>" that exist (in use or not).
+  // With UltimaPorta 1 or more: "COM1".."COM<UltimaPorta>" (at most COM256)
+  // whose device file exists, then the USB serial adapters
+  // (<folder>/ttyUSB<n>, then <folder>/ttyACM<n>, by number). Nothing is
+  // opened, so no port changes its settings or lines, ports in use are
+  // listed untouched, and the system console is left out. A UART the
+  // system describes as absent (type 0) is not listed.
   void AcharPortasSeriais(std::vector<std::string>& Lista, int UltimaPorta);
 
   // --- log ------------------------------------------------------------------
@@ -188,10 +205,14 @@ class TDevice {
  protected:
   // One write to the open serial port; the bytes written.
   virtual int EscreverSerial(const char* Dados, int Tamanho);
+  // Opens the file or device a file or parallel port is written to, with
+  // the open(2) flags given; nullptr with the system's code in Erro when it
+  // cannot be opened.
+  virtual std::unique_ptr<TSaidaArquivo> AbrirSaida(const std::string& NomeArq, int Flags, int& Erro);
 
  private:
-  // The system name a serial port is opened under.
-  std::string NomeSistemaSerial(const std::string& porta) const;
+  // A serial port device file the search lists (see AcharPortasSeriais).
+  bool PortaSerialPresente(const std::string& Caminho, const std::vector<uint64_t>& Consoles) const;
   void GravarArquivo(const std::string& NomeArq, const std::string& AString, int Tamanho);
   // GetPrinterRawIndex, also handing out the printer list it used.
   int IndiceImpressoraRaw(TListaImpressoras& Lista);
@@ -224,6 +245,7 @@ class TDevice {
   std::string hostTCP_;
   std::string portaTCP_;
   std::string pastaDispositivos_ = "/dev";
+  std::string pastaSysfs_ = "/sys";
 
   TDeviceHookAtivar hookAtivar_;
   TDeviceHookDesativar hookDesativar_;

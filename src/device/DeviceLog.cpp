@@ -83,8 +83,18 @@ void EscreverArquivoLog(const std::string& Arquivo, const std::string& Texto) no
     struct stat st {};
     const bool existe = ::stat(Arquivo.c_str(), &st) == 0;
     if (existe && Texto.empty()) return;
-    int fd = ::open(Arquivo.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644);
+    // Only regular files are logs. A FIFO would block the open until a
+    // reader came and every write while nobody reads; a terminal or any
+    // other device is not opened at all (opening a serial line raises its
+    // modem lines). The open itself never waits, and what it opened is
+    // checked again, in case the name changed in between.
+    if (existe && !S_ISREG(st.st_mode)) return;
+    int fd = ::open(Arquivo.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     if (fd < 0) return;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return;
+    }
     // Readers may share the file; writers that lock wait their turn, but
     // never for long: a log line is not worth a hung print.
     bool travado = false;

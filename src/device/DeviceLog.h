@@ -16,7 +16,9 @@ std::string TraduzirControles(const std::string& Texto);
 // Appends Texto and CR LF to the file Arquivo. Nothing when Arquivo is empty,
 // nor when the file exists and Texto is empty. The file is created when it is
 // missing (its folder is not); other writers are kept out while the line is
-// written. Never raises: a failed append is dropped.
+// written. Only a regular file is written: a FIFO, a terminal or another
+// device named as the log is left alone, so logging never blocks. Never
+// raises: a failed append is dropped.
 void EscreverArquivoLog(const std::string& Arquivo, const std::string& Texto) noexcept;
 
 // A local time to the millisecond, as the logs print it.

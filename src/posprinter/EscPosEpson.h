@@ -22,8 +22,9 @@ namespace escpos {
 std::string LE2(int64_t valor, std::string_view oQue);
 std::string LE4(int64_t valor, std::string_view oQue);
 
-// The ESC ! n print-mode byte for a set of font attributes: 01 condensed,
-// 08 bold, 10 double height, 20 expanded (double width), 80 underline.
+// The ESC ! n print-mode byte for a set of font attributes: 01 condensed or
+// font B (the bit selects the font), 08 bold, 10 double height, 20 expanded
+// (double width), 80 underline.
 uint8_t ModoImpressao(TPosFonte estado);
 
 // The symbology byte of GS k for a registered barcode tag (0 when the tag is
@@ -58,7 +59,8 @@ std::string ParametrosBarras(bool mostrarCodigo, int larguraLinha, int altura);
 std::string ComandoCodigoBarras(std::string_view tag, std::string_view codigo, bool mostrarCodigo,
                                 int larguraLinha, int altura);
 
-// GS ( k: model, module size, error correction, store data, print.
+// GS ( k: model, module size, error correction, store data, print. An empty
+// code gives nothing.
 std::string ComandoQRCode(std::string_view codigo, int tipo, int larguraModulo, int errorLevel);
 
 // ESC t n; empty for pcNone and pcUTF8.
@@ -80,7 +82,9 @@ std::string ComandoLogoLegado(uint8_t keyCode1, uint8_t fatorX, uint8_t fatorY);
 // GS ( L fn 69: print a logo stored under two key codes.
 std::string ComandoLogoKeyCode(uint8_t keyCode1, uint8_t keyCode2, uint8_t fatorX, uint8_t fatorY);
 // FS q 1: store a logo in the legacy form (only position 1); the raster is
-// turned into one band of columns as tall as the image.
+// turned into one band of columns as tall as the image, padded to
+// largura x ceil(altura / 8) x 8 bytes. The sizes (2 bytes each) and the
+// raster's length are checked first.
 std::string ComandoGravacaoLogoLegado(uint8_t keyCode1, const std::string& raster, int largura, int altura);
 // GS 8 L fn 67: store a raster logo under two key codes.
 std::string ComandoGravacaoLogoKeyCode(uint8_t keyCode1, uint8_t keyCode2, const std::string& raster,

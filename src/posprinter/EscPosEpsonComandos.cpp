@@ -41,7 +41,9 @@ std::string LE4(int64_t valor, std::string_view oQue) { return LittleEndian(valo
 
 uint8_t ModoImpressao(TPosFonte estado) {
   uint8_t n = 0;
-  if (estado.Contem(TPosAtributoFonte::afCondensado)) n |= 0x01;
+  // Bit 0 selects font B: condensed print is font B on these printers, and
+  // font B chosen by "</fb>" must survive every later print mode.
+  if (estado.Contem(TPosAtributoFonte::afCondensado) || estado.Contem(TPosAtributoFonte::afFonteB)) n |= 0x01;
   if (estado.Contem(TPosAtributoFonte::afNegrito)) n |= 0x08;
   if (estado.Contem(TPosAtributoFonte::afAlturaDupla)) n |= 0x10;
   if (estado.Contem(TPosAtributoFonte::afExpandido)) n |= 0x20;
@@ -113,6 +115,9 @@ std::string ComandoCodigoBarras(std::string_view tag, std::string_view codigo, b
 }
 
 std::string ComandoQRCode(std::string_view codigo, int tipo, int larguraModulo, int errorLevel) {
+  // The printer refuses to store no data, and would print the symbol stored
+  // before: an empty code prints nothing.
+  if (codigo.empty()) return std::string();
   const std::string prefixo = Bytes({0x1D, 0x28, 0x6B});
   std::string r;
   r += prefixo + Bytes({0x04, 0x00, 0x31, 0x41}) + Byte('0' + tipo) + Byte(0x00);
@@ -230,12 +235,20 @@ const char* const kMsgLogoLegado =
 std::string ComandoGravacaoLogoLegado(uint8_t keyCode1, const std::string& raster, int largura, int altura) {
   if (PosicaoLogoLegado(keyCode1) != 1) throw EPosPrinterException(kMsgLogoLegado);
   if (largura < 1 || altura < 1) ValidarRaster(raster, largura, altura);  // raises the dimension error
+  // Every size is checked before the data is padded to largura x y x 8
+  // bytes, so a small raster announcing a huge logo cannot ask for memory.
   const int y = (altura + 7) / 8;
+  std::string r = Bytes({0x1C, 0x71, 0x01});
+  r += LE2(largura, "Largura do logo");
+  r += LE2(y, "Altura do logo");
+  ValidarRaster(raster, largura, altura);
   const std::vector<std::string> bandas = RasterParaColunas(raster, largura, 0);
-  std::string dados = bandas.empty() ? std::string() : bandas.front();
   const std::size_t total = static_cast<std::size_t>(largura) * static_cast<std::size_t>(y) * 8;
-  if (dados.size() < total) dados.append(total - dados.size(), '\0');
-  return Bytes({0x1C, 0x71, 0x01}) + LE2(largura, "Largura do logo") + LE2(y, "Altura do logo") + dados;
+  const std::size_t cabecalho = r.size();
+  r.reserve(cabecalho + std::max(total, bandas.empty() ? 0 : bandas.front().size()));
+  if (!bandas.empty()) r += bandas.front();
+  if (r.size() - cabecalho < total) r.append(total - (r.size() - cabecalho), '\0');
+  return r;
 }
 
 std::string BandasColunas24(const std::string& raster, int largura, int altura) {

@@ -31,6 +31,34 @@ constexpr bool Escuro(unsigned r, unsigned g, unsigned b) { return 30 * r + 59 *
 
 unsigned Luminancia100(const TCorRGB& c) { return 30u * c.R + 59u * c.G + 11u * c.B; }
 
+// The palette index whose dots a 1-bit picture prints: 1 when that colour is
+// darker than colour 0, else 0 (equal colours, or a single one, print 0). The
+// one rule of the file and the Base64 routes of "<bmp>".
+uint8_t IndiceImpresso(const std::vector<TCorRGB>& paleta) {
+  return paleta.size() >= 2 && Luminancia100(paleta[1]) < Luminancia100(paleta[0]) ? 1 : 0;
+}
+
+// The palette of a 1-bit BMP held in bytes, read where the bitmap loader
+// reads it: after a Windows header (40, 52, 56, 108 or 124 bytes), as many
+// colours as the header says it uses (0 or more than 2 meaning 2), 4 bytes
+// each (blue, green, red, unused). Empty when the header is of another size
+// or the colours lie past the end of the bytes.
+std::vector<TCorRGB> PaletaBMPMono(std::string_view bmp) {
+  if (bmp.size() < 50) return {};
+  const uint64_t cabecalho = static_cast<uint32_t>(LE4(bmp, 14));
+  if (cabecalho != 40 && cabecalho != 52 && cabecalho != 56 && cabecalho != 108 && cabecalho != 124) return {};
+  uint64_t cores = static_cast<uint32_t>(LE4(bmp, 46));
+  if (cores == 0 || cores > 2) cores = 2;
+  const uint64_t inicio = 14 + cabecalho;
+  if (inicio + 4 * cores > bmp.size()) return {};
+  std::vector<TCorRGB> paleta;
+  for (uint64_t i = 0; i < cores; ++i) {
+    const auto byte = [&](uint64_t k) { return static_cast<uint8_t>(bmp[inicio + 4 * i + k]); };
+    paleta.push_back(TCorRGB{byte(2), byte(1), byte(0)});
+  }
+  return paleta;
+}
+
 void PorLE4(std::string& s, uint32_t v) {
   for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
@@ -44,9 +72,7 @@ void PorLE2(std::string& s, uint32_t v) {
 // LerBMPMono with Inverter prints as drawn. With equal colours, or a single
 // one, index 0 is the printed one.
 std::string EscreverBMPMono(const TBitmap& bmp) {
-  const auto& paleta = bmp.Paleta();
-  uint8_t indiceImpresso = 0;
-  if (paleta.size() >= 2 && Luminancia100(paleta[1]) < Luminancia100(paleta[0])) indiceImpresso = 1;
+  const uint8_t indiceImpresso = IndiceImpresso(bmp.Paleta());
 
   const uint32_t w = static_cast<uint32_t>(bmp.Largura());
   const uint32_t h = static_cast<uint32_t>(bmp.Altura());
@@ -193,6 +219,21 @@ TRasterImagem LerBMPMono(std::string_view bmp, bool Inverter) {
 }
 
 TRasterImagem LerBMPMono(std::istream& stream, bool Inverter) { return LerBMPMono(LerRestoDoStream(stream), Inverter); }
+
+TRasterImagem LerBMPMonoPelaPaleta(std::string_view bmp) {
+  if (!EhBMPMono(bmp, true) || IndiceImpresso(PaletaBMPMono(bmp)) == 0) return LerBMPMono(bmp, true);
+  // Colour 1 prints: the file's bits are the dots, and the padding dots past
+  // the width stay blank whatever the file holds there.
+  TRasterImagem r = LerBMPMono(bmp, false);
+  const int sobra = static_cast<int>(LE4(bmp, 18) % 8);
+  if (sobra != 0) {
+    const auto mascara = static_cast<unsigned char>(0xFF << (8 - sobra));
+    const std::size_t a = static_cast<std::size_t>(r.Largura / 8);
+    for (std::size_t fim = a; fim <= r.Raster.size(); fim += a)
+      r.Raster[fim - 1] = static_cast<char>(static_cast<unsigned char>(r.Raster[fim - 1]) & mascara);
+  }
+  return r;
+}
 
 TRasterImagem ImagemParaRaster(const TBitmap& Bitmap) {
   if (Bitmap.Monocromatico() && !Bitmap.Vazio()) return LerBMPMono(EscreverBMPMono(Bitmap), true);

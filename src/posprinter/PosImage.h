@@ -48,6 +48,14 @@ TRasterImagem LerBMPMono(std::string_view bmp, bool Inverter);
 // The same for the BMP from the stream's current position to its end.
 TRasterImagem LerBMPMono(std::istream& stream, bool Inverter);
 
+// Reads a monochrome BMP for printing, as ImagemParaRaster prints a loaded
+// 1-bit picture: the dots of the darker palette colour print, whichever
+// palette slot holds it (colour 0 when both are equally dark). A palette that
+// cannot be read (a header of another size, colours past the end) leaves
+// LerBMPMono's rule: a 0 bit prints. The padding dots past the file's width
+// stay blank. The checks and errors are those of LerBMPMono.
+TRasterImagem LerBMPMonoPelaPaleta(std::string_view bmp);
+
 // A loaded picture as a raster. A 1-bit picture goes through LerBMPMono with
 // Inverter (so W is rounded up to a multiple of 8), its darker palette colour
 // printed; any other picture is thresholded: luminance
@@ -103,7 +111,7 @@ std::string CodificarBase64(std::string_view bytes);
 enum class TFormaConteudoBMP {
   fcVazio,         // nothing to print
   fcTextoBinario,  // the first 10 characters (all when fewer) are "0"/"1"
-  fcBase64,        // Base64 text of a BMP file (read with LerBMPMono, Inverter)
+  fcBase64,        // Base64 text of a BMP file (read with LerBMPMonoPelaPaleta)
   fcArquivo,       // the name of a bitmap file
 };
 TFormaConteudoBMP FormaConteudoBMP(std::string_view Conteudo);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "common/Strings.h"
 #include "device/Device.h"
@@ -78,6 +79,15 @@ void TPosPrinter::ConfigurarTags() {
   tagProcessor_->OnTag = [this](const std::string& tag, std::string& resultado) { TraduzirTag(tag, resultado); };
   tagProcessor_->OnTagBloco = [this](const std::string& tag, const std::string& conteudo, std::string& resultado) {
     TraduzirTagBloco(tag, conteudo, resultado);
+  };
+  // While Imprimir translates, it learns where the last "</reset>" of the
+  // text ends; a later "</zera>" initializes after its own reset.
+  tagProcessor_->OnTagTraduzida = [this](const std::string& tag, std::size_t fim) {
+    if (!fimUltimoReset_) return;
+    if (tag == cTagReset)
+      *fimUltimoReset_ = fim;
+    else if (tag == cTagZera)
+      *fimUltimoReset_ = std::string::npos;
   };
 }
 
@@ -175,7 +185,18 @@ void TPosPrinter::Ativar() {
   ConfigurarHook();
   device_->Ativar();
   ativo_ = true;
-  conjuntoComandos_->AposAtivar();
+  try {
+    conjuntoComandos_->AposAtivar();
+  } catch (...) {
+    // A model whose activation talks to the printer (Daruma) failed: the
+    // engine does not stay active as if it had succeeded.
+    try {
+      Desativar();
+    } catch (...) {
+      // The activation's error is the one the caller sees.
+    }
+    throw;
+  }
   inicializacaoEnviada_ = false;
 }
 
@@ -399,6 +420,9 @@ void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, boo
         juntado += linha;
         juntado += avanco;
       }
+      // The extra text is taken now: it may be one of the buffer's lines,
+      // which the emptying below frees.
+      juntado += TextoExtra;
     }
   } catch (...) {
     buffer_.Clear();
@@ -408,8 +432,7 @@ void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, boo
   buffer_.Clear();
 
   // With an empty buffer the extra text is the whole text: it is read in
-  // place instead of copied.
-  if (!soExtra) juntado += TextoExtra;
+  // place instead of copied (it cannot be a line of an empty buffer).
   const std::string_view texto = soExtra ? std::string_view(TextoExtra) : std::string_view(juntado);
   if (LogAtivo()) {
     RegistrarLog(Format("Imprimir, Copias:%d, DecodificarTags:%s, TraduzirTags:%s", Copias,
@@ -421,9 +444,46 @@ void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, boo
   // the tags produce are never converted.
   std::string saida = ConverterEAjustar(texto, ConverterPagina);
   juntado = std::string();
-  if (DecodificarTags) saida = tagProcessor_->ProcessarTags(saida);
-  if (AvancarNoFim) saida += conjuntoComandos_->Comandos.AvancoLinha;
-  for (int i = 0; i < Copias; ++i) EnviarStringDevice(saida);
+  try {
+    std::size_t fimReset = std::string::npos;
+    const bool inicializadaAntes = inicializacaoEnviada_;
+    if (DecodificarTags) {
+      // A print started by a handler of this one (a log event that fills the
+      // buffer) tracks its own resets.
+      struct Rastreio {
+        std::size_t*& atual;
+        std::size_t* anterior;
+        ~Rastreio() { atual = anterior; }
+      } rastreio{fimUltimoReset_, std::exchange(fimUltimoReset_, &fimReset)};
+      saida = tagProcessor_->ProcessarTags(saida);
+    }
+    // Only the reset's own bytes mark the place: a command set without a
+    // reset sequence has nothing to initialize after.
+    const std::string& reset = conjuntoComandos_->Comandos.Reinicializa;
+    if (fimReset != std::string::npos &&
+        (reset.empty() || fimReset < reset.size() || saida.compare(fimReset - reset.size(), reset.size(), reset) != 0))
+      fimReset = std::string::npos;
+    // With a reset to initialize after, the flag that the reset's
+    // translation cleared goes back to what the printer was before the text:
+    // it decides whether the text in front of the reset needs the
+    // initialization too. The send sets it for the state after the reset.
+    if (fimReset != std::string::npos) inicializacaoEnviada_ = inicializadaAntes;
+    if (AvancarNoFim) saida += conjuntoComandos_->Comandos.AvancoLinha;
+    for (int i = 0; i < Copias; ++i) Enviar(saida, fimReset);
+  } catch (...) {
+    // The tags of the failed text changed the state though nothing, or not
+    // all of it, reached the printer.
+    EsquecerEstadoImpressora();
+    throw;
+  }
+}
+
+void TPosPrinter::EsquecerEstadoImpressora() {
+  estadoFonte_ = TPosFonte();
+  estadoFonte_.Incluir(TPosAtributoFonte::afNormal);
+  alinhamentoAtual_ = 0;
+  modoPaginaLigado_ = false;
+  inicializacaoEnviada_ = false;
 }
 
 void TPosPrinter::EsvaziarBuffer() {
@@ -434,16 +494,42 @@ void TPosPrinter::EsvaziarBuffer() {
   Imprimir();
 }
 
-void TPosPrinter::EnviarStringDevice(const std::string& Dados) {
+void TPosPrinter::EnviarStringDevice(const std::string& Dados) { Enviar(Dados, std::string::npos); }
+
+void TPosPrinter::Enviar(const std::string& Dados, std::size_t fimReset) {
   if (Dados.empty()) return;
   AtivarPorta();
-  // The text goes out as given, or with the initialization in front of it.
+  // The text goes out as given, or with the initialization in front of it
+  // or after its last reset.
   std::string comInicializacao;
   const std::string* dados = &Dados;
-  if (!inicializacaoEnviada_) {
+  const std::string& reset = conjuntoComandos_->Comandos.Reinicializa;
+  if (Dados == reset) {
+    // A reset alone: the printer is back to its defaults, and the next send
+    // initializes it.
+    inicializacaoEnviada_ = false;
+  } else if (fimReset != std::string::npos) {
+    // The reset would wipe an initialization sent in front of it (the code
+    // table with it), on every copy: the initialization follows the last
+    // reset. The text before the reset gets one too when the printer has
+    // not had it, unless the text starts with the reset.
+    const std::string init = conjuntoComandos_->MontarInicializacao();
+    const bool naFrente = !inicializacaoEnviada_ && !Dados.starts_with(reset);
+    comInicializacao.reserve(Dados.size() + 2 * init.size());
+    if (naFrente) {
+      RegistrarLog("EnviarStringDevice - Inicializando: " + init, true, true);
+      comInicializacao = init;
+    }
+    RegistrarLog("EnviarStringDevice - Inicializando: " + init, true, true);
+    comInicializacao.append(Dados, 0, fimReset);
+    comInicializacao += init;
+    comInicializacao.append(Dados, fimReset, std::string::npos);
+    dados = &comInicializacao;
+    inicializacaoEnviada_ = true;
+  } else if (!inicializacaoEnviada_) {
     const std::string init = conjuntoComandos_->MontarInicializacao();
     inicializacaoEnviada_ = !init.empty() && Dados.find(init) != std::string::npos;
-    if (!inicializacaoEnviada_ && Dados != conjuntoComandos_->Comandos.Reinicializa) {
+    if (!inicializacaoEnviada_) {
       RegistrarLog("EnviarStringDevice - Inicializando: " + init, true, true);
       comInicializacao.reserve(init.size() + Dados.size());
       comInicializacao = init;
@@ -462,6 +548,9 @@ void TPosPrinter::EnviarStringDevice(const std::string& Dados) {
       device_->EnviaString(*dados);
     }
   } catch (...) {
+    // The printer may have got part of the data, or none of the
+    // initialization: the next send initializes again.
+    inicializacaoEnviada_ = false;
     // The port is closed even when the send failed; the send's error is the
     // one the caller sees.
     if (controlePorta_) {

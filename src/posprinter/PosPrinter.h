@@ -165,8 +165,23 @@ class TPosPrinter {
   // --- Operations ------------------------------------------------------------
   void Ativar();
   void Desativar();
+  // Prints the buffer's lines and TextoExtra. A "</reset>" of the text (not
+  // inside a block) is followed on the printer by the initialization, on
+  // every copy, unless a "</zera>" comes after it: the reset would wipe an
+  // initialization sent in front of the text. When the translation of the
+  // tags or a send fails, the engine forgets what the text told it about the
+  // printer: the font state goes back to afNormal, alignment to the left,
+  // page mode off, and the next send initializes the printer again. A print
+  // refused before its tags are translated (inactive engine, printer check)
+  // changes none of this.
   void Imprimir(const std::string& TextoExtra = "", bool AvancarNoFim = false, bool DecodificarTags = true,
                 bool ConverterPagina = true, int Copias = 1);
+  // Sends Dados, preceded by the initialization when the printer has not had
+  // it; a text that already holds the initialization goes alone, and so does
+  // a text that is exactly the reset, after which the next send initializes.
+  // Dados is taken as opaque bytes: a reset inside it is not looked for (the
+  // bytes of a picture or a barcode may look like one). A failed send leaves
+  // InicializacaoEnviada false.
   void EnviarStringDevice(const std::string& Dados);
   std::string TransmitirReceber(const std::string& Comando, uint8_t BytesParaLer, int Timeout,
                                 bool AguardarTerminador);
@@ -195,6 +210,8 @@ class TPosPrinter {
 
  private:
   void EsvaziarBuffer();
+  // EnviarStringDevice, told where the text's last reset ends (npos: none).
+  void Enviar(const std::string& Dados, std::size_t fimReset);
   std::string ConverterEAjustar(std::string_view Texto, bool Converter) const;
   void ConfigurarHook();
   void LiberarHook();
@@ -202,6 +219,8 @@ class TPosPrinter {
   std::string TraduzirTagSimples(const std::string& Tag);
   std::string TraduzirBlocoPadrao(const std::string& Tag, const std::string& Conteudo);
   void LimparEstilos();
+  // Back to the state of a printer the engine has told nothing.
+  void EsquecerEstadoImpressora();
   std::string Carimbo(bool comAno) const;
   bool LogAtivo() const { return OnGravarLog || !arqLOG_.empty(); }
 
@@ -235,6 +254,8 @@ class TPosPrinter {
   std::string arqLOG_;
   TRelogio relogio_ = AgoraLocal;
   TVerificadorImpressora verificador_;
+  // While Imprimir translates its text: where the last "</reset>" ends.
+  std::size_t* fimUltimoReset_ = nullptr;
 };
 
 }  // namespace bilhetor

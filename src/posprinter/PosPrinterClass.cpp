@@ -98,7 +98,7 @@ std::string TPosPrinterClass::MontarImagemArquivo(const std::string& Caminho) {
 }
 
 std::string TPosPrinterClass::MontarImagemStream(const std::string& Stream) {
-  const TRasterImagem img = LerBMPMono(Stream, true);
+  const TRasterImagem img = LerBMPMonoPelaPaleta(Stream);
   return MontarImagemRaster(img.Raster, img.Largura, img.Altura);
 }
 

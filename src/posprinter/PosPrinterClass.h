@@ -94,7 +94,8 @@ class TPosPrinterClass {
 
   // The "<bmp>" forms that are not a raster yet. MontarImagemArquivo loads the
   // image file at Caminho; MontarImagemStream reads the bytes of a monochrome
-  // BMP with its dots inverted. Both end in MontarImagemRaster.
+  // BMP. Both print a 1-bit picture's darker palette colour and end in
+  // MontarImagemRaster.
   std::string MontarImagemArquivo(const std::string& Caminho);
   std::string MontarImagemStream(const std::string& Stream);
 

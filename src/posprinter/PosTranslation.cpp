@@ -300,7 +300,8 @@ std::string TPosPrinter::TraduzirBlocoPadrao(const std::string& Tag, const std::
       configQRCode_.SetLarguraModulo(NumeroOu(Conteudo, configQRCode_.LarguraModulo()));
       break;
     case T::QRCodeError: configQRCode_.SetErrorLevel(NumeroOu(Conteudo, configQRCode_.ErrorLevel())); break;
-    case T::QRCode: return cc.MontarQRCode(Conteudo);
+    // No model's printer takes a QR code without data: an empty one prints nothing.
+    case T::QRCode: return Conteudo.empty() ? std::string() : cc.MontarQRCode(Conteudo);
     case T::Bmp: return ImprimirImagem(Conteudo);
     case T::MpDirecao: configModoPagina_.Direcao = static_cast<TPosDirecao>(NumeroOu(Conteudo, 0)); break;
     case T::MpEsquerda: configModoPagina_.Esquerda = NumeroOu(Conteudo, configModoPagina_.Esquerda); break;

@@ -142,7 +142,7 @@ std::string TTagProcessor::ProcessarTags(std::string_view Texto) {
     return saida;
   }
   saida.reserve(Texto.size());
-  Processar(Texto, saida);
+  Processar(Texto, saida, true);
   return saida;
 }
 
@@ -168,7 +168,13 @@ void TTagProcessor::ResolverBlocoEm(const std::string& tag, std::string_view con
   if (tag.empty() || IgnorarTags || tag == kIgnorarTags) return;
   // The content is processed even without a block handler: its single tags
   // reach OnTag in text order, as they would outside the block.
-  std::string processado = ProcessarTags(conteudo);
+  std::string processado;
+  if (TraduzirTags) {
+    processado.reserve(conteudo.size());
+    Processar(conteudo, processado, false);
+  } else {
+    processado.assign(conteudo);
+  }
   if (OnTagBloco) OnTagBloco(tag, processado, resultado);
 }
 
@@ -176,7 +182,7 @@ void TTagProcessor::ResolverBlocoEm(const std::string& tag, std::string_view con
 // the first ">" after a "<" through that ">". Bytes between candidates and
 // unchanged candidates are copied to saida in runs; a replaced span is
 // replaced by its translation, which is never scanned again.
-void TTagProcessor::Processar(std::string_view texto, std::string& saida) {
+void TTagProcessor::Processar(std::string_view texto, std::string& saida, bool externo) {
   constexpr std::size_t npos = std::string_view::npos;
   std::size_t copiado = 0;  // texto[0, copiado) is already in saida
   std::size_t pos = 0;      // where the next candidate is looked for
@@ -237,6 +243,8 @@ void TTagProcessor::Processar(std::string_view texto, std::string& saida) {
       ResolverTagEm(tag, cmd);
       if (cmd != tag) substituir(p, f + 1);
       pos = f + 1;
+      // The bytes of texto up to f + 1 not yet copied will follow saida.
+      if (externo && OnTagTraduzida && !IgnorarTags && OnTag) OnTagTraduzida(tag, saida.size() + (pos - copiado));
     }
   }
   saida.append(texto.data() + copiado, texto.size() - copiado);

@@ -114,6 +114,12 @@ class TTagProcessor {
   // tag, content, closing tag) on return.
   using TTagBlocoEvent =
       std::function<void(const std::string& Tag, const std::string& Conteudo, std::string& Resultado)>;
+  // Tells where a translation landed: called right after OnTag has
+  // translated a single tag of the text given to ProcessarTags, with the tag
+  // as registered and Fim, the position in the result just past the
+  // translation. Tags inside a block are not reported: the block's handler
+  // decides where their bytes go.
+  using TTagTraduzidaEvent = std::function<void(const std::string& Tag, std::size_t Fim)>;
 
   TTagProcessor() = default;
   TTagProcessor(const TTagProcessor&) = delete;
@@ -123,6 +129,7 @@ class TTagProcessor {
   bool IgnorarTags = false;
   TTagEvent OnTag;
   TTagBlocoEvent OnTagBloco;
+  TTagTraduzidaEvent OnTagTraduzida;
   // The registry, owned by the processor.
   TTags Registro;
   // When false, texts pass through unchanged.
@@ -145,7 +152,9 @@ class TTagProcessor {
   std::string ResolverTagBloco(const std::string& Tag, std::string_view Conteudo);
 
  private:
-  void Processar(std::string_view texto, std::string& saida);
+  // externo: texto is the text given to ProcessarTags (not a block's
+  // content), whose translated tags OnTagTraduzida reports.
+  void Processar(std::string_view texto, std::string& saida, bool externo);
   void ResolverTagEm(const std::string& tag, std::string& resultado);
   void ResolverBlocoEm(const std::string& tag, std::string_view conteudo, std::string& resultado);
 };

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "common/Strings.h"
+#include "transport/DrainWait.h"
 #include "transport/ReadLoop.h"
 #include "transport/SerialSettings.h"
 #include "transport/SerialSpeed.h"
@@ -37,14 +38,32 @@ std::string SystemMessage(int code) {
   return std::string(strerror_r(code, buf, sizeof buf));
 }
 
-// The system name opened for a port name (see the header).
-std::string SystemDeviceName(const std::string& port, int comNumber) {
-  if (comNumber >= 0) return "/dev/ttyS" + std::to_string(comNumber);
-  if (port.size() > 4 && port.compare(0, 4, "\\\\.\\") == 0) return "/dev/" + port.substr(4);
-  return port;
+// The number after prefix when the rest of name is a plain decimal number
+// of one to six digits; -1 otherwise. No blanks, signs or hexadecimal forms:
+// a name is a port only when it is written exactly so.
+int PlainNumberAfter(const std::string& name, size_t prefix) {
+  if (name.size() <= prefix || name.size() > prefix + 6) return -1;
+  int n = 0;
+  for (size_t i = prefix; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return -1;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
 }
 
 }  // namespace
+
+int TSerialPort::ComPortNumber(const std::string& Port) {
+  if (!UpperCase(Port).starts_with("COM")) return 0;
+  return std::max(PlainNumberAfter(Port, 3), 0);
+}
+
+std::string TSerialPort::SystemDeviceName(const std::string& Port) {
+  const int n = ComPortNumber(Port);
+  if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
+  if (Port.size() > 4 && Port.starts_with("\\\\.\\")) return "/dev/" + Port.substr(4);
+  return Port;
+}
 
 TSerialPort::TSerialPort() = default;
 
@@ -108,14 +127,17 @@ void TSerialPort::Connect(const std::string& Port) {
   lineBuffer_.clear();
   deviceName_ = Port;
 
+  // ComNumber is the zero-based COM number; a /dev/ttyS name keeps its
+  // number too (-2 when what follows is no plain number), but is opened as
+  // it is written.
   comNumber_ = -1;
-  const std::string upper = UpperCase(Port);
-  if (upper.rfind("COM", 0) == 0) {
-    comNumber_ = StrToIntDef(Port.substr(3), 0) - 1;
-  } else if (upper.rfind("/DEV/TTYS", 0) == 0) {
-    comNumber_ = StrToIntDef(Port.substr(9), -2);
+  if (UpperCase(Port).starts_with("COM")) {
+    comNumber_ = ComPortNumber(Port) - 1;
+  } else if (Port.starts_with("/dev/ttyS")) {
+    comNumber_ = PlainNumberAfter(Port, 9);
+    if (comNumber_ < 0) comNumber_ = -2;
   }
-  deviceName_ = SystemDeviceName(Port, comNumber_);
+  deviceName_ = SystemDeviceName(Port);
 
   // Only terminals are opened: a name that is not a character device fails
   // with ENOTTY before anything is opened, so that a port name can never
@@ -189,9 +211,12 @@ void TSerialPort::CloseHandle() {
 
 void TSerialPort::CloseSocket() {
   if (fd_ >= 0) {
-    // Closing never raises: the queues are discarded and the lines dropped
+    // Closing never raises: the input is discarded and the lines dropped
     // without looking at the results, so the handle is always released.
-    tcflush(fd_, TCIOFLUSH);
+    // The output is left alone: every write has already waited for its
+    // bytes to leave, and what a pseudo-terminal has handed on to its other
+    // end must reach it.
+    tcflush(fd_, TCIFLUSH);
     lineBuffer_.clear();
     SetModemLine(TIOCM_RTS, false);
     SetModemLine(TIOCM_DTR, false);
@@ -333,17 +358,29 @@ bool TSerialPort::WaitReadable(int Timeout) {
   return ok;
 }
 
+int TSerialPort::PendingOutput() {
+  if (fd_ < 0) return 0;
+  const int queued = SendingData();
+  if (queued > 0) return queued;
+  // The queue is empty once the driver has moved its last bytes into the
+  // UART; they have left the port when the transmitter is empty too.
+  // Drivers that cannot tell (USB adapters, pseudo-terminals) refuse this.
+  unsigned int lsr = 0;
+  if (ioctl(fd_, TIOCSERGETLSR, &lsr) == 0 && (lsr & TIOCSER_TEMT) == 0) return 1;
+  return 0;
+}
+
+int TSerialPort::WaitSent(int stallMs, int limitMs) {
+  // Terminals signal no "output drained" event that a wait could be bounded
+  // by: the queue is looked at in growing pauses.
+  return transport_detail::WaitUntilSent(
+      stallMs, limitMs, [this] { return PendingOutput(); },
+      [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }, [] { return NowMs(); });
+}
+
 bool TSerialPort::WaitWritable(int Timeout) {
-  bool ok = SendingData() == 0;
-  if (!ok) {
-    // Terminals signal no "output drained" event: look at the queue every
-    // few milliseconds until it is empty or the time is up.
-    const int64_t deadline = NowMs() + std::max(Timeout, 0);
-    while (!ok && NowMs() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      ok = SendingData() == 0;
-    }
-  }
+  const int t = std::max(Timeout, 0);
+  const bool ok = WaitSent(t, t) == 0;
   if (ok) ReportStatus(TSerialStatusReason::HR_CanWrite, "");
   return ok;
 }
@@ -394,11 +431,16 @@ int TSerialPort::WriteBuffer(const void* Data, int Length) {
   SetError(0);
   const auto* p = static_cast<const char*>(Data);
   int written = 0;
-  const int64_t deadline = NowMs() + std::max(deadlockTimeout_, 0);
+  // DeadlockTimeout bounds the time the line takes nothing, not the whole
+  // write: a long text on a slow line is written however long it takes.
+  const int stall = std::max(deadlockTimeout_, 0);
+  int64_t deadline = NowMs() + stall;
+  bool stalled = false;
   while (written < Length) {
     const ssize_t n = write(fd_, p + written, static_cast<size_t>(Length - written));
     if (n > 0) {
       written += static_cast<int>(n);
+      deadline = NowMs() + stall;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -409,12 +451,20 @@ int TSerialPort::WriteBuffer(const void* Data, int Length) {
     const int remaining = static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0));
     short rev = 0;
     if (remaining == 0 || !WaitFor(POLLOUT, remaining, &rev)) {
-      // The device does not take the data in time: what is still queued
-      // is thrown away so that a later write does not send stale bytes.
-      tcflush(fd_, TCOFLUSH);
-      SetError(ErrTimeout);
+      stalled = true;
       break;
     }
+  }
+  // The write is done when its bytes have left the port: the driver's queue
+  // is waited for as long as it keeps going down.
+  if (lastError_ == 0 && !stalled && written > 0) stalled = WaitSent(stall, -1) > 0;
+  if (stalled) {
+    // The line does not take the data in time: what is still queued is
+    // thrown away so that a later write does not send stale bytes, and only
+    // the bytes that did leave are counted.
+    written = std::max(written - PendingOutput(), 0);
+    tcflush(fd_, TCOFLUSH);
+    SetError(ErrTimeout);
   }
   CheckLineErrors();
   if (rtsToggle_) {
@@ -649,7 +699,7 @@ std::string TSerialPort::ATConnect(const std::string& Value) {
 
 void TSerialPort::ClearBuffers() {
   SetError(0);
-  CheckSystemResult(fd_ < 0 ? (errno = EBADF, -1) : tcflush(fd_, TCIOFLUSH));
+  CheckSystemResult(fd_ < 0 ? (errno = EBADF, -1) : tcflush(fd_, TCIFLUSH));
   lineBuffer_.clear();
   RaiseIfError();
 }

@@ -6,10 +6,19 @@
 // ESerialError only when RaiseExcept is true.
 //
 // On Linux the port is a terminal device driven through termios and poll:
-//   "COMn"       opens /dev/ttyS{n-1}
+//   "COMn"       opens /dev/ttyS{n-1}; n is a plain decimal number from 1
+//                (ComPortNumber), so "COM1 ", "COM+1" or "COM0" are no COM
+//                names and are opened as they stand
 //   "\\.\NAME"   opens /dev/NAME
 //   other names  are opened as they stand (/dev/ttyUSB0, /dev/pts/3, ...)
 // and must name a terminal; anything else fails with the system's error.
+//
+// A write returns when its bytes have left the port, not when the driver has
+// queued them: the driver's output queue is drained (and, where the driver
+// tells, the transmitter too) before WriteBuffer returns, and a line that
+// stops taking bytes for DeadlockTimeout ms ends the write with 9997. So
+// nothing of ours is ever left in the output queue, and closing the port or
+// clearing its buffers discards only input.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -76,6 +85,13 @@ class TSerialPort {
   // operating system's text for any other code.
   static std::string GetErrorDesc(int ErrorCode);
 
+  // The number n of a name "COM" + n (any case; n a plain decimal number of
+  // at most six digits, from 1), or 0 when Port is no such name. The device
+  // maps COM names with this same rule, so both open the same thing.
+  static int ComPortNumber(const std::string& Port);
+  // The system name Connect opens for a port name (see above).
+  static std::string SystemDeviceName(const std::string& Port);
+
   // --- opening and closing -------------------------------------------------
   void Connect(const std::string& Port);
   void CloseSocket();
@@ -135,6 +151,9 @@ class TSerialPort {
   bool WaitReadable(int Timeout);
   bool WaitWritable(int Timeout);
 
+  // Discards the input: what the driver holds and LineBuffer. The output
+  // queue holds nothing of ours (every write has drained it), and what a
+  // driver still passes on to the other end is not thrown away.
   void ClearBuffers();
   void Flush();  // waits until the output queue has been sent
 
@@ -193,6 +212,14 @@ class TSerialPort {
   bool DeviceAnswers();
   bool NotReady();
   void LimitRate(int length, int max, int64_t& nextMark);
+  // Bytes written but not yet on the line: the driver's output queue, or 1
+  // while it is empty but the transmitter still sends (where the driver
+  // tells). 0 when the device keeps no queue (a pseudo-terminal hands its
+  // bytes to the other end at once).
+  int PendingOutput();
+  // Waits until PendingOutput is 0; gives up when it has not gone down for
+  // stallMs ms, or when limitMs (>= 0) has passed. Returns what is pending.
+  int WaitSent(int stallMs, int limitMs);
   int ReadRaw(std::string& into, int length);
   std::string ReadAvailableQuiet(int Timeout);
   bool WaitFor(short events, int timeout, short* revents);

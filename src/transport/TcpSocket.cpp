@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -19,6 +20,7 @@
 #include <thread>
 
 #include "common/Strings.h"
+#include "transport/DrainWait.h"
 #include "transport/ReadLoop.h"
 
 namespace bilhetor {
@@ -343,6 +345,7 @@ void TSocketBase::Connect(const std::string& IP, const std::string& Port) {
 void TSocketBase::CloseSystemSocket() {
   ::close(socket_);
   socket_ = InvalidSocket;
+  sendStalled_ = false;
   sendTimeoutApplied_ = 0;
   pendingOptions_.clear();
   family_ = familySet_;
@@ -352,12 +355,54 @@ void TSocketBase::CloseSystemSocket() {
 
 void TSocketBase::CloseSocket() {
   if (socket_ == InvalidSocket) return;
-  // After an error the connection is not worth a graceful end.
-  if (lastError_ == 0) {
+  // After an error that broke the connection, or a send the peer did not
+  // take, the connection is not worth a graceful end. A read that only timed
+  // out (a status reply that came late) leaves the connection as it was, and
+  // the reply may still arrive: closing at once would let it reset the
+  // connection and cut off what the printer has not taken yet.
+  const bool intact = lastError_ == 0 || (lastError_ == wsa::WSAETIMEDOUT && !sendStalled_);
+  if (intact && Connected()) {
     ::shutdown(socket_, SHUT_WR);
+    WaitAcknowledged(nonblockSendTimeout_);
     ClearInput();
   }
   CloseSystemSocket();
+}
+
+bool TSocketBase::Connected() {
+  tcp_info info {};
+  socklen_t len = sizeof info;
+  if (getsockopt(socket_, IPPROTO_TCP, TCP_INFO, &info, &len) != 0) return false;
+  return info.tcpi_state == TCP_ESTABLISHED || info.tcpi_state == TCP_CLOSE_WAIT ||
+         info.tcpi_state == TCP_FIN_WAIT1 || info.tcpi_state == TCP_CLOSING || info.tcpi_state == TCP_LAST_ACK;
+}
+
+int TSocketBase::WaitAcknowledged(int stallMs) {
+  // The system's output count of a connection is what was sent but not yet
+  // acknowledged (and the end-of-data mark). Input that arrives meanwhile is
+  // read and dropped: unread input at the close would make the system reset
+  // the connection. Once the peer has ended its side or reset the
+  // connection, input needs no more reading.
+  bool inputOpen = true;
+  bool reset = false;
+  char scratch[4096];
+  auto queued = [&] {
+    int n = 0;
+    if (reset || !Connected() || ioctl(socket_, SIOCOUTQ, &n) != 0) return 0;
+    return n;
+  };
+  auto pause = [&](int ms) {
+    if (!inputOpen) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      return;
+    }
+    pollfd p {socket_, POLLIN, 0};
+    if (::poll(&p, 1, ms) <= 0) return;
+    const ssize_t n = ::recv(socket_, scratch, sizeof scratch, MSG_DONTWAIT);
+    if (n == 0) inputOpen = false;
+    if (n < 0 && errno != EAGAIN && errno != EINTR) reset = true;
+  };
+  return transport_detail::WaitUntilSent(stallMs, -1, queued, pause, [] { return NowMs(); });
 }
 
 // --- waiting ----------------------------------------------------------------------
@@ -442,6 +487,7 @@ int TSocketBase::WriteBuffer(const void* Data, int Length) {
   }
   const auto* p = static_cast<const char*>(Data);
   int sent = 0;
+  sendStalled_ = false;
   // In blocking mode the system waits for room itself, bounded by
   // NonblockSendTimeout through the socket's send time-out; otherwise (or
   // without a time-out) each send returns at once and the wait is ours.
@@ -461,6 +507,7 @@ int TSocketBase::WriteBuffer(const void* Data, int Length) {
       // The peer is not taking data: wait a bounded time for room.
       if (systemWaits || !WaitFor(POLLOUT, std::max(nonblockSendTimeout_, 0))) {
         if (lastError_ == wsa::WSAEWOULDBLOCK) SetLastError(wsa::WSAETIMEDOUT);
+        sendStalled_ = lastError_ == wsa::WSAETIMEDOUT;
         break;
       }
       ResetError();

@@ -156,6 +156,14 @@ class TSocketBase {
 
   // --- connection ------------------------------------------------------------
   virtual void Connect(const std::string& IP, const std::string& Port);
+  // Ends the connection. While the connection is intact (no error, or only
+  // a read that timed out), the sending side is shut down and the close
+  // waits until the peer has acknowledged every byte sent, reading and
+  // dropping what it sends meanwhile, for as long as the acknowledgements
+  // keep coming (NonblockSendTimeout ms without one ends the wait). Closing
+  // earlier would let a reply arriving later reset the connection and throw
+  // away what a slow printer has not taken yet. After an error that broke
+  // the connection, or a send the peer did not take, it closes at once.
   virtual void CloseSocket();
 
   // --- transfers -------------------------------------------------------------
@@ -258,6 +266,10 @@ class TSocketBase {
   void ConnectTo(const void* addr, unsigned addrLen);
   void ReadAddresses();
   void CloseSystemSocket();
+  // The wait of CloseSocket; the bytes still unacknowledged when it ended.
+  int WaitAcknowledged(int stallMs);
+  // The connection is up (in either direction).
+  bool Connected();
   void ApplyPendingOptions();
   // Sets the socket's send time-out to NonblockSendTimeout (once per value).
   bool ApplySendTimeout();
@@ -294,6 +306,7 @@ class TSocketBase {
   int64_t nextSend_ = 0, nextRecv_ = 0;
   bool nonBlockMode_ = false;
   int sendTimeoutApplied_ = 0;  // NonblockSendTimeout last given to the system
+  bool sendStalled_ = false;    // the last send ended because the peer took nothing
   bool lastCR_ = false, lastLF_ = false;
   struct PendingOption {
     int level, name, value;

@@ -6,6 +6,7 @@
 
 #include "device/Device.h"
 #include "support/LoopbackServer.h"
+#include "support/SlowTcpPrinter.h"
 #include "transport/TcpSocket.h"
 #include "DeviceTestSupport.h"
 
@@ -182,6 +183,62 @@ TEST_F(DeviceTcpTest, APrinterThatGoesAwayMidSendRaisesAndTheDeviceRecovers) {
   dev.EnviaString("de volta");
   ASSERT_TRUE(server.WaitForText("de volta"));
   EXPECT_EQ(server.ReceivedOn(1), "de volta");
+}
+
+// A network printer with a small window that takes its bytes slowly (about
+// 100 KB/s) and sends a status byte of its own in the middle of the ticket,
+// after the device has finished with it: deactivated at once, cleared its
+// input first, or asked for the status and given up waiting for the reply
+// (which the printer sends only when it reaches the query). The printer gets
+// the whole ticket all the same.
+TEST(DeviceTcpDelivery, TheWholeTicketReachesASlowPrinter) {
+  enum class Then { Desativar, Limpar, StatusQuery };
+  const struct {
+    const char* what;
+    Then then;
+    size_t statusAfter;  // bytes; 40000 come in well after the 300 ms read
+    bool endsWithFin;    // the status byte comes while the close waits: no reset
+  } cases[] = {
+      {"Desativar", Then::Desativar, 20000, true},
+      {"Limpar", Then::Limpar, 20000, true},
+      // The late reply to the query may still reset the connection, once
+      // the printer has everything.
+      {"status query answered too late", Then::StatusQuery, 40000, false},
+  };
+  const std::string query = "\x10\x04\x01";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::SlowTcpPrinter printer(512, std::chrono::milliseconds(5));
+    printer.SendAfterBytes(c.statusAfter, std::string("\x14\x00\x00\x0f", 4));
+    printer.AnswerAfter(query, "\x12");
+    TDevice dev(std::make_shared<ListSpooler>(), std::make_shared<StillClock>());
+    dev.SetPorta("TCP:127.0.0.1:" + printer.PortText());
+    dev.Ativar();
+    std::string ticket = "\x1B@";
+    for (int i = 0; ticket.size() < 60000; ++i) ticket += "  " + std::to_string(i) + " x PRODUTO\n";
+    dev.EnviaString(ticket);
+    std::string expected = ticket;
+    switch (c.then) {
+      case Then::Desativar:
+        break;
+      case Then::Limpar:
+        dev.Limpar();
+        break;
+      case Then::StatusQuery:
+        dev.Limpar();
+        dev.EnviaString(query);
+        expected += query;
+        EXPECT_THROW(dev.LeString(300, 1, ""), ESocketError);
+        break;
+    }
+    dev.Desativar();
+    ASSERT_TRUE(printer.WaitForEnd());
+    if (c.endsWithFin) {
+      EXPECT_FALSE(printer.EndedWithReset());
+    }
+    EXPECT_EQ(printer.Received().size(), expected.size());
+    EXPECT_TRUE(printer.Received() == expected);
+  }
 }
 
 TEST_F(DeviceTcpTest, DeactivationClosesTheConnection) {

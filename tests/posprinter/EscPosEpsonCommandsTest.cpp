@@ -50,8 +50,15 @@ TEST(EscPosFonts, PrintModeByteCombinesTheAttributes) {
   // Attributes with commands of their own leave the byte alone.
   f.Incluir(TPosAtributoFonte::afInvertido);
   f.Incluir(TPosAtributoFonte::afItalico);
+  EXPECT_EQ(escpos::ModoImpressao(f), 0xB9);
+  // Bit 0 is also the font selection of ESC !: font B keeps it set.
   f.Incluir(TPosAtributoFonte::afFonteB);
   EXPECT_EQ(escpos::ModoImpressao(f), 0xB9);
+  f.Excluir(TPosAtributoFonte::afCondensado);
+  EXPECT_EQ(escpos::ModoImpressao(f), 0xB9);
+  TPosFonte soFonteB;
+  soFonteB.Incluir(TPosAtributoFonte::afFonteB);
+  EXPECT_EQ(escpos::ModoImpressao(soFonteB), 0x01);
 }
 
 TEST(EscPosBarcodes, SymbologyByTag) {
@@ -143,6 +150,13 @@ TEST(EscPosQRCode, FivePiecesWithTheDataLengthInTwoBytes) {
   EXPECT_EQ(cmd.substr(25, 8), H("1D 28 6B 2F 01 31 50 30"));
   EXPECT_EQ(cmd.substr(33, 300), longo);
   EXPECT_EQ(cmd.size(), 33u + 300u + 8u);
+}
+
+TEST(EscPosQRCode, AnEmptyCodeSendsNothing) {
+  // A store-data command without data is refused by the printer, and the
+  // print command after it would print whatever symbol was stored before.
+  EXPECT_EQ(escpos::ComandoQRCode("", 2, 4, 0), "");
+  EXPECT_EQ(escpos::ComandoQRCode(" ", 2, 4, 0).substr(25, 9), H("1D 28 6B 04 00 31 50 30 20"));
 }
 
 TEST(EscPosQRCode, DataBeyondTwoLengthBytesIsRefused) {
@@ -271,6 +285,27 @@ TEST(EscPosLogo, LegacyStoreSendsOneBandOfColumnsPaddedToTheAnnouncedSize) {
   // The blank one-dot logo used to erase position 1.
   EXPECT_EQ(escpos::ComandoGravacaoLogoLegado('1', std::string(1, '\0'), 1, 1),
             H("1C 71 01 01 00 01 00 00 00 00 00 00 00 00 00"));
+}
+
+// The sizes are checked before the column data is padded to width x height
+// x 8 bytes: a tiny raster announcing a huge logo must not ask for memory.
+TEST(EscPosLogo, LegacyStoreChecksTheSizesBeforePadding) {
+  auto erro = [](const std::string& raster, int largura, int altura) {
+    try {
+      escpos::ComandoGravacaoLogoLegado('1', raster, largura, altura);
+    } catch (const EPosPrinterException& e) {
+      return e.Message();
+    }
+    return std::string("(no error)");
+  };
+  // 65535 x 16384 would pad to 1 GiB.
+  EXPECT_EQ(erro(H("FF"), 65535, 16384), "Imagem raster com 1 bytes, esperados 134217728 para 65535 x 16384 pontos");
+  EXPECT_EQ(erro(std::string(8750, '\0'), 70000, 1),
+            "Largura do logo: valor 70000 fora da faixa de 2 bytes (0 a 65535)");
+  EXPECT_EQ(erro(std::string(8, '\0'), 8, 8 * 65536),
+            "Altura do logo: valor 65536 fora da faixa de 2 bytes (0 a 65535)");
+  EXPECT_EQ(erro(H("FF"), 8, 2), "Imagem raster com 1 bytes, esperados 2 para 8 x 2 pontos");
+  EXPECT_EQ(erro("", 0, 1), "Imagem com dimens\xF5" "es inv\xE1lidas: 0 x 1 pontos");
 }
 
 TEST(EscPosLogo, LegacyStoreAcceptsOnlyPositionOne) {

@@ -107,6 +107,23 @@ TEST_F(EscPosEpsonTest, CombinedModeRepeatsInvertedAndItalic) {
   EXPECT_EQ(Epson().MontarFonte(TPosAtributoFonte::afNormal, true), "");
 }
 
+// ESC ! n selects the font with bit 0: while font B is in force every
+// combined print mode keeps that bit, or the printer would fall back to font
+// A behind the engine's back.
+TEST_F(EscPosEpsonTest, CombinedPrintModeKeepsFontB) {
+  const struct {
+    const char* tag;
+    const char* bytes;
+  } passos[] = {
+      {"</fb>", "1B 4D 01"}, {"<n>", "1B 21 09"}, {"<e>", "1B 21 29"},  {"<s>", "1B 21 A9"},
+      {"<a>", "1B 21 B9"},   {"<c>", "1B 21 B9"}, {"</c>", "1B 21 B9"}, {"</n>", "1B 21 B1"},
+      {"</e>", "1B 21 91"},  {"</s>", "1B 21 11"}, {"</a>", "1B 21 01"},
+      // Back to font A: the print mode no longer selects font B.
+      {"</fa>", "1B 4D 00"}, {"<n>", "1B 21 08"}, {"<c>", "1B 21 09"},  {"</c>", "1B 21 08"},
+  };
+  for (const auto& p : passos) EXPECT_EQ(Tag(p.tag), p.bytes) << p.tag;
+}
+
 TEST_F(EscPosEpsonTest, BarcodesReadTheBarSettings) {
   EXPECT_EQ(Hex(Epson().MontarCodigoBarras("<code128c>", "12345")),
             Hex(H("1D 77 02 1D 68 32 1D 48 00 1D 6B 49 05") + "{C" + H("01 17 2D")));

@@ -70,14 +70,15 @@ TEST(PosImageMono, TwelveDotsTwoRowsComeTopRowFirst) {
   EXPECT_EQ(raw.Largura, 16);
   EXPECT_EQ(raw.Altura, 2);
   EXPECT_EQ(Hex(raw.Raster), "7F B0 FF E0 ");
-
-  // Inverted: the real dots of the second byte stay, the four padding dots
-  // past the width stay blank.
-  const TRasterImagem inv = LerBMPMono(bmp, true);
-  EXPECT_EQ(Hex(inv.Raster), "80 40 00 10 ");
 }
 
-TEST(PosImageMono, PaddingDotsNeverPrintWhenInverted) {
+// Pins a recorded choice (docs/platform.md, Images): with Inverter only the
+// padding dots of a row's last byte are cleared. Sending that whole byte as
+// 00 would lose up to 7 real dots of every row; here the 12-dot picture
+// above would lose dot 9 and dot 11 ("80 00 00 00").
+TEST(PosImageMono, ChoiceInverterClearsOnlyThePaddingDots) {
+  const std::string bmp = MonoBmp(12, 2, {std::string("\xFF\xE0", 2), std::string("\x7F\xB0", 2)}, 4);
+  EXPECT_EQ(Hex(LerBMPMono(bmp, true).Raster), "80 40 00 10 ");
   // All white rows: nothing prints, whatever the width.
   for (int w : {1, 7, 9, 12, 15, 16, 17}) {
     SCOPED_TRACE(w);
@@ -201,6 +202,66 @@ TEST(PosImageMono, PaletteOrderOfLoadedPicturesDecidesWhatPrints) {
   EXPECT_EQ(ImagemParaRaster(blackFirst), r);
 }
 
+void SetPalette(std::string& bmp, uint32_t colour0, uint32_t colour1) {
+  Put32(bmp, 54, colour0);
+  Put32(bmp, 58, colour1);
+}
+
+// The Base64 route reads the palette as the file route does: the darker
+// colour prints, whichever slot holds it (and, a recorded choice, only the
+// padding dots of the last byte are cleared). One picture, 12 dots wide: the top
+// row has dots 0 and 9, the bottom row dot 11. Written with colour 0 printed
+// its file rows are the complement of those written with colour 1 printed;
+// the four padding dots of each row are set in the file and never print.
+TEST(PosImageMono, ThePaletteDecidesWhichBitsPrintInTheBase64Route) {
+  const std::string zeroPrints = MonoBmp(12, 2, {std::string("\xFF\xEF", 2), std::string("\x7F\xBF", 2)}, 4);
+  const std::string onePrints = MonoBmp(12, 2, {std::string("\x00\x1F", 2), std::string("\x80\x4F", 2)}, 4);
+  const std::string picture = "80 40 00 10 ";
+  const struct {
+    const char* name;
+    const std::string& bmp;
+    uint32_t colour0, colour1;
+  } cases[] = {
+      {"black, white", zeroPrints, 0x000000, 0xFFFFFF},
+      {"white, black", onePrints, 0xFFFFFF, 0x000000},
+      {"grey 150, grey 100", onePrints, 0x969696, 0x646464},
+      {"dark red, light blue", zeroPrints, 0x600000, 0xA0C0FF},
+      // Equally dark: colour 0 prints, as for a loaded picture.
+      {"grey, grey", zeroPrints, 0x808080, 0x808080},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bmp = c.bmp;
+    SetPalette(bmp, c.colour0, c.colour1);
+    const TRasterImagem r = LerBMPMonoPelaPaleta(bmp);
+    EXPECT_EQ(r.Largura, 16);
+    EXPECT_EQ(r.Altura, 2);
+    EXPECT_EQ(Hex(r.Raster), picture);
+  }
+}
+
+TEST(PosImageMono, AnUnreadablePaletteLeavesTheZeroBitsPrinting) {
+  std::string oneColour = MonoBmp(8, 1, {"\x0F"}, 4);
+  SetPalette(oneColour, 0xFFFFFF, 0x000000);
+  Put32(oneColour, 46, 1);  // one colour used: colour 0, white, prints
+  std::string otherHeader = MonoBmp(8, 1, {"\x0F"}, 4);
+  SetPalette(otherHeader, 0xFFFFFF, 0x000000);
+  Put32(otherHeader, 14, 64);  // no Windows header of that size
+  std::string cutPalette = MonoBmp(8, 1, {"\x0F"}, 4);
+  SetPalette(cutPalette, 0xFFFFFF, 0x000000);
+  Put32(cutPalette, 14, 124);  // its palette would start at 138, past the end
+  for (const std::string& bmp : {oneColour, otherHeader, cutPalette}) {
+    EXPECT_EQ(LerBMPMonoPelaPaleta(bmp), LerBMPMono(bmp, true));
+    EXPECT_EQ(Hex(LerBMPMonoPelaPaleta(bmp).Raster), "F0 ");
+  }
+  // What LerBMPMono refuses, this refuses the same way.
+  EXPECT_EQ(ErrorOf([] { LerBMPMonoPelaPaleta("BM"); }), "Imagem n\xE3o \xE9 BMP Monocrom\xE1tica");
+  std::string tooTall = MonoBmp(8, 100, {"\x00"}, 4);
+  SetPalette(tooTall, 0xFFFFFF, 0x000000);
+  EXPECT_EQ(ErrorOf([&] { LerBMPMonoPelaPaleta(tooTall); }),
+            "Tamanho da imagem do Bitmap [4] n\xE3o comporta 100 linhas de 8 pontos");
+}
+
 TEST(PosImageMono, GreysThresholdExactly) {
   // Luminance 127 prints, 128 does not: (127,127,127), (128,128,128), and a
   // mix summing to exactly 128.
@@ -225,10 +286,22 @@ TEST(PosImageText, LinesAreCutOrPaddedToTheFirstLinesWidth) {
   EXPECT_EQ(r.Largura, 10);
   EXPECT_EQ(r.Altura, 3);
   EXPECT_EQ(Hex(r.Raster), "80 40 FF FF 00 00 ");
-  // A short line under a first line of whole bytes keeps its dots on the left.
-  EXPECT_EQ(Hex(TextoBinarioParaRaster({"00000000", "11"}).Raster), "00 C0 ");
   // Any character other than "1" is a blank dot.
   EXPECT_EQ(Hex(TextoBinarioParaRaster({"1x1 1.11"}).Raster), "AB ");
+}
+
+// Pins a recorded choice (docs/platform.md, Images): a later line shorter
+// than the first is padded on the right, also when the first line's width is
+// a multiple of 8. Reading such a line unpadded takes its short last chunk
+// right-aligned and moves its dots to the right end of the byte ("11" under
+// "00000000" would give 03).
+TEST(PosImageText, ChoiceShortLaterLinesArePaddedOnTheRight) {
+  EXPECT_EQ(Hex(TextoBinarioParaRaster({"00000000", "11"}).Raster), "00 C0 ");
+  EXPECT_EQ(Hex(TextoBinarioParaRaster({"1111111111111111", "1111111111"}).Raster), "FF FF FF C0 ");
+  EXPECT_EQ(Hex(TextoBinarioParaRaster({"11111111", "1", ""}).Raster), "FF 80 00 ");
+  // The column route pads the same way, so both routes agree.
+  EXPECT_EQ(RasterParaColunas(TextoBinarioParaRaster({"00000000", "11"}).Raster, 8, 0),
+            TextoBinarioParaColunas({"00000000", "11"}, 0));
 }
 
 TEST(PosImageText, NoLinesOrAnEmptyFirstLine) {

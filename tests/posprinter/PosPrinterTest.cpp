@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "posprinter/TagProcessor.h"
 #include "posprinter/PosPrinter.h"
 #include "support/EngineTestCommandSet.h"
+#include "support/EscPosBytes.h"
 #include "support/TestSupport.h"
 
 namespace bilhetor {
@@ -150,6 +152,26 @@ TEST(PosPrinterEngine, PrintsBufferThenExtraTextWithLineFeeds) {
   // Activation deletes the file; the sends after it append.
   m.p.Imprimir("mais");
   EXPECT_EQ(m.Impresso(), kInit + "{N+}Pedido{N-}\r\nItem\r\nfim\r\nmais");
+}
+
+// The extra text may be one of the buffer's own lines: it is read before the
+// buffer is emptied. The lines are longer than the short-string storage, so
+// the sanitizer build sees any read of a freed line.
+TEST(PosPrinterEngine, ExtraTextThatIsALineOfTheBufferIsReadBeforeTheBufferEmpties) {
+  Motor m;
+  m.p.Ativar();
+  const std::string primeira = "primeira linha do pedido, longa o bastante";
+  const std::string segunda = "segunda linha do pedido, tambem longa demais";
+  m.p.Buffer().Add(primeira);
+  m.p.Buffer().Add(segunda);
+  m.p.Imprimir(m.p.Buffer()[1]);
+  EXPECT_EQ(m.Impresso(), kInit + primeira + "\r\n" + segunda + "\r\n" + segunda);
+  // The only line of the buffer as the extra text, with copies.
+  m.p.Buffer().Add(primeira);
+  m.p.Imprimir(m.p.Buffer()[0], false, true, true, 2);
+  EXPECT_EQ(m.Impresso(), kInit + primeira + "\r\n" + segunda + "\r\n" + segunda +
+                              (primeira + "\r\n" + primeira) + (primeira + "\r\n" + primeira));
+  EXPECT_TRUE(m.p.Buffer().Empty());
 }
 
 TEST(PosPrinterEngine, CodePageConversionRunsBeforeTheTags) {
@@ -330,6 +352,15 @@ TEST(PosPrinterEngine, AResetAloneIsSentWithoutInitialization) {
   EXPECT_EQ(m.Impresso(), "{RST}");
   m.p.EnviarStringDevice("a");
   EXPECT_EQ(m.Impresso(), "{RST}" + kInit + "a");
+  // A reset sent to an initialized printer undoes the initialization.
+  EXPECT_TRUE(m.p.InicializacaoEnviada());
+  m.p.EnviarStringDevice("{RST}");
+  EXPECT_FALSE(m.p.InicializacaoEnviada());
+  m.p.EnviarStringDevice("b");
+  EXPECT_EQ(m.Impresso(), "{RST}" + kInit + "a{RST}" + kInit + "b");
+  // Other data is not searched for a reset: its bytes are opaque.
+  m.p.EnviarStringDevice("{RST}c");
+  EXPECT_EQ(m.Impresso(), "{RST}" + kInit + "a{RST}" + kInit + "b{RST}c");
 }
 
 TEST(PosPrinterEngine, ControlePortaActivatesAndClosesThePortAroundEachSend) {
@@ -507,6 +538,141 @@ TEST(PosPrinterEngine, CommandSetErrorsStopThePrintBeforeAnythingIsSent) {
   m.p.Ativar();
   EXPECT_THROW(m.p.Imprimir("antes<bmp>/nao/existe.bmp</bmp>"), EPosPrinterException);
   EXPECT_EQ(m.Impresso(), "");
+}
+
+// --- Printer state after a failed print ------------------------------------
+
+// An active engine with the system's Epson command set, printing to a file.
+struct MotorEpson {
+  TempDir dir;
+  TPosPrinter p;
+  std::string saida = dir / "epson.txt";
+  MotorEpson() {
+    p.SetModelo(TPosPrinterModelo::ppEscPosEpson);
+    p.SetPorta(saida);
+    p.Ativar();
+  }
+  std::string Impresso() const { return testing_bytes::Hex(ReadFile(saida)); }
+};
+
+// ESC 2 (default line spacing) and ESC t 2 (pc850).
+const std::string kInitEpson = "1B 32 1B 74 02";
+
+// A reset in the text wipes the code table and the line spacing: the
+// initialization must come after the text's last reset, not in front of it.
+// pc850: "\xE3" (a with tilde) is C6, "\xE9" (e acute) is 82.
+TEST(PosPrinterReset, TheInitializationFollowsTheLastResetOfTheText) {
+  const struct {
+    const char* antes;  // printed first, when not empty
+    std::string texto;
+    int copias;
+    std::string bytes;  // the whole file
+    bool inicializada;  // InicializacaoEnviada afterwards
+  } casos[] = {
+      {"", "</reset>\xE3", 1, "1B 40 " + kInitEpson + " C6", true},
+      // Text before the reset on a printer not yet initialized: both.
+      {"", "\xE9</reset>\xE3", 1, kInitEpson + " 82 1B 40 " + kInitEpson + " C6", true},
+      // Already initialized: only after the reset; only the last reset counts.
+      {"x", "a</reset>b</RESET>\xE3", 1, kInitEpson + " 78 61 1B 40 62 1B 40 " + kInitEpson + " C6", true},
+      // Every copy resets the printer, so every copy initializes after it.
+      {"", "</reset>\xE3", 2, "1B 40 " + kInitEpson + " C6 1B 40 " + kInitEpson + " C6", true},
+      // A "</zera>" after the reset initializes by itself.
+      {"", "</reset>x</zera>\xE3", 1, "1B 40 78 1B 40 " + kInitEpson + " C6", true},
+      // A reset after a "</zera>" still needs one.
+      {"", "</zera>x</reset>\xE3", 1, "1B 40 " + kInitEpson + " 78 1B 40 " + kInitEpson + " C6", true},
+      // Bytes of a barcode that look like a reset are no reset: 27 64 packs
+      // to 1B 40.
+      {"", "</reset><code128c>2764</code128c>", 1,
+       "1B 40 " + kInitEpson + " 1D 77 02 1D 68 32 1D 48 00 1D 6B 49 04 7B 43 1B 40", true},
+      // A reset written as text inside "<ignorar_tags>" is text.
+      {"x", "<ignorar_tags></reset></ignorar_tags>", 1, kInitEpson + " 78 3C 2F 72 65 73 65 74 3E", true},
+      // The reset alone: sent alone, and the next text initializes.
+      {"", "</reset>", 1, "1B 40", false},
+  };
+  for (const auto& caso : casos) {
+    SCOPED_TRACE(caso.texto);
+    MotorEpson m;
+    if (*caso.antes) m.p.Imprimir(caso.antes);
+    m.p.Imprimir(caso.texto, false, true, true, caso.copias);
+    EXPECT_EQ(m.Impresso(), caso.bytes);
+    EXPECT_EQ(m.p.InicializacaoEnviada(), caso.inicializada);
+  }
+}
+
+TEST(PosPrinterReset, AfterTheResetTheNextPrintNeedsNoInitialization) {
+  MotorEpson m;
+  m.p.Imprimir("</reset>\xE3", true);
+  m.p.Imprimir("\xE3");
+  EXPECT_EQ(m.Impresso(), "1B 40 " + kInitEpson + " C6 0A C6");
+}
+
+TEST(PosPrinterEpson, AnEmptyQrCodeSendsNothing) {
+  MotorEpson m;
+  m.p.Imprimir("<qrcode></qrcode>");
+  EXPECT_EQ(m.Impresso(), "");
+  m.p.Imprimir("a<qrcode></qrcode>b");
+  EXPECT_EQ(m.Impresso(), kInitEpson + " 61 62");
+}
+
+// Whatever made a print fail, the engine forgets the font state and the
+// initialization that the failed text would have set: the next print starts
+// with the initialization and from plain text.
+TEST(PosPrinterFailure, ThePrintAfterAFailureInitializesAndStartsFromPlainText) {
+  const struct {
+    const char* nome;
+    std::function<void(MotorEpson&)> falhar;
+  } casos[] = {
+      {"missing picture",
+       [](MotorEpson& m) {
+         EXPECT_THROW(m.p.Imprimir("</zera></ce><mp><n>abc<bmp>/nao/existe.bmp</bmp>"), EPosPrinterException);
+       }},
+      {"barcode the printer cannot carry",
+       [](MotorEpson& m) {
+         EXPECT_THROW(m.p.Imprimir("</zera></fb><in><code128>" + std::string(300, '7') + "</code128>"),
+                      EPosPrinterException);
+       }},
+      {"send that fails",
+       [](MotorEpson& m) {
+         m.p.OnEnviarStringDevice = [](const std::string&, bool&) { throw EPosPrinterException("porta caiu"); };
+         EXPECT_THROW(m.p.Imprimir("<n><e>abc"), EPosPrinterException);
+         m.p.OnEnviarStringDevice = nullptr;
+       }},
+      {"second copy that fails",
+       [](MotorEpson& m) {
+         int envios = 0;
+         m.p.OnEnviarStringDevice = [&envios](const std::string&, bool&) {
+           if (++envios == 2) throw EPosPrinterException("porta caiu");
+         };
+         EXPECT_THROW(m.p.Imprimir("</zera><s><a>abc", false, true, true, 2), EPosPrinterException);
+         m.p.OnEnviarStringDevice = nullptr;
+       }},
+  };
+  for (const auto& caso : casos) {
+    SCOPED_TRACE(caso.nome);
+    MotorEpson m;
+    caso.falhar(m);
+    EXPECT_EQ(m.p.EstadoFonte().Bits(), 1u);
+    EXPECT_FALSE(m.p.InicializacaoEnviada());
+    EXPECT_EQ(m.p.AlinhamentoAtual(), 0);
+    EXPECT_FALSE(m.p.ModoPaginaLigado());
+    const std::string antes = m.Impresso();
+    m.p.Imprimir("<e>x</e>");
+    const std::string depois = m.Impresso();
+    // Expanded alone, then plain again: 1B 21 20, "x", 1B 21 00.
+    EXPECT_EQ(depois.substr(antes.empty() ? 0 : antes.size() + 1), kInitEpson + " 1B 21 20 78 1B 21 00");
+    EXPECT_TRUE(m.p.InicializacaoEnviada());
+  }
+}
+
+// A print refused before anything was translated leaves the state alone.
+TEST(PosPrinterFailure, AStoppedPrinterCheckKeepsTheStateOfTheLastPrint) {
+  MotorEpson m;
+  m.p.Imprimir("<n>");
+  m.p.SetVerificadorImpressora([](TPosPrinter&) { throw EPosPrinterException("Impressora Sem Papel"); });
+  m.p.SetVerificarImpressora(true);
+  EXPECT_THROW(m.p.Imprimir("<e>x"), EPosPrinterException);
+  EXPECT_TRUE(m.p.EstadoFonte().Contem(TPosAtributoFonte::afNegrito));
+  EXPECT_TRUE(m.p.InicializacaoEnviada());
 }
 
 // --- Log ---------------------------------------------------------------------

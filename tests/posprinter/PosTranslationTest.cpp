@@ -26,9 +26,11 @@ struct MotorTeste {
   std::string operator()(const std::string& t) { return Traduzir(p, t); }
 };
 
-// A 1-bit BMP, bottom-up, with the given rows (top to bottom) of 8 dots; a 0
-// bit is a printed dot as the monochrome reader takes it.
-std::string BmpMono8(const std::vector<uint8_t>& linhasTopoParaBaixo) {
+// A 1-bit BMP, bottom-up, with the given rows (top to bottom) of 8 dots and
+// the palette black, white (so a 0 bit is a printed dot), or the palette
+// given as 0x00RRGGBB colours.
+std::string BmpMono8(const std::vector<uint8_t>& linhasTopoParaBaixo, uint32_t cor0 = 0x000000,
+                     uint32_t cor1 = 0xFFFFFF) {
   const int h = static_cast<int>(linhasTopoParaBaixo.size());
   const int stride = 4;
   const int offset = 14 + 40 + 8;
@@ -47,8 +49,8 @@ std::string BmpMono8(const std::vector<uint8_t>& linhasTopoParaBaixo) {
   b[26] = 1;  // planes
   b[28] = 1;  // bits per pixel
   le32(34, tamanho);
-  // palette: black, white
-  b[54 + 4] = b[54 + 5] = b[54 + 6] = static_cast<char>(0xFF);
+  le32(54, static_cast<int>(cor0));
+  le32(58, static_cast<int>(cor1));
   for (int y = 0; y < h; ++y)
     b[static_cast<std::size_t>(offset + stride * (h - 1 - y))] = static_cast<char>(linhasTopoParaBaixo[y]);
   return b;
@@ -310,6 +312,35 @@ TEST(TagTranslationImages, Base64BmpAndBitmapFile) {
   }
   // Base64 text that is not a monochrome BMP fails in the image reader.
   EXPECT_THROW(m("<bmp>QUJDRA==</bmp>"), EPosImage);
+}
+
+// One picture prints the same whether "<bmp>" names its file or holds its
+// bytes in Base64: the darker palette colour is printed, whichever palette
+// slot holds it. Each row is written so that the picture is F0 (four dots on
+// the left) and 3C.
+TEST(TagTranslationImages, APictureGivenByFileOrBase64PrintsTheSameDots) {
+  const struct {
+    const char* paleta;
+    uint32_t cor0, cor1;
+    std::vector<uint8_t> linhas;
+  } casos[] = {
+      {"black, white", 0x000000, 0xFFFFFF, {0x0F, 0xC3}},
+      {"white, black", 0xFFFFFF, 0x000000, {0xF0, 0x3C}},
+      {"light blue, dark red", 0xA0C0FF, 0x600000, {0xF0, 0x3C}},
+      {"dark green, yellow", 0x004000, 0xFFFF00, {0x0F, 0xC3}},
+  };
+  testing::TempDir dir;
+  for (const auto& caso : casos) {
+    SCOPED_TRACE(caso.paleta);
+    MotorTeste m;
+    const std::string bmp = BmpMono8(caso.linhas, caso.cor0, caso.cor1);
+    const std::string caminho = dir / "figura.bmp";
+    testing::WriteFile(caminho, bmp);
+    EXPECT_EQ(m("<bmp>" + caminho + "</bmp><bmp>" + CodificarBase64(bmp) + "</bmp>"), "{IMG8x2}{IMG8x2}");
+    ASSERT_EQ(m.cc().Rasters.size(), 2u);
+    EXPECT_EQ(m.cc().Rasters[0].Bytes, std::string("\xF0\x3C", 2)) << "file";
+    EXPECT_EQ(m.cc().Rasters[1].Bytes, std::string("\xF0\x3C", 2)) << "Base64";
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "device/Device.h"
 #include "posprinter/EscDaruma.h"
 #include "posprinter/PosPrinter.h"
 #include "posprinter/PosStatus.h"
@@ -285,6 +286,9 @@ TEST(DarumaActivation, APrinterThatDoesNotAnswerFailsTheActivation) {
   EXPECT_ANY_THROW(b.impressora.Ativar());
   EXPECT_FALSE(dynamic_cast<TEscDaruma&>(b.impressora.ConjuntoComandos()).ModoConfigurado());
   EXPECT_EQ(b.sim.Impresso(), "");
+  // A failed activation leaves the engine and its port inactive.
+  EXPECT_FALSE(b.impressora.Ativo());
+  EXPECT_FALSE(b.impressora.Device().Ativo());
 }
 
 TEST(DarumaActivation, OnAFilePortEveryInitialisationCarriesTheProgrammingCommand) {

@@ -213,6 +213,12 @@ TEST(PrinterModels, TagTranslationPerModel) {
       {M::ppEscDaruma, "<ean13>789</ean13>", H("1B 62 01 02 32 00") + "000000000789" + H("00")},
       {M::ppEscDaruma, "<code128c>12</code128c><upce>123</upce>", H("1B 62 05 02 32 00") + "12" + H("00") + "123"},
       {M::ppEscDaruma, "<qrcode>ABC</qrcode>", H("1B 81 05 00 04 00 41 42 43")},
+      // An empty QR code sends no command on any model.
+      {M::ppEscDaruma, "a<qrcode></qrcode>b", "ab"},
+      {M::ppEscBematech, "a<qrcode></qrcode>b", "ab"},
+      {M::ppEscVox, "a<qrcode></qrcode>b", "ab"},
+      {M::ppEscDiebold, "a<qrcode></qrcode>b", "ab"},
+      {M::ppCustomPos, "a<qrcode></qrcode>b", "ab"},
       {M::ppEscDaruma, "</zera>", H("1B 40") + programacao1 + H("1B 32")},
       // The condensed ratio 0.8421 makes 48 columns 57.
       {M::ppEscDaruma, "<c></linha_simples>", H("1B 0F") + std::string(57, '-')},

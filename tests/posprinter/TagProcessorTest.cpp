@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Strings.h"
 #include "posprinter/PosTags.h"
 #include "support/TagProcessorReference.h"
 
@@ -296,6 +297,32 @@ TEST_F(Processing, ResolverStepsFollowTheFlags) {
   EXPECT_EQ(p.ResolverTagBloco("<ce>", "a<n>"), "a<n>");
 }
 
+TEST_F(Processing, TranslatedTagsOfTheOuterTextReportWhereTheirTranslationEnds) {
+  std::vector<std::pair<std::string, std::size_t>> fins;
+  p.OnTagTraduzida = [&](const std::string& tag, std::size_t fim) { fins.emplace_back(tag, fim); };
+  using Fins = std::vector<std::pair<std::string, std::size_t>>;
+  // "ab{<n>}c" ends at 8; the block's own tags are not reported.
+  const std::string r = p.ProcessarTags("ab<N>c<ce>x</n>y</ce></reset>");
+  EXPECT_EQ(r, "ab{<n>}cB(<ce>|x{</n>}y|x</n>y){</reset>}");
+  EXPECT_EQ(fins, (Fins{{"<n>", 7}, {"</reset>", r.size()}}));
+  fins.clear();
+  p.ResolverTagBloco("<ce>", "<n>");
+  EXPECT_TRUE(fins.empty());
+  // A translation equal to the tag leaves the text as written, upper case
+  // included; the positions still count it.
+  p.OnTag = [](const std::string& tag, std::string& t) { t = tag; };
+  EXPECT_EQ(p.ProcessarTags("x<N>yy<e>"), "x<N>yy<e>");
+  EXPECT_EQ(fins, (Fins{{"<n>", 4}, {"<e>", 9}}));
+  // Removed or untranslated tags are not reported.
+  fins.clear();
+  p.IgnorarTags = true;
+  EXPECT_EQ(p.ProcessarTags("a<n>b"), "ab");
+  p.IgnorarTags = false;
+  p.OnTag = nullptr;
+  EXPECT_EQ(p.ProcessarTags("a<n>b"), "ab");
+  EXPECT_TRUE(fins.empty());
+}
+
 TEST_F(Processing, ManyUnclosedAndClosedBlocksInOneText) {
   // Earlier closing-tag searches of one scan are reused; the answers must
   // stay those of a fresh search.
@@ -393,12 +420,29 @@ void CompararComReferencia(const std::vector<std::pair<std::string, bool>>& regi
       InstalarHandlers(c, logReal, real.OnTag, real.OnTagBloco);
       InstalarHandlers(c, logRef, ref.onTag, ref.onTagBloco);
     }
+    // Each reported position must end the translation the handler gave for
+    // that tag (in the letter case of the text when it was left unchanged).
+    std::string ultima;
+    std::vector<std::pair<std::string, std::size_t>> fins;
+    if (real.OnTag) {
+      real.OnTag = [original = real.OnTag, &ultima](const std::string& tag, std::string& r) {
+        original(tag, r);
+        ultima = r;
+      };
+    }
+    real.OnTagTraduzida = [&](const std::string&, std::size_t fim) { fins.emplace_back(ultima, fim); };
     logReal.clear();
     logRef.clear();
     const std::string esperado = ref.ProcessarTags(texto);
     const std::string obtido = real.ProcessarTags(texto);
     ASSERT_EQ(obtido, esperado) << "text: " << texto << " case " << i;
     ASSERT_EQ(logReal, logRef) << "text: " << texto << " case " << i;
+    for (const auto& [traducao, fim] : fins) {
+      ASSERT_GE(fim, traducao.size()) << "text: " << texto << " case " << i;
+      ASSERT_LE(fim, obtido.size()) << "text: " << texto << " case " << i;
+      ASSERT_EQ(LowerCase(obtido.substr(fim - traducao.size(), traducao.size())), LowerCase(traducao))
+          << "text: " << texto << " case " << i;
+    }
   }
 }
 

@@ -52,6 +52,9 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, const std::string& log
       dup2(devnull, 0);
       close(devnull);
     }
+    // Servers outlive a test run that is killed: they must not keep the
+    // test's other files open (sockets, the lock a build tool holds).
+    close_range(3, ~0U, 0);
     execvp(args[0], args.data());
     _exit(127);
   }

@@ -12,8 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "support/PacedReader.h"
 #include "support/SocatPty.h"
 #include "support/TestSupport.h"
+#include "transport/DrainWait.h"
 #include "transport/SerialSettings.h"
 #include "transport/SerialSpeed.h"
 
@@ -80,6 +82,42 @@ TEST(SerialPortNames, ComNamesMapToSystemDevices) {
   port.Connect("\\\\.\\bilhetor-no-such-port");
   EXPECT_EQ(port.DeviceName(), "/dev/bilhetor-no-such-port");
   EXPECT_FALSE(port.InstanceActive());
+}
+
+// Only "COM" + a plain decimal number is a COM name; anything else is opened
+// exactly as written, however close it comes (a blank, a sign, hexadecimal,
+// leading zeros in a /dev name, another case of "ttyS").
+TEST(SerialPortNames, OnlyPlainComNumbersAreMapped) {
+  const struct {
+    const char* name;
+    int number;
+    const char* system;
+  } cases[] = {
+      {"COM1", 1, "/dev/ttyS0"},
+      {"com12", 12, "/dev/ttyS11"},
+      {"COM01", 1, "/dev/ttyS0"},
+      {"COM999999", 999999, "/dev/ttyS999998"},
+      {"COM1 ", 0, "COM1 "},
+      {" COM1", 0, " COM1"},
+      {"COM 1", 0, "COM 1"},
+      {"COM+1", 0, "COM+1"},
+      {"COM-1", 0, "COM-1"},
+      {"COM$A", 0, "COM$A"},
+      {"COM0x1", 0, "COM0x1"},
+      {"COM1000000", 0, "COM1000000"},
+      {"COM0", 0, "COM0"},
+      {"COMX", 0, "COMX"},
+      {"COM", 0, "COM"},
+      {"\\\\.\\ttyUSB0", 0, "/dev/ttyUSB0"},
+      {"/dev/ttyS1", 0, "/dev/ttyS1"},
+      {"/dev/ttyS01", 0, "/dev/ttyS01"},
+      {"/dev/ttys1", 0, "/dev/ttys1"},
+      {"/dev/ttyUSB0", 0, "/dev/ttyUSB0"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TSerialPort::ComPortNumber(c.name), c.number) << "[" << c.name << "]";
+    EXPECT_EQ(TSerialPort::SystemDeviceName(c.name), c.system) << "[" << c.name << "]";
+  }
 }
 
 TEST(SerialPortNames, MissingPortFailsWithSystemError2) {
@@ -590,6 +628,63 @@ TEST_F(SerialPortTest, AWriteThatCannotCompleteIsAbortedAfterDeadlockTimeout) {
   pty->PeerDrain();
   EXPECT_EQ(port.WriteBuffer("after", 5), 5);
   EXPECT_NE(pty->PeerDrain().find("after"), std::string::npos);
+}
+
+// DeadlockTimeout bounds the time the line takes nothing: a long text that
+// keeps moving is written to its end, however long that takes in all.
+TEST_F(SerialPortTest, ASlowLineIsWrittenToTheEnd) {
+  TSerialPort port;
+  Open(port);
+  port.SetDeadlockTimeout(300);
+  std::string image;
+  for (int i = 0; image.size() < 120000; ++i) image += static_cast<char>(i * 7);
+  testing::PacedReader printer(pty->PeerFd(), 2048, std::chrono::milliseconds(10));
+  const auto start = Clock::now();
+  EXPECT_EQ(port.WriteBuffer(image.data(), static_cast<int>(image.size())), static_cast<int>(image.size()));
+  EXPECT_EQ(port.LastError(), 0);
+  EXPECT_GT(ElapsedMs(start), 300) << "the line was not slow enough to show the difference";
+  ASSERT_TRUE(printer.WaitForBytes(image.size()));
+  EXPECT_EQ(printer.Received(), image);
+}
+
+// The wait for the output queue, against a driver's queue simulated on a
+// clock of its own: the line sends `rate` bytes per millisecond until only
+// `stuckAt` bytes are left.
+TEST(SerialDrainWait, WaitsWhileTheQueueMovesAndGivesUpWhenItStops) {
+  const struct {
+    const char* what;
+    int queued, rate, stuckAt, stall, limit;
+    int left;          // what the wait reports as still queued
+    int64_t minTime;   // when it may end at the earliest
+    int64_t maxTime;   // and at the latest
+  } cases[] = {
+      {"nothing queued", 0, 1, 0, 300, -1, 0, 0, 0},
+      {"a ticket on a slow line, longer than the stall time", 3078, 1, 0, 300, -1, 0, 3078, 3100},
+      {"a ticket on a stalled line", 3078, 0, 0, 300, -1, 3078, 300, 300},
+      {"moves, then stalls", 3078, 1, 1000, 300, -1, 1000, 2078 + 300, 2078 + 300 + 20},
+      {"a total limit ends a moving queue", 3000, 1, 0, 300, 500, 2500, 500, 500},
+      {"a stall time of 0 does not wait", 100, 1, 0, 0, -1, 100, 0, 0},
+  };
+  for (const auto& c : cases) {
+    int64_t now = 0;
+    int pauses = 0, longest = 0;
+    auto queued = [&] {
+      const int64_t sent = static_cast<int64_t>(c.rate) * now;
+      return static_cast<int>(std::max<int64_t>(c.queued - sent, std::min(c.stuckAt, c.queued)));
+    };
+    auto pause = [&](int ms) {
+      ++pauses;
+      longest = std::max(longest, ms);
+      now += ms;
+    };
+    const int left = transport_detail::WaitUntilSent(c.stall, c.limit, queued, pause, [&] { return now; });
+    EXPECT_EQ(left, c.left) << c.what;
+    EXPECT_GE(now, c.minTime) << c.what;
+    EXPECT_LE(now, c.maxTime) << c.what;
+    EXPECT_LE(longest, transport_detail::kDrainMaxPauseMs) << c.what;
+    // Never spinning: about one look per kDrainMaxPauseMs once under way.
+    EXPECT_LE(pauses, now / transport_detail::kDrainMaxPauseMs + 8) << c.what;
+  }
 }
 
 TEST_F(SerialPortTest, WriteToAPortWhoseOtherEndWentAway) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "support/LoopbackServer.h"
+#include "support/SlowTcpPrinter.h"
 #include "support/TestSupport.h"
 
 namespace bilhetor {
@@ -607,6 +608,24 @@ TEST(TcpSocketLifecycle, CloseAfterAnErrorClosesAtOnce) {
   EXPECT_LT(ElapsedMs(start), 100);
   EXPECT_EQ(socket.Socket(), TSocketBase::InvalidSocket);
   EXPECT_TRUE(server.WaitForClosedByClient(1));
+}
+
+// A printer whose window stays shut: the close waits NonblockSendTimeout
+// without an acknowledgement, then closes all the same.
+TEST(TcpSocketLifecycle, CloseGivesUpOnAPrinterThatTakesNothing) {
+  testing::SlowTcpPrinter printer(1, std::chrono::milliseconds(1000));
+  TTcpSocket socket;
+  socket.SetNonblockSendTimeout(300);
+  socket.Connect("127.0.0.1", printer.PortText());
+  ASSERT_EQ(socket.LastError(), 0) << socket.LastErrorDesc();
+  socket.WriteText(std::string(12000, 's'));
+  ASSERT_EQ(socket.LastError(), 0) << socket.LastErrorDesc();
+  const auto start = Clock::now();
+  socket.CloseSocket();
+  const long elapsed = ElapsedMs(start);
+  EXPECT_EQ(socket.Socket(), TSocketBase::InvalidSocket);
+  EXPECT_GE(elapsed, 250);
+  EXPECT_LT(elapsed, 2500);
 }
 
 TEST(TcpSocketLifecycle, ClearInputGivesUpOnAPeerThatNeverStops) {
