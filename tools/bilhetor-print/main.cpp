@@ -1,11 +1,13 @@
 // bilhetor-print: prints a tagged text through the printer engine (see --help).
-// It links the receipt preview, which draws --preview and --desenhar.
+// It links the receipt preview, which draws --preview, --desenhar and the
+// pictures of PREVIEW: ports.
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/PrintTool.h"
+#include "device/Device.h"
 #include "preview/Preview.h"
 
 int main(int argc, char** argv) {
@@ -18,5 +20,8 @@ int main(int argc, char** argv) {
     return bilhetor::preview::GravarPngEscPos(
         bytes, arquivo, papel == 58 ? TOpcoesPreview::Papel58mm() : TOpcoesPreview::Papel80mm());
   };
+  bilhetor::RegistrarDesenhoPreview([](const std::string& bytes, const std::string& arquivo) {
+    bilhetor::preview::GravarPngEscPos(bytes, arquivo);
+  });
   return bilhetor::ExecutarBilhetorPrint(args, std::cin, std::cout, std::cerr, executavel, desenhar);
 }
