@@ -40,7 +40,7 @@ void Verificar(const TFolha& f, int alturaMaxima, int fundo) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // Short papers keep each run quick; odd sizes take the narrow paper.
   TOpcoesPreview opcoes = size % 2 ? TOpcoesPreview::Papel58mm() : TOpcoesPreview::Papel80mm();
-  opcoes.alturaMaxima = 1500;
+  opcoes.alturaMaxima = 1000;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const TFolha folha = InterpretarEscPos(bytes, opcoes);
   Check(folha.largura == opcoes.larguraImpressao + 2 * opcoes.margem);
