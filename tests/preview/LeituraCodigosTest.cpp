@@ -67,25 +67,32 @@ TEST(LeituraCodigos, EveryCodeOfTheTagSheetReadsBackOnBothPapers) {
       const int meio = simbolos[i].area.x + simbolos[i].area.largura / 2;
       EXPECT_NEAR(meio, o.margem + o.larguraImpressao / 2, 1) << kCodigos[i].tags;
     }
-    // And the whole picture at once.
+    // And the whole picture at once, from the PNG file the preview writes.
+    const std::string png = PngEscPos(bytes, o);
+    const QImage lida = QImage::fromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size()), "PNG");
+    ASSERT_EQ(lida.convertToFormat(QImage::Format_RGB32), p.imagem);
     std::vector<std::string> todos = esperados;
     std::sort(todos.begin(), todos.end());
-    EXPECT_EQ(LerCodigos(p.imagem), todos) << o.larguraImpressao;
+    EXPECT_EQ(LerCodigos(lida), todos) << o.larguraImpressao;
   }
 }
 
 TEST(LeituraCodigos, QrSettingsGiveTheModuleSizeAndErrorLevel) {
   struct Caso {
-    int largura, nivel;
+    int largura, nivel, tipo;
     int modulos;  // the symbol's side for 17 bytes of data
   };
-  const Caso casos[] = {{1, 0, 21}, {4, 1, 25}, {8, 2, 25}, {16, 3, 29}, {20, 9, 29}};
+  const Caso casos[] = {{1, 0, 2, 21}, {4, 1, 2, 25}, {8, 2, 1, 25}, {16, 3, 2, 29}, {20, 9, 2, 29}};
   for (const Caso& c : casos) {
     const std::string dados = "pedido 57/2024-03";
     const std::string bytes = BytesEpson({"<qrcode_largura>" + std::to_string(c.largura) + "</qrcode_largura>" +
                                           "<qrcode_error>" + std::to_string(c.nivel) + "</qrcode_error>" +
+                                          "<qrcode_tipo>" + std::to_string(c.tipo) + "</qrcode_tipo>" +
                                           "<qrcode>" + dados + "</qrcode>"});
     const TPreview p = RenderizarEscPos(bytes);
+    // libzint draws only model 2; a model 1 request says so.
+    EXPECT_EQ(p.folha.avisos, c.tipo == 1 ? std::vector<std::string>{"GS ( k: QR Code modelo 1 desenhado como modelo 2"}
+                                          : std::vector<std::string>{});
     const auto qr = Objetos(p.folha, TTipoObjeto::QRCode);
     ASSERT_EQ(qr.size(), 1u) << c.largura;
     const int modulo = std::min(c.largura, 16);
