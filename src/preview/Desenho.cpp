@@ -10,6 +10,7 @@
 #include <QVector>
 
 #include <climits>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>

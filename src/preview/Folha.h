@@ -97,7 +97,7 @@ enum class TTipoObjeto { Texto, Barras, QRCode, Imagem, Logo, Gaveta, Bip, Corte
 struct TObjeto {
   TTipoObjeto tipo = TTipoObjeto::Texto;
   TRetangulo area;      // the ink (for barcodes without their readable text)
-  std::string dados;    // barcode and QR data as decoded; the text of a line
+  std::string dados;    // barcode and QR data as decoded; a text line's bytes as sent
   std::string detalhe;  // symbology, error level, image size ...
 };
 
