@@ -14,8 +14,9 @@ set(BILHETOR_GERADO ${PROJECT_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${BILHETOR_GERADO})
 
 install(TARGETS bilhetor bilhetor-print bilhetor-impressora RUNTIME DESTINATION bin)
-# The window module, loaded by bilhetor from ../lib/bilhetor only in window mode.
-install(TARGETS bilhetor-janela LIBRARY DESTINATION lib/bilhetor
+# The window and receipt preview modules, loaded by bilhetor from
+# ../lib/bilhetor only in window mode and for PREVIEW: ports.
+install(TARGETS bilhetor-janela bilhetor-preview LIBRARY DESTINATION lib/bilhetor
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 # Man pages and the changelog are shipped compressed, as Debian expects.

@@ -214,10 +214,10 @@ bool TelaResponde() {
   return Definida("QT_QPA_PLATFORM") || ServidorXResponde() || Definida("WAYLAND_DISPLAY");
 }
 
-TExecutarJanela CarregarJanela(const std::string& executavel, std::string& falha) {
+void* CarregarModulo(const std::string& executavel, const char* nome, const char* entrada, std::string& falha) {
   const std::filesystem::path pasta = std::filesystem::path(executavel).parent_path();
   falha.clear();
-  for (const std::filesystem::path& modulo : {pasta / kModuloJanela, pasta / "../lib/bilhetor" / kModuloJanela}) {
+  for (const std::filesystem::path& modulo : {pasta / nome, pasta / "../lib/bilhetor" / nome}) {
     std::error_code ec;
     if (!std::filesystem::exists(modulo, ec)) continue;
     // RTLD_LOCAL: the module carries its own copy of the libraries it was
@@ -228,13 +228,17 @@ TExecutarJanela CarregarJanela(const std::string& executavel, std::string& falha
       falha = erro ? erro : modulo.string();
       return nullptr;
     }
-    if (void* entrada = ::dlsym(handle, kEntradaJanela)) return reinterpret_cast<TExecutarJanela>(entrada);
-    falha = modulo.string() + ": " + kEntradaJanela + " n\xE3o encontrada";
+    if (void* simbolo = ::dlsym(handle, entrada)) return simbolo;
+    falha = modulo.string() + ": " + entrada + " n\xE3o encontrada";
     ::dlclose(handle);
     return nullptr;
   }
-  falha = std::string(kModuloJanela) + " n\xE3o encontrado em " + pasta.string();
+  falha = std::string(nome) + " n\xE3o encontrado em " + pasta.string();
   return nullptr;
+}
+
+TExecutarJanela CarregarJanela(const std::string& executavel, std::string& falha) {
+  return reinterpret_cast<TExecutarJanela>(CarregarModulo(executavel, kModuloJanela, kEntradaJanela, falha));
 }
 
 }  // namespace bilhetor

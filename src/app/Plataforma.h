@@ -171,4 +171,10 @@ bool ServidorXResponde();
 // loaded for the life of the process.
 TExecutarJanela CarregarJanela(const std::string& executavel, std::string& falha);
 
+// Loads a module of the program, from the program's folder or from
+// ../lib/bilhetor beside it (where the package installs them), and returns
+// its entry point; nullptr with the reason in falha when it is missing or
+// cannot be loaded. A loaded module stays for the life of the process.
+void* CarregarModulo(const std::string& executavel, const char* nome, const char* entrada, std::string& falha);
+
 }  // namespace bilhetor

@@ -41,6 +41,11 @@ const char* const kAjuda =
     "  --mostrar             mostra o texto com tags e os bytes enviados (controles por nome)\n"
     "  --descrever ARQ       apenas mostra os bytes do arquivo ARQ (o que uma impressora\n"
     "                        recebeu), controles por nome\n"
+    "  --preview IMG.png     desenha em IMG.png o papel que uma impressora Epson ESC/POS\n"
+    "                        imprimiria; sem --porta nada e impresso, com --porta tambem\n"
+    "  --desenhar ARQ        apenas desenha os bytes do arquivo ARQ (o que uma impressora\n"
+    "                        recebeu) na imagem de --preview, ou em ARQ com extensao .png\n"
+    "  --papel MM            largura do papel da imagem: 80 (padrao) ou 58\n"
     "  --help                mostra esta ajuda\n";
 
 const char* const kModelos[] = {"ppTexto",     "ppEscPosEpson", "ppEscBematech", "ppEscDaruma",
@@ -65,7 +70,8 @@ std::optional<int> LerOrdinal(const std::string& texto, const char* const (&nome
 
 struct TOpcoes {
   std::string config;
-  std::optional<std::string> porta, log, descrever;
+  std::optional<std::string> porta, log, descrever, preview, desenhar;
+  int papel = 80;
   std::optional<TPosPrinterModelo> modelo;
   std::optional<int> colunas;
   std::optional<TPosPaginaCodigo> pagina;
@@ -104,6 +110,14 @@ TOpcoes LerOpcoes(const std::vector<std::string>& args) {
     else if (a == "--porta") o.porta = proximo();
     else if (a == "--log") o.log = proximo();
     else if (a == "--descrever") o.descrever = proximo();
+    else if (a == "--preview") o.preview = proximo();
+    else if (a == "--desenhar") o.desenhar = proximo();
+    else if (a == "--papel") {
+      const std::string v = proximo();
+      int n;
+      if (!TryStrToInt(v, n) || (n != 80 && n != 58)) throw EUso("papel deve ser 80 ou 58: " + v);
+      o.papel = n;
+    }
     else if (a == "--modelo") {
       const std::string v = proximo();
       const auto n = LerOrdinal(v, kModelos);
@@ -128,12 +142,41 @@ TOpcoes LerOpcoes(const std::vector<std::string>& args) {
     }
   }
   if (o.exemplo && temArquivo) throw EUso("--ticket-exemplo nao usa ARQUIVO");
+  if (o.preview && (o.status || o.descrever)) throw EUso("--preview nao combina com --status nem --descrever");
+  if (o.desenhar && (temArquivo || o.exemplo || o.status || o.descrever))
+    throw EUso("--desenhar so combina com --preview e --papel");
+  if (o.preview && o.preview->empty()) throw EUso("--preview precisa do nome da imagem");
   return o;
 }
 
 // Messages and texts are Windows-1252; the terminal reads UTF-8.
 std::string ParaTerminal(const std::string& texto) {
   return CodificarPaginaDeCodigo(texto, TPosPaginaCodigo::pcUTF8);
+}
+
+// The models whose command sets speak ESC/POS (or none at all, plain text):
+// the preview draws what their bytes do.
+bool ModeloEscPos(TPosPrinterModelo m) {
+  switch (m) {
+    case TPosPrinterModelo::ppEscBematech:
+    case TPosPrinterModelo::ppEscDaruma:
+    case TPosPrinterModelo::ppEscVox:
+    case TPosPrinterModelo::ppEscEpsonP2:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// Draws, and shows the drawing's warnings (at most kAvisosMostrados of them).
+void Desenhar(const TDesenharPreview& desenhar, const std::string& bytes, const std::string& arquivo, int papel,
+              std::ostream& erro) {
+  constexpr std::size_t kAvisosMostrados = 20;
+  const std::vector<std::string> avisos = desenhar(bytes, arquivo, papel);
+  for (std::size_t i = 0; i < avisos.size() && i < kAvisosMostrados; ++i)
+    erro << "bilhetor-print: aviso: " << ParaTerminal(avisos[i]) << "\n";
+  if (avisos.size() > kAvisosMostrados)
+    erro << "bilhetor-print: ... e mais " << avisos.size() - kAvisosMostrados << " avisos (veja a imagem)\n";
 }
 
 std::string LerTexto(const TOpcoes& o, std::istream& entrada) {
@@ -174,7 +217,7 @@ std::string DescreverBytes(const std::string& bytes) {
 }
 
 int ExecutarBilhetorPrint(const std::vector<std::string>& argumentos, std::istream& entrada, std::ostream& saida,
-                          std::ostream& erro, const std::string& executavel) {
+                          std::ostream& erro, const std::string& executavel, const TDesenharPreview& desenhar) {
   TOpcoes o;
   try {
     o = LerOpcoes(argumentos);
@@ -195,6 +238,27 @@ int ExecutarBilhetorPrint(const std::vector<std::string>& argumentos, std::istre
     saida << DescreverBytes(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
     return 0;
   }
+  if ((o.preview || o.desenhar) && !desenhar) {
+    erro << "bilhetor-print: este programa nao desenha a pre-visualizacao\n";
+    return 1;
+  }
+  if (o.desenhar) {
+    std::ifstream in(*o.desenhar, std::ios::binary);
+    if (!in) {
+      erro << "bilhetor-print: nao foi possivel ler o arquivo " << *o.desenhar << "\n";
+      return 1;
+    }
+    const std::string bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
+    const std::string imagem =
+        o.preview ? *o.preview : std::filesystem::path(*o.desenhar).replace_extension(".png").string();
+    try {
+      Desenhar(desenhar, bytes, imagem, o.papel, erro);
+    } catch (const std::exception& e) {
+      erro << "bilhetor-print: " << ParaTerminal(e.what()) << "\n";
+      return 1;
+    }
+    return 0;
+  }
   try {
     TConfiguracaoImpressora config;
     std::string arquivoConfig = o.config;
@@ -211,6 +275,10 @@ int ExecutarBilhetorPrint(const std::vector<std::string>& argumentos, std::istre
     if (o.colunas) config.Colunas = *o.colunas;
     if (o.pagina) config.PaginaDeCodigo = *o.pagina;
     if (o.log) config.ArqLog = *o.log;
+    // --preview alone only draws: the bytes go nowhere, through a port that
+    // takes everything (the engine prints only through an open port).
+    const bool imprimir = !o.preview || o.porta;
+    if (!imprimir) config.Porta = "FILE:/dev/null";
     if (Trim(config.Porta).empty()) throw Exception("nenhuma porta configurada: use --porta ou --config");
 
     TPosPrinter impressora;
@@ -235,9 +303,15 @@ int ExecutarBilhetorPrint(const std::vector<std::string>& argumentos, std::istre
     }
     if (o.mostrar) saida << "== Texto com tags\n" << ParaTerminal(texto) << (texto.empty() || texto.back() == '\n' ? "" : "\n");
 
+    if (o.preview && !ModeloEscPos(config.Modelo))
+      erro << "bilhetor-print: aviso: o modelo " << NomeModeloEnum(config.Modelo)
+           << " nao usa ESC/POS; a imagem mostra o que uma impressora Epson faria com estes bytes\n";
     std::string enviado;
-    if (o.mostrar)
-      impressora.OnEnviarStringDevice = [&enviado](const std::string& dados, bool&) { enviado += dados; };
+    if (o.mostrar || o.preview)
+      impressora.OnEnviarStringDevice = [&enviado, imprimir](const std::string& dados, bool& tratado) {
+        enviado += dados;
+        tratado = !imprimir;
+      };
     impressora.Ativar();
     // The lines go through the buffer, as the print server sends a ticket.
     std::size_t inicio = 0;
@@ -252,6 +326,7 @@ int ExecutarBilhetorPrint(const std::vector<std::string>& argumentos, std::istre
     impressora.Imprimir("", false, true, true, 1);
     impressora.Desativar();
     if (o.mostrar) saida << "== Bytes enviados (" << enviado.size() << ")\n" << DescreverBytes(enviado);
+    if (o.preview) Desenhar(desenhar, enviado, *o.preview, o.papel, erro);
     return 0;
   } catch (const std::exception& e) {
     erro << "bilhetor-print: " << ParaTerminal(e.what()) << "\n";

@@ -35,6 +35,9 @@ const char* const kMsgImpressoraNaoEncontrada = "Impressora n\xE3o encontrada [%
 const char* const kMsgSemImpressoraPadrao = "Erro Nenhuma impressora Padr\xE3o foi detectada";
 const char* const kMsgErroEnvio = "Erro ao enviar dados para a porta: %s";
 const char* const kMsgErroImpressao = "Erro ao imprimir na impressora [%s]: %s";
+const char* const kMsgSemDesenho = "Este programa n\xE3o desenha a pr\xE9-visualiza\xE7\xE3o da porta %s";
+const char* const kMsgPastaPreview = "N\xE3o foi poss\xEDvel usar a pasta %s: %s";
+const char* const kMsgErroDesenho = "Erro ao desenhar %s: %s";
 
 // The system's code for a missing file (ENOENT).
 constexpr int kErroArquivoNaoEncontrado = 2;
@@ -105,7 +108,15 @@ class SemSigpipe {
   bool jaPendente_ = false;
 };
 
+// The drawing of PREVIEW: ports that the program registered.
+TDesenhoPreview& DesenhoPreview() {
+  static TDesenhoPreview desenho;
+  return desenho;
+}
+
 }  // namespace
+
+void RegistrarDesenhoPreview(TDesenhoPreview Desenho) { DesenhoPreview() = std::move(Desenho); }
 
 std::string NomeDeviceType(TDeviceType v) {
   switch (v) {
@@ -116,6 +127,7 @@ std::string NomeDeviceType(TDeviceType v) {
     case TDeviceType::dtTCP: return "dtTCP";
     case TDeviceType::dtRawPrinter: return "dtRawPrinter";
     case TDeviceType::dtHook: return "dtHook";
+    case TDeviceType::dtPreview: return "dtPreview";
   }
   return "dtNenhum";
 }
@@ -201,6 +213,8 @@ TDeviceType TDevice::DeduzirTipoPorta(const std::string& APorta) {
     r = TDeviceType::dtTCP;
   else if (up.starts_with("RAW:"))
     r = TDeviceType::dtRawPrinter;
+  else if (up.starts_with("PREVIEW:"))
+    r = TDeviceType::dtPreview;
   else if (up.ends_with(".TXT"))
     r = TDeviceType::dtFile;
   else if (up.starts_with("FILE:"))
@@ -583,6 +597,17 @@ void TDevice::Ativar() {
     case TDeviceType::dtHook:
       if (hookAtivar_) hookAtivar_(porta_, DeviceToString(false));
       break;
+    case TDeviceType::dtPreview: {
+      if (!DesenhoPreview()) DisparaErro(Exception(Format(kMsgSemDesenho, porta_.c_str())));
+      const std::string pasta = Trim(porta_.substr(8));
+      if (pasta.empty()) DisparaErro(Exception(kMsgPortaNaoDefinida));
+      std::error_code erro;
+      std::filesystem::create_directories(pasta, erro);
+      if (!std::filesystem::is_directory(pasta))
+        DisparaErro(EStreamError(Format(kMsgPastaPreview, pasta.c_str(),
+                                        erro ? erro.message().c_str() : "n\xE3o \xE9 uma pasta")));
+      break;
+    }
     case TDeviceType::dtNenhum:
       break;
   }
@@ -652,6 +677,7 @@ void TDevice::EnviaString(const std::string& AString) {
     case TDeviceType::dtTCP: EnviaStringTCP(AString); break;
     case TDeviceType::dtRawPrinter: EnviaStringRaw(AString); break;
     case TDeviceType::dtHook: EnviaStringHook(AString); break;
+    case TDeviceType::dtPreview: EnviaStringPreview(AString); break;
     default: EnviaStringArquivo(AString); break;
   }
 }
@@ -682,6 +708,32 @@ void TDevice::EnviaStringSerial(const std::string& AString) {
     if (enviados > 0) i += static_cast<size_t>(enviados);
   }
   if (falhas >= 10) DisparaErro(Exception(Format(kMsgErroEnvio, porta_.c_str())));
+}
+
+void TDevice::EnviaStringPreview(const std::string& AString) {
+  EscreveLog("EnviaStringPreview(" + AString + ")", true);
+  const std::string pasta = Trim(porta_.substr(8));
+  // The first free name from the last one used; creating it empty claims it
+  // against another program drawing into the same folder.
+  std::string arquivo;
+  for (;; ++proximaImagem_) {
+    arquivo = (std::filesystem::path(pasta) / Format("ticket-%04d.png", proximaImagem_)).string();
+    const int fd = ::open(arquivo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      ::close(fd);
+      break;
+    }
+    if (errno != EEXIST)
+      DisparaErro(EStreamError(Format(kMsgPastaPreview, pasta.c_str(), std::strerror(errno))));
+  }
+  ++proximaImagem_;
+  EscreveLog("  Arquivo: " + arquivo);
+  try {
+    DesenhoPreview()(AString, arquivo);
+  } catch (const std::exception& e) {
+    ::unlink(arquivo.c_str());
+    DisparaErro(EStreamError(Format(kMsgErroDesenho, arquivo.c_str(), e.what())));
+  }
 }
 
 void TDevice::EnviaStringTCP(const std::string& AString) {

@@ -1,8 +1,8 @@
 #pragma once
 // TDevice: the port through which the printer engine reaches its printer. One
 // device stands for one port: a serial port, a parallel port, a TCP
-// connection, a print queue written in raw mode, a file, or a maker's USB
-// library reached through four hooks.
+// connection, a print queue written in raw mode, a file, a maker's USB
+// library reached through four hooks, or a folder of pictures of the paper.
 //
 // Port names (Porta):
 //   "COMn"                 serial port (/dev/ttyS{n-1}); "\\.\NAME" opens /dev/NAME;
@@ -17,6 +17,10 @@
 //                          a file
 //   "USB", "DLL", "USB:brand", "DLL:brand"
 //                          a maker's library, through the hooks
+//   "PREVIEW:folder"       no printer: each send (one print job) is drawn as a
+//                          picture of the paper, ticket-NNNN.png in the folder
+//                          (made when missing), by the drawing the program
+//                          registers with RegistrarDesenhoPreview
 //
 // The device's own errors are logged (class name + ": " + message) before
 // they are raised; errors raised by the serial port or the socket themselves
@@ -40,7 +44,7 @@ class TTcpSocket;
 // Failure to open or write a file or a parallel port.
 BILHETOR_DECLARE_ERROR(EStreamError);
 
-enum class TDeviceType { dtNenhum, dtFile, dtSerial, dtParallel, dtTCP, dtRawPrinter, dtHook };
+enum class TDeviceType { dtNenhum, dtFile, dtSerial, dtParallel, dtTCP, dtRawPrinter, dtHook, dtPreview };
 enum class TSerialParity { pNone, pOdd, pEven, pMark, pSpace };
 enum class TSerialStop { s1, s1eMeio, s2 };
 enum class THandShake { hsNenhum, hsXON_XOFF, hsRTS_CTS, hsDTR_DSR };
@@ -50,6 +54,14 @@ std::string NomeDeviceType(TDeviceType v);
 std::string NomeSerialParity(TSerialParity v);
 std::string NomeSerialStop(TSerialStop v);
 std::string NomeHandShake(THandShake v);
+
+// Draws the bytes of one send (one print job) into the picture file Arquivo.
+// The device does not draw: a program that can registers its drawing once
+// (the print server and bilhetor-print register the receipt preview of
+// src/preview). In a program without one, a PREVIEW: port fails to activate.
+// Its exceptions reach the send, which raises EStreamError with their text.
+using TDesenhoPreview = std::function<void(const std::string& Dados, const std::string& Arquivo)>;
+void RegistrarDesenhoPreview(TDesenhoPreview Desenho);
 
 // The four hooks of a device whose port is a maker's library.
 using TDeviceHookAtivar = std::function<void(const std::string& APort, const std::string& Params)>;
@@ -75,6 +87,7 @@ class TDevice {
   bool IsTCP() const { return deviceType_ == TDeviceType::dtTCP; }
   bool IsFile() const { return deviceType_ == TDeviceType::dtFile; }
   bool IsHook() const { return deviceType_ == TDeviceType::dtHook; }
+  bool IsPreview() const { return deviceType_ == TDeviceType::dtPreview; }
   bool Ativo() const { return ativo_; }
 
   // --- serial settings ------------------------------------------------------
@@ -189,6 +202,8 @@ class TDevice {
   void EnviaStringRaw(const std::string& AString);
   void EnviaStringArquivo(const std::string& AString);
   void EnviaStringHook(const std::string& AString);
+  // One picture in the folder of a PREVIEW: port.
+  void EnviaStringPreview(const std::string& AString);
   // ATimeOut in milliseconds (0 = TimeOut); NumBytes > 0 reads exactly that
   // many bytes, else a non-empty Terminador reads up to it (removed), else
   // whatever arrives.
@@ -245,6 +260,7 @@ class TDevice {
   std::string hostTCP_;
   std::string portaTCP_;
   std::string pastaDispositivos_ = "/dev";
+  int proximaImagem_ = 1;  // the number of the next PREVIEW: picture to try
   std::string pastaSysfs_ = "/sys";
 
   TDeviceHookAtivar hookAtivar_;

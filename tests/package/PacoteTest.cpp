@@ -99,7 +99,8 @@ TEST_F(Pacote, HasTheProgramsUnitManPagesAndPassesLintian) {
         "./usr/share/man/man1/bilhetor.1.gz\n", "./usr/share/man/man1/bilhetor-print.1.gz\n",
         "./etc/xdg/autostart/bilhetor.desktop\n", "./usr/share/doc/bilhetor/examples/bilhetor.ini\n",
         "./usr/share/doc/bilhetor/copyright\n", "./usr/share/bilhetor/Som.wav\n",
-        "./usr/share/bilhetor/bilhetor.png\n", "-rw-r--r-- root/root .* ./usr/lib/bilhetor/bilhetor-janela.so\n"}) {
+        "./usr/share/bilhetor/bilhetor.png\n", "-rw-r--r-- root/root .* ./usr/lib/bilhetor/bilhetor-janela.so\n",
+        "-rw-r--r-- root/root .* ./usr/lib/bilhetor/bilhetor-preview.so\n"}) {
     EXPECT_TRUE(std::regex_search(conteudo.texto, std::regex(esperado))) << esperado << "\n" << conteudo.texto;
   }
   const Saida controle = Rodar("dpkg-deb -f '" + deb_ + "' Package Version Depends");

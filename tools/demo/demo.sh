@@ -4,8 +4,9 @@
 # schema and data (three orders waiting), a stand-in network printer on
 # loopback, and "bilhetor --headless" polling the database until the three
 # tickets are printed. Shows each ticket as the printer received it (control
-# bytes by name) and the queue rows now marked, then stops everything it
-# started. The files stay in the folder it names at the end.
+# bytes by name), draws it as a picture of the paper (a PNG beside it) and
+# shows the queue rows now marked, then stops everything it started. The files
+# stay in the folder it names at the end.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 tools=$top/build/release/tools
@@ -104,6 +105,12 @@ for ticket in "$out"/impressora/ticket-*.bin; do
   "$tools/bilhetor-print/bilhetor-print" --descrever "$ticket"
 done
 
+log "the tickets as an 80 mm Epson printer prints them (receipt preview)"
+for ticket in "$out"/impressora/ticket-*.bin; do
+  "$tools/bilhetor-print/bilhetor-print" --desenhar "$ticket"
+  echo "  ${ticket%.bin}.png"
+done
+
 log "the queue now: printed items are marked S"
 sql -t beleza -e "SELECT i.id, i.numped, i.tipo, i.codprod, p.revenda, p.ImpOS, i.impressao
   FROM imprimir i JOIN cadprod p ON p.codprod = i.codprod ORDER BY i.id"
@@ -113,6 +120,7 @@ cleanup
 trap - EXIT
 log "done; the files are in $out"
 echo "  config/     sys.txt, banco.txt and bilhetor.ini of the print server"
-echo "  impressora/ one file per ticket, the bytes the printer received"
+echo "  impressora/ one file per ticket, the bytes the printer received (ticket-NNN.bin),"
+echo "              and its picture (ticket-NNN.png)"
 echo "  bilhetor.log  the server's messages; motor.log  the engine and device log"
 echo "  db/         the MariaDB data folder and its log"
