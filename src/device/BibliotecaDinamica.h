@@ -21,7 +21,9 @@ namespace bilhetor {
 
 class TBibliotecaDinamica {
  private:
-  struct Chave {};
+  struct Chave {
+    explicit Chave() = default;
+  };
 
  public:
   // Only Carregar makes these.

@@ -113,11 +113,5 @@ TEST_F(PrintToolUsb, WithoutABrandTheElginLibraryBesideTheProgramPrints) {
                     "PrtPortClose(instancia)", "descarregada"}));
 }
 
-TEST_F(PrintToolUsb, WithoutAnyLibraryTheProgramSaysSo) {
-  const Saida s = Executar({"--porta", "USB", "--ticket-exemplo"});
-  EXPECT_EQ(s.codigo, 1);
-  EXPECT_EQ(s.texto, "bilhetor-print: Nenhuma biblioteca de modo USB encontrada\n");
-}
-
 }  // namespace
 }  // namespace bilhetor

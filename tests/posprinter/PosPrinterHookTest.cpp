@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -198,17 +196,6 @@ TEST(PosPrinterHookUsb, ThePrinterCheckIsAnsweredByTheEpsonLibrary) {
     }
     EXPECT_EQ(b.usb.Chamadas(M::Epson), esperadas) << nome;
   }
-}
-
-TEST(PosPrinterHookUsb, TheEpsonInformationQuestionsReachTheEngine) {
-  Bibliotecas b;
-  b.usb.Definir(M::Epson, "LeModelo.texto", "TM-T20");
-  TPosPrinter p;
-  p.SetPorta("USB:EPSON");
-  p.Ativar();
-  EXPECT_EQ(p.TransmitirReceber("\x1D\x49\x42", 0, 500, true), "_EPSON");
-  EXPECT_EQ(p.TransmitirReceber("\x1D\x49\x43", 0, 500, true), "TM-T20");
-  EXPECT_EQ(p.TransmitirReceber("\x1D\x49\x32", 1, 500, false), "\x02");
 }
 
 // The Elgin library hands over what the printer has answered so far; the
