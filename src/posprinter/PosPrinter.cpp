@@ -7,6 +7,7 @@
 
 #include "common/Strings.h"
 #include "device/Device.h"
+#include "device/EscPosHook.h"
 #include "posprinter/CodePage.h"
 #include "posprinter/EscBematech.h"
 #include "posprinter/EscCustomPos.h"
@@ -17,7 +18,6 @@
 #include "posprinter/EscGPrinter.h"
 #include "posprinter/EscPosEpson.h"
 #include "posprinter/EscPosStar.h"
-#include "posprinter/PosHook.h"
 #include "posprinter/PosStatus.h"
 #include "posprinter/PosTags.h"
 #include "posprinter/TagProcessor.h"
@@ -243,30 +243,21 @@ void TPosPrinter::ConfigurarHook() {
     LiberarHook();
     return;
   }
-  const std::string porta = UpperCase(Porta());
+  // The brand after the first ":", or the first class whose library lies
+  // beside the program.
+  const std::string porta = Porta();
   const std::size_t doisPontos = porta.find(':');
-  std::string marca = doisPontos == std::string::npos ? std::string() : Trim(porta.substr(doisPontos + 1));
-  const auto& classes = ClassesHook();
+  std::string marca = doisPontos == std::string::npos ? std::string() : Trim(UpperCase(porta.substr(doisPontos + 1)));
   if (marca.empty()) {
-    for (const auto& c : classes)
-      if (!c.BibliotecaDisponivel || c.BibliotecaDisponivel()) {
-        marca = c.NomeMarca;
-        break;
-      }
-    if (marca.empty()) throw EPosPrinterException("Nenhuma biblioteca de modo USB encontrada");
+    const TClasseHook* disponivel = PrimeiraClasseHookDisponivel();
+    if (!disponivel) throw EPosPrinterException("Nenhuma biblioteca de modo USB encontrada");
+    marca = disponivel->NomeMarcaClasse();
   }
   if (hook_ && hook_->NomeMarca() == marca) return;
   LiberarHook();
-  const TPosPrinterHookClasse* classe = nullptr;
-  for (const auto& c : classes)
-    if (c.NomeMarca == marca) {
-      classe = &c;
-      break;
-    }
-  if (!classe || !classe->Criar)
-    throw EPosPrinterException("Marca " + marca + ", n\xE3o tem suporte em modo USB");
+  const TClasseHook* classe = ClasseHookDaMarca(marca);
+  if (!classe) throw EPosPrinterException("Marca " + marca + ", n\xE3o tem suporte em modo USB");
   hook_ = classe->Criar();
-  if (!hook_) throw EPosPrinterException("Marca " + marca + ", n\xE3o tem suporte em modo USB");
   SetModelo(hook_->Modelo());
   try {
     hook_->Inicializar();

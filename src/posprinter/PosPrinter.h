@@ -20,7 +20,7 @@ namespace bilhetor {
 
 class TDevice;
 class TTagProcessor;
-class TPosPrinterHookObjeto;
+class TPosPrinterHook;
 
 // A log or send event: ALogLine is the text, Tratado (false on entry) tells the
 // engine that the handler has dealt with it.
@@ -225,7 +225,7 @@ class TPosPrinter {
   bool LogAtivo() const { return OnGravarLog || !arqLOG_.empty(); }
 
   std::unique_ptr<TDevice> device_;
-  std::unique_ptr<TPosPrinterHookObjeto> hook_;
+  std::unique_ptr<TPosPrinterHook> hook_;
   TFabricaConjuntoComandos fabrica_;
   std::unique_ptr<TPosPrinterClass> conjuntoComandos_;
   TPosPrinterModelo modelo_ = TPosPrinterModelo::ppTexto;

@@ -5,25 +5,12 @@
 #include <cstdint>
 
 #include "common/Exception.h"
+#include "common/PosPrinterModelo.h"
 
 namespace bilhetor {
 
 // Errors of the engine and the command sets.
 BILHETOR_DECLARE_ERROR(EPosPrinterException);
-
-enum class TPosPrinterModelo {
-  ppTexto,
-  ppEscPosEpson,
-  ppEscBematech,
-  ppEscDaruma,
-  ppEscVox,
-  ppEscDiebold,
-  ppEscEpsonP2,
-  ppCustomPos,
-  ppEscPosStar,
-  ppEscZJiang,
-  ppEscGPrinter,
-};
 
 enum class TPosPaginaCodigo { pcNone, pc437, pc850, pc852, pc860, pcUTF8, pc1252 };
 

@@ -11,7 +11,7 @@
 
 #include "common/Strings.h"
 #include "device/Device.h"
-#include "posprinter/PosHook.h"
+#include "device/EscPosHook.h"
 #include "posprinter/TagProcessor.h"
 #include "posprinter/PosPrinter.h"
 #include "support/EngineTestCommandSet.h"
@@ -784,54 +784,96 @@ TEST(PosPrinterLog, AFailingLogFileDoesNotStopPrinting) {
 }
 
 // --- USB hooks ---------------------------------------------------------------
+// The binding of the device to a hook object, with hook classes of the test's
+// own (the makers' classes are tested with their libraries' stand-ins in
+// PosPrinterHookTest.cpp).
 
-struct RegistroHookTeste {
-  std::vector<std::string>* eventos;
-  bool disponivel;
-  std::string marca;
+std::vector<std::string>* eventosHook = nullptr;
+
+class HookTeste : public TPosPrinterHook {
+ public:
+  HookTeste() { nomeMarca_ = NomeMarcaClasse(); }
+  ~HookTeste() override {
+    FinalizarAoDestruir();
+    eventosHook->push_back("destruido");
+  }
+  std::string NomeClasse() const override { return "HookTeste"; }
+  void Inicializar() override {
+    eventosHook->push_back("Inicializar");
+    TPosPrinterHook::Inicializar();
+  }
+  void Abrir(const std::string& p) override {
+    eventosHook->push_back("Abrir(" + p + ")");
+    TPosPrinterHook::Abrir(p);
+  }
+  void Fechar() override {
+    if (EstaConectada()) eventosHook->push_back("Fechar");
+    TPosPrinterHook::Fechar();
+  }
+  void Enviar(const std::string& c) override {
+    TPosPrinterHook::Enviar(c);
+    eventosHook->push_back("Enviar(" + c + ")");
+  }
+  void Ler(int n, int t, std::string& r) override {
+    TPosPrinterHook::Ler(n, t, r);
+    r = "R";
+  }
+  static std::string NomeMarcaClasse() { return "TESTE"; }
+  static bool BibliotecaDisponivel() { return false; }
 };
 
-class HookTeste : public TPosPrinterHookObjeto {
+// Two more brands, one whose library is there and one whose is not.
+template <bool Disponivel>
+class HookMarcaTeste : public HookTeste {
  public:
-  explicit HookTeste(std::vector<std::string>& ev, std::string marca) : ev_(ev), marca_(std::move(marca)) {}
-  ~HookTeste() override { ev_.push_back("destruido"); }
-  std::string NomeMarca() const override { return marca_; }
-  TPosPrinterModelo Modelo() const override { return TPosPrinterModelo::ppEscPosEpson; }
-  void Inicializar() override { ev_.push_back("Inicializar"); }
-  void Abrir(const std::string& p) override { ev_.push_back("Abrir(" + p + ")"); }
-  void Fechar() override { ev_.push_back("Fechar"); }
-  void Enviar(const std::string& c) override { ev_.push_back("Enviar(" + c + ")"); }
-  void Ler(int, int, std::string& r) override { r = "R"; }
+  HookMarcaTeste() { nomeMarca_ = NomeMarcaClasse(); }
+  static std::string NomeMarcaClasse() { return Disponivel ? "DISP" : "INDISP"; }
+  static bool BibliotecaDisponivel() { return Disponivel; }
+};
+
+// Registers test hook classes for one test, with the makers' libraries out
+// of reach (an empty library folder), and takes them out again.
+class HooksDeTeste {
+ public:
+  explicit HooksDeTeste(std::vector<std::string>& eventos) {
+    eventosHook = &eventos;
+    TPosPrinterHook::SetPastaBibliotecas(vazia_.Path().string());
+  }
+  ~HooksDeTeste() {
+    RemoverClasseHook(typeid(HookTeste));
+    RemoverClasseHook(typeid(HookMarcaTeste<true>));
+    RemoverClasseHook(typeid(HookMarcaTeste<false>));
+    TPosPrinterHook::SetPastaBibliotecas("");
+  }
 
  private:
-  std::vector<std::string>& ev_;
-  std::string marca_;
+  TempDir vazia_;
 };
 
 TEST(PosPrinterHooks, HookPortBindsTheDeviceToTheHookOfItsBrand) {
   std::vector<std::string> ev;
-  RegistrarClasseHook({"TESTE", [] { return false; }, [&] { return std::make_unique<HookTeste>(ev, "TESTE"); }});
-  {
-    TPosPrinter p(FabricaTeste);
-    p.SetPorta("USB:teste");
-    p.Ativar();
-    // The hook names the model whose command set prints through it.
-    EXPECT_EQ(p.Modelo(), TPosPrinterModelo::ppEscPosEpson);
-    p.Imprimir("x");
-    EXPECT_EQ(p.TransmitirReceber("?", 1, 100, false), "R");
-    p.Desativar();
-    EXPECT_EQ(ev, (std::vector<std::string>{"Inicializar", "Abrir(USB:teste)", "Enviar({ESP}{PC2}x)", "Enviar(?)",
-                                            "Fechar"}));
-    // Another port releases the hook.
-    TempDir dir;
-    p.SetPorta(dir / "a.txt");
-    p.Ativar();
-    EXPECT_EQ(ev.back(), "destruido");
-  }
-  RemoverClasseHook("TESTE");
+  HooksDeTeste hooks(ev);
+  RegistrarClasseHook<HookTeste>();
+  TPosPrinter p(FabricaTeste);
+  p.SetPorta("USB:teste");
+  p.Ativar();
+  // The hook names the model whose command set prints through it.
+  EXPECT_EQ(p.Modelo(), TPosPrinterModelo::ppEscPosEpson);
+  p.Imprimir("x");
+  EXPECT_EQ(p.TransmitirReceber("?", 1, 100, false), "R");
+  p.Desativar();
+  EXPECT_EQ(ev, (std::vector<std::string>{"Inicializar", "Abrir(USB:teste)", "Enviar({ESP}{PC2}x)", "Enviar(?)",
+                                          "Fechar"}));
+  // Another port releases the hook.
+  TempDir dir;
+  p.SetPorta(dir / "a.txt");
+  p.Ativar();
+  EXPECT_EQ(ev.back(), "destruido");
 }
 
 TEST(PosPrinterHooks, UnknownBrandAndNoLibrary) {
+  std::vector<std::string> ev;
+  HooksDeTeste hooks(ev);
   TPosPrinter p;
   p.SetPorta("USB:NENHUMA");
   try {
@@ -841,33 +883,33 @@ TEST(PosPrinterHooks, UnknownBrandAndNoLibrary) {
     EXPECT_EQ(e.Message(), "Marca NENHUMA, n\xE3o tem suporte em modo USB");
   }
   EXPECT_FALSE(p.Ativo());
+  // No library beside the program, and the test's brand has none either.
+  RegistrarClasseHook<HookTeste>();
   TPosPrinter q;
   q.SetPorta("USB");
-  bool vazio = true;
-  for (const auto& c : ClassesHook())
-    if (c.BibliotecaDisponivel && c.BibliotecaDisponivel()) vazio = false;
-  if (vazio) {
-    try {
-      q.Ativar();
-      FAIL();
-    } catch (const EPosPrinterException& e) {
-      EXPECT_EQ(e.Message(), "Nenhuma biblioteca de modo USB encontrada");
-    }
+  try {
+    q.Ativar();
+    FAIL();
+  } catch (const EPosPrinterException& e) {
+    EXPECT_EQ(e.Message(), "Nenhuma biblioteca de modo USB encontrada");
   }
+  EXPECT_FALSE(q.Ativo());
+  EXPECT_TRUE(ev.empty());
 }
 
 TEST(PosPrinterHooks, WithoutBrandTheFirstAvailableLibraryIsUsed) {
   std::vector<std::string> ev;
-  RegistrarClasseHook({"INDISP", [] { return false; }, [&] { return std::make_unique<HookTeste>(ev, "INDISP"); }});
-  RegistrarClasseHook({"DISP", [] { return true; }, [&] { return std::make_unique<HookTeste>(ev, "DISP"); }});
+  HooksDeTeste hooks(ev);
+  RegistrarClasseHook<HookMarcaTeste<false>>();
+  RegistrarClasseHook<HookMarcaTeste<true>>();
   {
     TPosPrinter p;
     p.SetPorta("DLL");
     p.Ativar();
     EXPECT_EQ(ev, (std::vector<std::string>{"Inicializar", "Abrir(DLL)"}));
   }
-  RemoverClasseHook("INDISP");
-  RemoverClasseHook("DISP");
+  // The engine going away closes and frees the hook.
+  EXPECT_EQ(ev, (std::vector<std::string>{"Inicializar", "Abrir(DLL)", "Fechar", "destruido"}));
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+#include "device/BibliotecaDinamica.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <system_error>
+
+namespace bilhetor {
+
+std::unique_ptr<TBibliotecaDinamica> TBibliotecaDinamica::Carregar(const std::string& Nome) {
+  // Every function is resolved now: a library that cannot work fails here and
+  // not at its first call.
+  void* handle = dlopen(Nome.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) return nullptr;
+  return std::make_unique<TBibliotecaDinamica>(Chave{}, handle);
+}
+
+TBibliotecaDinamica::~TBibliotecaDinamica() { dlclose(handle_); }
+
+void* TBibliotecaDinamica::Simbolo(const std::string& Nome) const { return dlsym(handle_, Nome.c_str()); }
+
+std::string PastaDoExecutavel() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec || exe.empty()) return {};
+  std::string pasta = exe.parent_path().string();
+  if (pasta.empty() || pasta.back() != '/') pasta += '/';
+  return pasta;
+}
+
+}  // namespace bilhetor

@@ -1,0 +1,57 @@
+#pragma once
+// A shared library loaded through the platform's dynamic loader (dlopen on
+// Linux). The makers' USB printer libraries are reached this way; a Windows
+// build would put LoadLibrary and GetProcAddress behind the same class.
+#include <memory>
+#include <string>
+
+// Calling conventions of the makers' libraries: on 32-bit Windows some
+// export their functions with the standard call convention and others with
+// the C one, and the function pointer types say which. Elsewhere there is
+// one convention and both words are empty.
+#if defined(_WIN32)
+#define BILHETOR_STDCALL __stdcall
+#define BILHETOR_CDECL __cdecl
+#else
+#define BILHETOR_STDCALL
+#define BILHETOR_CDECL
+#endif
+
+namespace bilhetor {
+
+class TBibliotecaDinamica {
+ private:
+  struct Chave {
+    explicit Chave() = default;
+  };
+
+ public:
+  // Only Carregar makes these.
+  TBibliotecaDinamica(Chave, void* handle) : handle_(handle) {}
+  // Loads a library. A name with a "/" is a path; a bare file name goes
+  // through the system's library search. nullptr when it cannot be loaded
+  // (missing file, not a library, unresolved dependencies).
+  static std::unique_ptr<TBibliotecaDinamica> Carregar(const std::string& Nome);
+  // Unloads the library: its functions must not be called afterwards.
+  ~TBibliotecaDinamica();
+  TBibliotecaDinamica(const TBibliotecaDinamica&) = delete;
+  TBibliotecaDinamica& operator=(const TBibliotecaDinamica&) = delete;
+
+  // The address of an exported function, nullptr when the library has none
+  // of that name. F is the function pointer type the caller declares.
+  template <typename F>
+  F Funcao(const std::string& Nome) const {
+    return reinterpret_cast<F>(Simbolo(Nome));
+  }
+
+ private:
+  void* Simbolo(const std::string& Nome) const;
+
+  void* handle_;
+};
+
+// The folder of the running program (of /proc/self/exe), ending in "/";
+// empty when the system does not tell.
+std::string PastaDoExecutavel();
+
+}  // namespace bilhetor
