@@ -80,6 +80,12 @@ void TEpsonUSBPrinter::Enviar(const std::string& cmd) {
     throw Exception(Format(cMsgHookErroEnviar, portaHook_.c_str(), nomeMarca_.c_str()));
 }
 
+namespace {
+
+std::string ComCabecalho(const std::string& texto) { return texto.empty() ? texto : "_" + texto; }
+
+}  // namespace
+
 void TEpsonUSBPrinter::Ler(int, int, std::string& Retorno) {
   Retorno.clear();
   VerificarConectada();
@@ -92,8 +98,11 @@ void TEpsonUSBPrinter::Ler(int, int, std::string& Retorno) {
       case '2': Retorno.assign(1, '\x02'); break;
       case 'A': Retorno = "A"; break;
       case 'B': Retorno = "_EPSON"; break;
-      case 'C': Retorno = LerTexto32(leModelo_); break;
-      case 'D': Retorno = LerTexto32(leNumeroSerie_); break;
+      // A printer answers GS I with a header byte before the text, as
+      // "_EPSON" shows; the model and serial number get it too, so that the
+      // command set, which drops that byte, reads them whole.
+      case 'C': Retorno = ComCabecalho(LerTexto32(leModelo_)); break;
+      case 'D': Retorno = ComCabecalho(LerTexto32(leNumeroSerie_)); break;
       default: break;
     }
     infoPedida_ = ' ';

@@ -198,6 +198,23 @@ TEST(PosPrinterHookUsb, ThePrinterCheckIsAnsweredByTheEpsonLibrary) {
   }
 }
 
+// The printer's identification through the Epson library reads like a
+// printer's own: the maker, the model and the serial number whole.
+TEST(PosPrinterHookUsb, TheIdentificationReadsTheLibrarysModelAndSerialNumber) {
+  Bibliotecas b;
+  b.usb.Definir(M::Epson, "LeModelo.texto", "TM-T20");
+  b.usb.Definir(M::Epson, "LeModelo", 1);
+  b.usb.Definir(M::Epson, "LeNumeroSerie.texto", "X5KL012345");
+  b.usb.Definir(M::Epson, "LeNumeroSerie", 1);
+  TPosPrinter p;
+  p.SetPorta("USB:EPSON");
+  p.Ativar();
+  const std::string info = p.ConjuntoComandos().ConsultarInfo();
+  EXPECT_NE(info.find("Fabricante=EPSON\r\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("Modelo=TM-T20\r\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("Serial=X5KL012345\r\n"), std::string::npos) << info;
+}
+
 // The Elgin library hands over what the printer has answered so far; the
 // device asks again until it has the bytes wanted or its time runs out.
 TEST(PosPrinterHookUsb, TheDeviceReadsTheElginPrinterUntilItHasEnoughOrTheTimeRunsOut) {
