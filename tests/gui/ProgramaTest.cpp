@@ -10,6 +10,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "BandejaSistema.h"
 #include "ServidorTeste.h"
 #include "gui/SinaisParada.h"
 #include "support/EscPosPrinterSim.h"
@@ -40,11 +41,13 @@ TEST(SinaisParada, SigtermAndSigintAreTakenByTheEventLoop) {
 }
 
 // Starts bilhetor on the display (empty: none) with its own runtime folder;
-// Qt's platform is the display's, not the offscreen one of these tests.
+// Qt's platform is the display's, not the offscreen one of these tests, and
+// with no session bus the tray is the display's own (XEmbed) one.
 std::unique_ptr<ChildProcess> Iniciar(const std::string& display, const std::string& runtime,
                                       const std::string& pasta, const std::string& log) {
   return std::make_unique<ChildProcess>(std::vector<std::string>{"env", "-u", "QT_QPA_PLATFORM", "-u",
-                                                                 "WAYLAND_DISPLAY", "DISPLAY=" + display,
+                                                                 "WAYLAND_DISPLAY", "-u", "DBUS_SESSION_BUS_ADDRESS",
+                                                                 "DISPLAY=" + display,
                                                                  "XDG_RUNTIME_DIR=" + runtime,
                                                                  testing::ProgramaBilhetor(), "--pasta", pasta},
                                         log);
@@ -64,11 +67,16 @@ class Programa : public ::testing::Test {
 
 TEST_F(Programa, PrintsFromTheTrayOnAnXServerRefusesASecondCopyAndEndsOnSigterm) {
   testing::XvfbServer x;
+  testing::BandejaSistema bandeja(x.Display());
   testing::EscPosPrinterSim impressora;
   impressora.IniciarTcp();
   pastas.Configurar(banco, impressora.NomePortaTcp());
   const std::string log = pastas.Config("bilhetor.out");
   auto programa = Iniciar(x.Display(), runtime.Path(), pastas.Pastas().Configuracao, log);
+
+  // Its icon docks in the desktop's tray and shows the picture.
+  ASSERT_NE(bandeja.EsperarIcone(std::chrono::milliseconds(30000)), 0u) << ReadFile(log);
+  EXPECT_TRUE(WaitUntil([&] { return bandeja.CoresDoIcone() > 8; })) << bandeja.CoresDoIcone();
 
   ASSERT_TRUE(WaitUntil([&] { return banco.Esperando() == 2; }, std::chrono::milliseconds(30000))) << ReadFile(log);
   ASSERT_TRUE(WaitUntil([&] { return impressora.Recebido().find("PEDIDO...: 059") != std::string::npos; }))
