@@ -32,29 +32,7 @@ TEscCustomPos::TEscCustomPos(TPosPrinter& impressora) : TEscPosEpson(impressora)
     TagsSemSuporte.push_back(tag);
 }
 
-std::string TEscCustomPos::MontarFonte(TPosAtributoFonte Atributo, bool Ligar) {
-  switch (Atributo) {
-    case TPosAtributoFonte::afCondensado:
-    case TPosAtributoFonte::afExpandido:
-    case TPosAtributoFonte::afNegrito:
-    case TPosAtributoFonte::afSublinhado:
-    case TPosAtributoFonte::afItalico:
-    case TPosAtributoFonte::afAlturaDupla: {
-      TPosFonte novo = Impressora().EstadoFonte();
-      if (Ligar)
-        novo.Incluir(Atributo);
-      else
-        novo.Excluir(Atributo);
-      uint8_t n = escpos::ModoImpressao(novo);
-      if (novo.Contem(TPosAtributoFonte::afItalico)) n |= 0x40;
-      std::string r = B({0x1B, 0x21, n});
-      if (novo.Contem(TPosAtributoFonte::afInvertido)) r += Comandos.InicioInvertido;
-      return r;
-    }
-    default:
-      return TEscPosEpson::MontarFonte(Atributo, Ligar);
-  }
-}
+bool TEscCustomPos::ItalicoNoModoImpressao() const { return true; }
 
 std::string TEscCustomPos::MontarQRCode(const std::string& Codigo) {
   const TConfigQRCode& cfg = Impressora().ConfigQRCode();

@@ -13,10 +13,6 @@ class TEscCustomPos : public TEscPosEpson {
  public:
   explicit TEscCustomPos(TPosPrinter& impressora);
 
-  // ESC ! n for condensed, expanded, bold, underline, italic and double
-  // height (the set as it will be after the tag), then the white-on-black
-  // sequence when that is in force; the other attributes as Epson.
-  std::string MontarFonte(TPosAtributoFonte Atributo, bool Ligar) override;
   // GS ( k with Custom's model, module size (at least 2) and error bytes.
   std::string MontarQRCode(const std::string& Codigo) override;
   // No page mode: empty.
@@ -32,6 +28,10 @@ class TEscCustomPos : public TEscPosEpson {
   // Maker (no query), firmware, model family and model name, and the cutter.
   // Failures of the queries reach the caller.
   std::string ConsultarInfo() override;
+
+ protected:
+  // Italic is bit 6 of ESC ! n, set with the other print mode attributes.
+  bool ItalicoNoModoImpressao() const override;
 };
 
 }  // namespace bilhetor

@@ -62,7 +62,11 @@ std::string TEscPosEpson::MontarGaveta(int Gaveta) {
 }
 
 std::string TEscPosEpson::MontarFonte(TPosAtributoFonte Atributo, bool Ligar) {
+  const bool italicoNoModo = ItalicoNoModoImpressao();
   switch (Atributo) {
+    case TPosAtributoFonte::afItalico:
+      if (!italicoNoModo) return TPosPrinterClass::MontarFonte(Atributo, Ligar);
+      [[fallthrough]];
     case TPosAtributoFonte::afCondensado:
     case TPosAtributoFonte::afExpandido:
     case TPosAtributoFonte::afNegrito:
@@ -74,9 +78,12 @@ std::string TEscPosEpson::MontarFonte(TPosAtributoFonte Atributo, bool Ligar) {
         novo.Incluir(Atributo);
       else
         novo.Excluir(Atributo);
-      std::string r = B({0x1B, 0x21, escpos::ModoImpressao(novo)});
+      const bool italico = novo.Contem(TPosAtributoFonte::afItalico);
+      uint8_t n = escpos::ModoImpressao(novo);
+      if (italico && italicoNoModo) n |= 0x40;
+      std::string r = B({0x1B, 0x21, n});
       if (novo.Contem(TPosAtributoFonte::afInvertido)) r += Comandos.InicioInvertido;
-      if (novo.Contem(TPosAtributoFonte::afItalico)) r += Comandos.InicioItalico;
+      if (italico && !italicoNoModo) r += Comandos.InicioItalico;
       return r;
     }
     default:

@@ -122,6 +122,9 @@ class TEscPosEpson : public TPosPrinterClass {
   std::string MontarQRCode(const std::string& Codigo) override;
   std::string MontarPaginaCodigo(TPosPaginaCodigo Pagina) override;
   std::string MontarGaveta(int Gaveta) override;
+  // ESC ! n with the print mode attributes (the set as it will be after the
+  // tag), then white-on-black and italic when they are in force; the other
+  // attributes as the base class.
   std::string MontarFonte(TPosAtributoFonte Atributo, bool Ligar) override;
   std::string MontarModoPagina() override;
   // DLE EOT 1, 2 and 4. Never raises: a failed query adds stErroLeitura.
@@ -134,6 +137,10 @@ class TEscPosEpson : public TPosPrinterClass {
   std::string MontarApagaLogo() override;
   // Both key codes of ConfigLogo must lie within 32..126.
   virtual void ValidarPosicaoLogo();
+
+ protected:
+  // Whether italic is a bit of ESC ! n (true) or has commands of its own.
+  virtual bool ItalicoNoModoImpressao() const { return false; }
 };
 
 }  // namespace bilhetor
