@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,26 @@ constexpr int kOneYearSeconds = 31536000;
 constexpr uint16_t kUnsignedFlag = 0x20;
 
 bool IsFatal(int code) { return code == 1053 || code == 2003 || code == 2006 || code == 2013; }
+
+// Puts a deadline on the connection's session for as long as a statement
+// runs. The session at the end is looked up again: a reconnect after an
+// error may have replaced it, or left none.
+class TStatementDeadline {
+ public:
+  TStatementDeadline(TDbConnection& connection, TVio::Clock::time_point deadline) : connection_(connection) {
+    Set(deadline);
+  }
+  ~TStatementDeadline() { Set(TVio::kNoDeadline); }
+  TStatementDeadline(const TStatementDeadline&) = delete;
+  TStatementDeadline& operator=(const TStatementDeadline&) = delete;
+
+ private:
+  void Set(TVio::Clock::time_point deadline) const {
+    TMySQLConnection* ic = connection_.Internal();
+    if (ic && ic->Session()) ic->Session()->SetDeadline(deadline);
+  }
+  TDbConnection& connection_;
+};
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -216,6 +237,7 @@ void TDbConnection::SetPassword(const std::string& value) {
 void TDbConnection::SetDatabase(const std::string& value) {
   params_.database = Trim(value);
   if (connected_ && internal_ && !params_.database.empty()) {
+    ArmSession();
     try {
       internal_->SelectDb(params_.database);
     } catch (const EDbError& e) {
@@ -229,12 +251,21 @@ const std::string& TDbConnection::ServerVersion() const {
   return internal_ ? internal_->ServerVersion() : none;
 }
 
-void TDbConnection::Connect() {
-  if (connected_) return;
-  internal_ = std::make_unique<TMySQLConnection>();
+void TDbConnection::PrepareParams() {
   params_.options = SpecificOptions;
   params_.codePage = CodePage;
   params_.vioFactory = VioFactory;
+  params_.interrupt = Interromper;
+}
+
+void TDbConnection::ArmSession() {
+  if (internal_ && internal_->Session()) internal_->Session()->SetInterrupt(Interromper);
+}
+
+void TDbConnection::Connect() {
+  if (connected_) return;
+  internal_ = std::make_unique<TMySQLConnection>();
+  PrepareParams();
   try {
     internal_->Connect(params_);
   } catch (const EDbError& e) {
@@ -262,16 +293,21 @@ void TDbConnection::RaiseError(const EDbError& error) {
   CallOnError(error, fail);
   // A link the client closed is as lost as one the server dropped.
   const bool linkLost = IsFatal(error.ErrorCode()) || (internal_ && internal_->LinkBroken());
-  if (linkLost && connected_) {
+  if (linkLost && connected_ && Interrupted()) {
+    // Stopping: no new link, the broken one is closed.
+    try {
+      Disconnect();
+    } catch (...) {
+      // A silent disconnect: its errors are not reported.
+    }
+  } else if (linkLost && connected_) {
     // One immediate reconnect with the current parameters; the statement
     // that failed is not repeated.
     try {
       if (internal_ && internal_->Session()) internal_->Session()->readWriteTimeoutSeconds = 1;
       if (internal_) internal_->Disconnect();
       if (!internal_) internal_ = std::make_unique<TMySQLConnection>();
-      params_.options = SpecificOptions;
-      params_.codePage = CodePage;
-      params_.vioFactory = VioFactory;
+      PrepareParams();
       internal_->Connect(params_);
       if (AfterConnect) AfterConnect(*this);
     } catch (const EDbError& again) {
@@ -609,9 +645,15 @@ void TDbQuery::RunStatement(bool wantRows) {
   const auto fail = [&] { connection_->RaiseError(ic->LastError(connection_)); };
 
   int timeout = SpecificOptions.IntValue("CommandTimeout", 0);
-  if (timeout <= 0) timeout = kOneYearSeconds;
+  const bool limited = timeout > 0;
+  if (!limited) timeout = kOneYearSeconds;
   api.mysql_options(s, MYSQL_OPT_READ_TIMEOUT, timeout);
   api.mysql_options(s, MYSQL_OPT_WRITE_TIMEOUT, timeout);
+  connection_->ArmSession();
+  // The time-out above bounds each wait; the deadline bounds the statement
+  // as a whole, so that a server trickling its answer cannot hold it.
+  const TStatementDeadline deadline(
+      *connection_, limited ? TVio::Clock::now() + std::chrono::seconds(timeout) : TVio::kNoDeadline);
   const std::string text = ic->ToServer(SQL.Text());
   if (api.mysql_real_query(s, text.data(), text.size()) != 0) fail();
 

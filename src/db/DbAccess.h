@@ -43,6 +43,19 @@ class TDbConnection {
   int CodePage = 1252;
   // Makes the transport instead of TCP (tests and tools); empty for TCP.
   TVioFactory VioFactory;
+  // The application's stop request (empty: none). While it is set, every
+  // wait of the session (connecting, sending a statement, reading its
+  // answer) asks it first and then at least every 200 ms; once it returns
+  // true the wait ends as a lost link does: the client closes the link and
+  // the statement or Connect raises EDbError 2013 (2003 while the TCP
+  // connect itself waits) with the socket's "Interrupted system call" text
+  // (10004), and the automatic reconnect is skipped, leaving the connection
+  // disconnected. It is handed to the session at each Connect, reconnect
+  // and statement, so it may be set or changed at any time between them.
+  // The library installs no signal handler: the application decides what a
+  // stop is (a pending SIGTERM, for one). It is called on the thread that
+  // runs the statement and must be cheap.
+  std::function<bool()> Interromper;
 
   const std::string& Server() const { return params_.server; }
   int Port() const { return params_.port; }
@@ -72,11 +85,17 @@ class TDbConnection {
   // Raises the session's error through the error handling, including the
   // reconnect after a fatal error: 1053, 2003, 2006, 2013, or any error
   // after which the client closed the link (2000, 2020, 2027, 1156, 1157
-  // when the stream fell out of step).
+  // when the stream fell out of step). When Interromper already returns
+  // true the link is not reconnected but closed.
   [[noreturn]] void RaiseError(const EDbError& error);
 
  private:
   friend class TDbQuery;
+  bool Interrupted() const { return Interromper && Interromper(); }
+  // The connect parameters from the properties and options as they are now.
+  void PrepareParams();
+  // Hands the current Interromper to the open session.
+  void ArmSession();
   void Register(TDbQuery* q);
   void Unregister(TDbQuery* q);
   void CloseQueries();
@@ -134,6 +153,12 @@ class TDbQuery {
   void SetConnection(TDbConnection* connection);
 
   TDbStrings SQL;
+  // "CommandTimeout" (seconds; 0, the default, for none): the limit of a
+  // whole statement, from sending it to its last packet. When it passes the
+  // client closes the link and the statement raises EDbError 2013 with the
+  // socket's time-out text (10060), as any lost link does (the connection
+  // then reconnects once). "EnableBoolean", "BinaryAsString" and
+  // "FieldsAsString" pick the field kinds.
   TDbSpecificOptions SpecificOptions;
   int FetchRows = 25;
   bool TrimFixedChar = true;

@@ -4,7 +4,9 @@
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -515,6 +517,13 @@ void Connect(TMySqlSession* s, uint32_t callerFlags) {
   s->net.ResetForCommand();
   TVio* v = s->net.Vio();
   v->SetTimeout(s->connectTimeoutSeconds);
+  v->SetInterrupt(s->Interrupt());
+  // The connect time-out bounds the whole connect (TCP, greeting and
+  // authentication), not only each wait in it.
+  TVio::Clock::time_point deadline = s->Deadline();
+  if (s->connectTimeoutSeconds > 0)
+    deadline = std::min(deadline, TVio::Clock::now() + std::chrono::seconds(s->connectTimeoutSeconds));
+  v->SetDeadline(deadline);
   try {
     v->Connect();
   } catch (const Exception&) {
@@ -550,6 +559,7 @@ void Connect(TMySqlSession* s, uint32_t callerFlags) {
   net.Flush();
   Authenticate(s);
   if (flags & CLIENT_COMPRESS) net.SetCompressOn(true);
+  v->SetDeadline(s->Deadline());
 }
 
 }  // namespace
@@ -671,6 +681,16 @@ TMySqlSession::TMySqlSession() : scramble(20, '\0') {}
 
 TMySqlSession::~TMySqlSession() {
   if (resultSet) resultSet->session_ = nullptr;
+}
+
+void TMySqlSession::SetDeadline(TVio::Clock::time_point deadline) {
+  deadline_ = deadline;
+  if (net.Vio()) net.Vio()->SetDeadline(deadline);
+}
+
+void TMySqlSession::SetInterrupt(std::function<bool()> interrupt) {
+  interrupt_ = std::move(interrupt);
+  if (net.Vio()) net.Vio()->SetInterrupt(interrupt_);
 }
 
 // --- operations ---

@@ -200,6 +200,20 @@ class TMySqlSession {
   bool Both41() const {
     return (clientFlags & mysqlflag::CLIENT_PROTOCOL_41) && (serverCapabilities & mysqlflag::CLIENT_PROTOCOL_41);
   }
+
+  // The moment the current operation must be over by (TVio::kNoDeadline
+  // when none) and the caller's stop request (empty when none). Both go to
+  // the transport at once and to the transport of every later connect of
+  // the session (see TVio::SetDeadline and TVio::SetInterrupt); a connect
+  // ends by the earlier of this deadline and its own time-out.
+  TVio::Clock::time_point Deadline() const { return deadline_; }
+  void SetDeadline(TVio::Clock::time_point deadline);
+  const std::function<bool()>& Interrupt() const { return interrupt_; }
+  void SetInterrupt(std::function<bool()> interrupt);
+
+ private:
+  TVio::Clock::time_point deadline_ = TVio::kNoDeadline;
+  std::function<bool()> interrupt_;
 };
 
 class TMySQLAPI {

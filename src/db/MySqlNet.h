@@ -4,8 +4,10 @@
 // packets with sequence numbers, splits and joins payloads of 16 MiB and more,
 // optionally compresses them with zlib and reads and writes the protocol's
 // integer and string encodings.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,6 +76,9 @@ class EMySqlException : public Exception {
 // LastError set on failure.
 class TVio {
  public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr Clock::time_point kNoDeadline = Clock::time_point::max();
+
   virtual ~TVio() = default;
   virtual void Connect() = 0;
   virtual void Close() = 0;
@@ -89,6 +94,15 @@ class TVio {
   // returns where they are (valid until the next Read or Peek); otherwise
   // consumes nothing and returns nullptr.
   virtual const uint8_t* Peek(size_t /*count*/) { return nullptr; }
+  // The moment after which Connect, Read and Write wait no longer: they fail
+  // with the time-out error (10060) and return what they moved. It bounds a
+  // whole exchange, where the time-outs above bound each single wait;
+  // kNoDeadline (the default) leaves only those.
+  virtual void SetDeadline(Clock::time_point /*deadline*/) {}
+  // The caller's stop request, asked before every wait of Connect, Read and
+  // Write and at least every 200 ms while one lasts: when it returns true the
+  // wait ends with the interrupted error (10004). Empty: never asked.
+  virtual void SetInterrupt(std::function<bool()> /*interrupt*/) {}
 };
 
 // A growable byte buffer that keeps its capacity and never zero-fills.

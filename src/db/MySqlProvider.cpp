@@ -1,6 +1,7 @@
 #include "db/MySqlProvider.h"
 
 #include <cctype>
+#include <chrono>
 
 namespace bilhetor {
 
@@ -224,7 +225,12 @@ void TMySQLConnection::Connect(const TMySqlConnectParams& p) {
   TMySQLAPIWire& api = Api();
   auto session = api.mysql_init();
   const TDbSpecificOptions& o = p.options;
-  api.mysql_options(session.get(), MYSQL_OPT_CONNECT_TIMEOUT, o.IntValue("ConnectionTimeout", 15));
+  const int connectTimeout = o.IntValue("ConnectionTimeout", 15);
+  api.mysql_options(session.get(), MYSQL_OPT_CONNECT_TIMEOUT, connectTimeout);
+  session->SetInterrupt(p.interrupt);
+  // The connect's own deadline covers the handshake; this one also covers
+  // "SET NAMES", which belongs to the connect as the caller sees it.
+  if (connectTimeout > 0) session->SetDeadline(TVio::Clock::now() + std::chrono::seconds(connectTimeout));
   const std::string charsetOption = Trim(o.Value("Charset"));
   if (o.BoolValue("UseUnicode", false))
     charset_ = SameText(charsetOption, "utf8mb4") ? "utf8mb4" : "utf8";
@@ -275,6 +281,7 @@ void TMySQLConnection::Connect(const TMySqlConnectParams& p) {
   if (version_.major < 4 || (version_.major == 4 && version_.minor == 0)) {
     utf8_ = false;
     bytesPerChar_ = 1;
+    session_->SetDeadline(TVio::kNoDeadline);
     return;
   }
   if (!charset_.empty()) {
@@ -286,6 +293,7 @@ void TMySQLConnection::Connect(const TMySqlConnectParams& p) {
     }
     bytesPerChar_ = MaxBytesPerChar(charset_);
   }
+  session_->SetDeadline(TVio::kNoDeadline);
 }
 
 void TMySQLConnection::Disconnect() {

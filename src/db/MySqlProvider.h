@@ -3,6 +3,7 @@
 // drives (session, character set, "SET NAMES", version) and the column kinds
 // a result column becomes.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -99,6 +100,7 @@ struct TMySqlConnectParams {
   TDbSpecificOptions options;
   int codePage = 1252;  // the system's ANSI code page
   TVioFactory vioFactory;  // the transport instead of TCP, when set
+  std::function<bool()> interrupt;  // the stop request of the session, when set
 };
 
 // The packet limit of a connection when "MaxAllowedPacket" is not set.
@@ -113,11 +115,13 @@ class TMySQLConnection {
   ~TMySQLConnection();
 
   // Opens the session; raises EDbError on failure (the session is closed).
-  // Specific options read here: "ConnectionTimeout", "Charset",
-  // "UseUnicode", "Compress", "Interactive", "Protocol", "IPVersion",
-  // "MaxAllowedPacket" (bytes, 64 MiB by default: a larger answer fails with
-  // 2020) and "AllowedAuthMethods" (see MYSQL_OPT_ALLOWED_AUTH_METHODS; an
-  // unknown name fails the connect with 2059).
+  // Specific options read here: "ConnectionTimeout" (seconds, 15 by default,
+  // 0 for none: the limit of the whole connect, "SET NAMES" included),
+  // "Charset", "UseUnicode", "Compress", "Interactive", "Protocol",
+  // "IPVersion", "MaxAllowedPacket" (bytes, 64 MiB by default: a larger
+  // answer fails with 2020) and "AllowedAuthMethods" (see
+  // MYSQL_OPT_ALLOWED_AUTH_METHODS; an unknown name fails the connect with
+  // 2059).
   void Connect(const TMySqlConnectParams& params);
   void Disconnect();
   bool Connected() const { return session_ != nullptr; }

@@ -9,8 +9,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <thread>
 
@@ -50,6 +52,12 @@ int SocketErrorCode(int err) {
 }
 
 namespace {
+
+// The longest single poll while a stop request is set.
+constexpr int kInterruptSliceMs = 200;
+
+const char* const kReadPrefix = "Error on data reading from the connection";
+const char* const kWritePrefix = "Error on data writing to the connection";
 
 std::string SocketText(const char* prefix, int err) {
   const int code = SocketErrorCode(err);
@@ -127,6 +135,40 @@ void TVioSocket::SetSendTimeout(int seconds) {
   }
 }
 
+TVioSocket::TWait TVioSocket::WaitReady(int fd, short events, Clock::time_point deadline, int& err) {
+  while (true) {
+    if (interrupt_ && interrupt_()) return TWait::Interrupted;
+    int slice = -1;
+    if (deadline != kNoDeadline) {
+      const auto now = Clock::now();
+      if (now >= deadline) return TWait::TimedOut;
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+      slice = static_cast<int>(std::min<decltype(left)>(left, INT_MAX));
+    }
+    if (interrupt_ && (slice < 0 || slice > kInterruptSliceMs)) slice = kInterruptSliceMs;
+    pollfd pfd{fd, events, 0};
+    const int rc = ::poll(&pfd, 1, slice);
+    if (rc > 0) return TWait::Ready;
+    // A signal ends the poll early: the stop request is asked again at once.
+    if (rc < 0 && errno != EINTR) {
+      err = errno;
+      return TWait::Failed;
+    }
+  }
+}
+
+bool TVioSocket::WaitForTransfer(int fd, short events, const char* prefix) {
+  int err = 0;
+  switch (WaitReady(fd, events, deadline_, err)) {
+    case TWait::Ready: return true;
+    case TWait::TimedOut: err = ETIMEDOUT; break;
+    case TWait::Interrupted: err = EINTR; break;
+    case TWait::Failed: break;
+  }
+  SetError(SocketText(prefix, err), SocketErrorCode(err));
+  return false;
+}
+
 size_t TVioSocket::Read(uint8_t* buffer, size_t count) {
   size_t done = 0;
   while (done < count) {
@@ -139,16 +181,19 @@ size_t TVioSocket::Read(uint8_t* buffer, size_t count) {
     }
     const int fd = socket_;
     if (fd < 0) {
-      SetError("Error on data reading from the connection: Invalid socket", 10038);
+      SetError(std::string(kReadPrefix) + ": Invalid socket", 10038);
       return done;
     }
     const bool fill = count - done < kReadAheadThreshold;
     uint8_t* target = fill ? readAhead_.get() : buffer + done;
     const size_t want = fill ? kReadAheadSize : count - done;
-    const ssize_t n = ::recv(fd, target, want, 0);
+    // A bounded read waits in poll and never blocks in recv.
+    const bool bounded = Bounded();
+    if (bounded && !WaitForTransfer(fd, POLLIN, kReadPrefix)) return done;
+    const ssize_t n = ::recv(fd, target, want, bounded ? MSG_DONTWAIT : 0);
     if (n < 0) {
-      if (errno == EINTR) continue;
-      SetError(SocketText("Error on data reading from the connection", errno), SocketErrorCode(errno));
+      if (errno == EINTR || (bounded && (errno == EAGAIN || errno == EWOULDBLOCK))) continue;
+      SetError(SocketText(kReadPrefix, errno), SocketErrorCode(errno));
       return done;
     }
     if (n == 0) return done;  // orderly close by the peer
@@ -168,13 +213,16 @@ size_t TVioSocket::Write(const uint8_t* buffer, size_t count) {
   while (done < count) {
     const int fd = socket_;
     if (fd < 0) {
-      SetError("Error on data writing to the connection: Invalid socket", 10038);
+      SetError(std::string(kWritePrefix) + ": Invalid socket", 10038);
       return done;
     }
-    const ssize_t n = ::send(fd, buffer + done, count - done, MSG_NOSIGNAL);
+    // A bounded write sends what fits now and waits for room in poll.
+    const bool bounded = Bounded();
+    if (bounded && !WaitForTransfer(fd, POLLOUT, kWritePrefix)) return done;
+    const ssize_t n = ::send(fd, buffer + done, count - done, MSG_NOSIGNAL | (bounded ? MSG_DONTWAIT : 0));
     if (n < 0) {
-      if (errno == EINTR) continue;
-      SetError(SocketText("Error on data writing to the connection", errno), SocketErrorCode(errno));
+      if (errno == EINTR || (bounded && (errno == EAGAIN || errno == EWOULDBLOCK))) continue;
+      SetError(SocketText(kWritePrefix, errno), SocketErrorCode(errno));
       return done;
     }
     if (n == 0) {
@@ -261,25 +309,26 @@ bool TVioTcp::TryConnect() {
     return false;
   };
 
-  if (connectTimeout_ > 0) {
-    // Non-blocking connect, waited for with poll under the time limit.
+  if (connectTimeout_ > 0 || Bounded()) {
+    // Non-blocking connect, waited for with poll under the connect time-out
+    // and the deadline, whichever ends first.
+    Clock::time_point limit = deadline_;
+    if (connectTimeout_ > 0) limit = std::min(limit, Clock::now() + std::chrono::seconds(connectTimeout_));
     const int flags = fcntl(fd, F_GETFL, 0);
     fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
       if (errno != EINPROGRESS) return connectFailure(errno);
-      pollfd pfd{fd, POLLOUT, 0};
-      int prc;
-      do {
-        prc = ::poll(&pfd, 1, connectTimeout_ * 1000);
-      } while (prc < 0 && errno == EINTR);
-      if (prc == 0) {
-        SetError(Format("Cannot connect to server on host '%s': Connection timed out", host_.c_str()), 10060);
-        return false;
-      }
       int err = 0;
+      switch (WaitReady(fd, POLLOUT, limit, err)) {
+        case TWait::TimedOut:
+          SetError(Format("Cannot connect to server on host '%s': Connection timed out", host_.c_str()), 10060);
+          return false;
+        case TWait::Interrupted: return connectFailure(EINTR);
+        case TWait::Failed: return connectFailure(err);
+        case TWait::Ready: break;
+      }
       socklen_t len = sizeof err;
       getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-      if (prc < 0) err = errno;
       if (err != 0) return connectFailure(err);
     }
     fcntl(fd, F_SETFL, flags);

@@ -31,6 +31,8 @@ class TVioSocket : public TVio {
   void SetTimeout(int seconds) override;
   void SetReceiveTimeout(int seconds) override;
   void SetSendTimeout(int seconds) override;
+  void SetDeadline(Clock::time_point deadline) override { deadline_ = deadline; }
+  void SetInterrupt(std::function<bool()> interrupt) override { interrupt_ = std::move(interrupt); }
   std::string LastError() const override { return lastError_; }
   int LastErrorCode() const override { return lastErrorCode_; }
   const uint8_t* Peek(size_t count) override {
@@ -55,6 +57,19 @@ class TVioSocket : public TVio {
   void ApplySendTimeout();
   void SetError(const std::string& text, int code);
 
+  // How a bounded wait for a socket ended.
+  enum class TWait { Ready, TimedOut, Interrupted, Failed };
+  // Whether waits are bounded by a deadline or a stop request; unbounded
+  // waits block in recv, send and connect under the socket's own time-outs.
+  bool Bounded() const { return deadline_ != kNoDeadline || static_cast<bool>(interrupt_); }
+  // Polls fd for events until it is ready, the deadline passes or the stop
+  // request returns true (asked first, then at least every 200 ms). On
+  // Failed, err holds the errno of poll.
+  TWait WaitReady(int fd, short events, Clock::time_point deadline, int& err);
+  // The same for Read and Write under the deadline; false with the error set
+  // (prefix + the time-out or interrupted text) when the wait must end.
+  bool WaitForTransfer(int fd, short events, const char* prefix);
+
   std::mutex lock_;  // guards socket_ while it is created and closed
   std::atomic<int> socket_{-1};
   std::atomic<bool> aborted_{false};
@@ -66,6 +81,8 @@ class TVioSocket : public TVio {
   std::string lastError_;
   int lastErrorCode_ = 0;
   std::string remoteAddress_;
+  Clock::time_point deadline_ = kNoDeadline;
+  std::function<bool()> interrupt_;
 
  protected:
   std::unique_ptr<uint8_t[]> readAhead_;
