@@ -399,6 +399,7 @@ std::string TPosPrinter::ConverterEAjustar(std::string_view Texto, bool Converte
 
 void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, bool DecodificarTags,
                            bool ConverterPagina, int Copias) {
+  falhouNoTexto_ = false;
   std::string juntado;
   try {
     if (!controlePorta_ && !ativo_) throw EPosPrinterException("N\xE3o est\xE1 Ativo");
@@ -433,6 +434,7 @@ void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, boo
   }
   // The code page conversion comes before the tags, so the escape sequences
   // the tags produce are never converted.
+  falhouNoTexto_ = true;
   std::string saida = ConverterEAjustar(texto, ConverterPagina);
   juntado = std::string();
   try {
@@ -460,6 +462,7 @@ void TPosPrinter::Imprimir(const std::string& TextoExtra, bool AvancarNoFim, boo
     // initialization too. The send sets it for the state after the reset.
     if (fimReset != std::string::npos) inicializacaoEnviada_ = inicializadaAntes;
     if (AvancarNoFim) saida += conjuntoComandos_->Comandos.AvancoLinha;
+    falhouNoTexto_ = false;
     for (int i = 0; i < Copias; ++i) Enviar(saida, fimReset);
   } catch (...) {
     // The tags of the failed text changed the state though nothing, or not
@@ -538,6 +541,7 @@ void TPosPrinter::Enviar(const std::string& Dados, std::size_t fimReset) {
       if (LogAtivo()) RegistrarLog("EnviarStringDevice( " + *dados + ")", true, true);
       device_->EnviaString(*dados);
     }
+    bytesEnviados_ += dados->size();
   } catch (...) {
     // The printer may have got part of the data, or none of the
     // initialization: the next send initializes again.

@@ -176,6 +176,14 @@ class TPosPrinter {
   // changes none of this.
   void Imprimir(const std::string& TextoExtra = "", bool AvancarNoFim = false, bool DecodificarTags = true,
                 bool ConverterPagina = true, int Copias = 1);
+  // Whether the last Imprimir failed on its text (the code page conversion or
+  // a tag, such as a picture file that cannot be read) rather than on the
+  // printer (inactive engine, printer check, activation, send): a text that
+  // fails would fail on any printer, so the caller can set it aside.
+  bool FalhouNoTexto() const { return falhouNoTexto_; }
+  // The bytes the engine has handed to the device (or to
+  // OnEnviarStringDevice) since it was made, initializations included.
+  uint64_t BytesEnviados() const { return bytesEnviados_; }
   // Sends Dados, preceded by the initialization when the printer has not had
   // it; a text that already holds the initialization goes alone, and so does
   // a text that is exactly the reset, after which the next send initializes.
@@ -223,6 +231,8 @@ class TPosPrinter {
   void EsquecerEstadoImpressora();
   std::string Carimbo(bool comAno) const;
   bool LogAtivo() const { return OnGravarLog || !arqLOG_.empty(); }
+  bool falhouNoTexto_ = false;
+  uint64_t bytesEnviados_ = 0;
 
   std::unique_ptr<TDevice> device_;
   std::unique_ptr<TPosPrinterHook> hook_;
