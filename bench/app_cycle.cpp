@@ -1,8 +1,10 @@
 // The print server's cycle against the private MariaDB server, printing to a
-// file port: 1,000 waiting orders of three items each in one tick, an idle
-// tick, and the same statements sent through libmariadb with no printing (the
-// peer: what the database round trips alone cost). Also the resident memory
-// of the headless program while idle.
+// file port: 1,000 waiting orders of three items each in one tick, with the
+// journal of printed tickets on the disk (the server's way) and without it
+// (what the journal costs), an idle tick, and the same statements sent
+// through libmariadb with no printing (the peer: what the database round
+// trips alone cost). Also the resident memory of the headless program while
+// idle.
 #include <benchmark/benchmark.h>
 #include <signal.h>
 
@@ -81,6 +83,7 @@ struct Servidor1 {
     pastas.Configuracao = dir.Path().string();
     pastas.Fixa = dir.Path().string();
     pastas.Dispositivos = dir / "dev";
+    pastas.Estado = dir.Path().string();
     form = std::make_unique<bilhetor::TfrmBilhetor>(pastas, relogio, mensagens);
     form->FormCreate();
   }
@@ -90,9 +93,13 @@ struct Servidor1 {
   std::unique_ptr<bilhetor::TfrmBilhetor> form;
 };
 
+// Argument 1: with the journal (in the benchmark's folder, on the disk of
+// the build); 0: without it.
 void BM_Ciclo_1000Pedidos(benchmark::State& state) {
   Servidor1 s;
   if (s.form->Terminado()) return state.SkipWithError("start-up failed");
+  if (state.range(0) == 0) s.form->Ciclo().DefinirDiario(nullptr);
+  if (state.range(0) == 1 && !s.form->Ciclo().Diario()) return state.SkipWithError("no journal");
   for (auto _ : state) {
     state.PauseTiming();
     Reiniciar();
@@ -102,7 +109,7 @@ void BM_Ciclo_1000Pedidos(benchmark::State& state) {
   state.counters["tickets/s"] = benchmark::Counter(static_cast<double>(kPedidos) * static_cast<double>(state.iterations()),
                                                    benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_Ciclo_1000Pedidos)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Ciclo_1000Pedidos)->ArgName("diario")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 void BM_CicloOcioso(benchmark::State& state) {
   Servidor1 s;

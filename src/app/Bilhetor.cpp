@@ -1,13 +1,12 @@
 #include "app/Bilhetor.h"
 
-#include <cmath>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "app/ConfiguraSerial.h"
 #include "common/Strings.h"
-#include "db/MySqlEscape.h"
 #include "device/Device.h"
 
 namespace bilhetor {
@@ -15,31 +14,6 @@ namespace bilhetor {
 namespace {
 
 const char* const kNomesPaginaCodigo[] = {"pcNone", "pc437", "pc850", "pc852", "pc860", "pcUTF8", "pc1252"};
-
-// The fields of a query's current row, read the way the ticket reads them.
-class TCamposQuery : public TCampos {
- public:
-  explicit TCamposQuery(TDbQuery& query) : query_(query) {}
-  std::string Texto(const std::string& campo) const override { return query_.FieldByName(campo).AsString(); }
-  int Inteiro(const std::string& campo) const override { return query_.FieldByName(campo).AsInteger(); }
-  double Numero(const std::string& campo) const override { return query_.FieldByName(campo).AsFloat(); }
-
- private:
-  TDbQuery& query_;
-};
-
-// Closes a query and gives it a new statement, line by line.
-void DefinirSql(TDbQuery& query, std::initializer_list<std::string> linhas) {
-  query.Close();
-  query.SQL.Clear();
-  for (const std::string& linha : linhas) query.SQL.Add(linha);
-}
-
-// The volume total in ten-thousandths plus one quantity, the sum rounded to
-// the nearest ten-thousandth (ties to even, the processor's rounding mode).
-int64_t SomarVolume(int64_t total, double quantidade) {
-  return static_cast<int64_t>(std::nearbyint(static_cast<double>(total) + quantidade * 10000.0));
-}
 
 // The first line of a text file, whole, without its line end. Raises when
 // the file exists but cannot be read.
@@ -72,8 +46,10 @@ TServidorBanco LerServidorBanco(const std::string& conteudo) {
   const std::string porta = Trim(PrimeiraLinha(conteudo.substr(fim + 1)));
   if (porta.empty()) return s;
   int n = 0;
-  if (porta.find_first_not_of("0123456789") != std::string::npos || !TryStrToInt(porta, n) || n < 1 || n > 65535)
-    throw Exception("Porta do banco de dados inv\xE1lida na segunda linha de sys.txt: " + porta);
+  if (porta.find_first_not_of("0123456789") != std::string::npos || !TryStrToInt(porta, n) || n < 1 || n > 65535) {
+    s.Aviso = "A segunda linha de sys.txt n\xE3o \xE9 uma porta (" + porta + "): usada a porta 3306.";
+    return s;
+  }
   s.Porta = n;
   return s;
 }
@@ -108,6 +84,72 @@ void TfrmBilhetor::Preparar() {
   DbConnection1.SetDatabase("beleza");
   DbConnection1.SetUsername("root");
   DbConnection1.LoginPrompt = false;
+  // No statement of the print server waits long on a row or table that the
+  // order system holds: a mark that cannot get its row within two seconds
+  // fails and is retried from the journal. Servers that lack one of these
+  // settings keep their own.
+  DbConnection1.AfterConnect = [](TDbConnection& conexao) {
+    for (const char* limite : {"SET SESSION innodb_lock_wait_timeout = 2", "SET SESSION lock_wait_timeout = 5",
+                               "SET SESSION max_statement_time = 20", "SET SESSION max_execution_time = 20000"}) {
+      try {
+        conexao.Internal()->ExecuteDirect(limite);
+      } catch (const EDbError&) {
+      }
+    }
+  };
+}
+
+std::string TfrmBilhetor::ArquivoDiario() const {
+  // One journal per database: item ids mean something only in theirs.
+  std::string banco = DbConnection1.Database();
+  for (char& c : banco)
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-')) c = '_';
+  std::string pasta = pastas_.Estado.empty() ? PastaEstado() : pastas_.Estado;
+  if (pasta.empty()) pasta = pastas_.Configuracao;
+  return (std::filesystem::path(pasta) /
+          ("diario-impressao-" + banco + ".txt"))
+      .string();
+}
+
+void TfrmBilhetor::AbrirDiario() {
+  // Its limits from the [Diario] section of the settings file.
+  const TIniFile ini(ArquivoIni());
+  TLimitesDiario limites;
+  limites.Dias = std::max(1, ini.ReadInteger("Diario", "Dias", limites.Dias));
+  limites.TamanhoMaximo =
+      static_cast<uint64_t>(std::max(1, ini.ReadInteger("Diario", "TamanhoMaximoMB", 64))) * 1024 * 1024;
+  auto diario = std::make_unique<TDiarioImpressao>(ArquivoDiario(), limites);
+  try {
+    diario->Abrir(relogio_.Agora());
+  } catch (const std::exception& e) {
+    avisos_.Relatar("diario", std::string(kMsgSemDiario) + e.what());
+    return;
+  }
+  ciclo_.DefinirDiario(std::move(diario));
+}
+
+bool TfrmBilhetor::ConectarBanco(std::string& motivo) {
+  // Two passwords are tried; the reason given is the last attempt's.
+  for (const char* senha : kSenhas) {
+    DbConnection1.SetPassword(senha);
+    try {
+      DbConnection1.Connect();
+      semBanco_ = false;
+      return true;
+    } catch (const EDbError& e) {
+      motivo = "(" + std::to_string(e.ErrorCode()) + ") " + e.what();
+    } catch (const std::exception& e) {
+      motivo = e.what();
+    }
+  }
+  return false;
+}
+
+void TfrmBilhetor::BancoConectado() {
+  terminado_ = false;
+  semBanco_ = false;
+  // Marks the journal still owes are made before the first cycle.
+  ExecutarTratando([this] { ciclo_.ConcluirMarcas(); });
 }
 
 TfrmBilhetor::~TfrmBilhetor() = default;
@@ -153,6 +195,7 @@ void TfrmBilhetor::FormCreate() {
   }
   DbConnection1.Disconnect();
   const TServidorBanco servidor = LerServidorBanco(LerArquivoTexto(arquivoSistema));
+  if (!servidor.Aviso.empty()) mensagens_.Mostrar(servidor.Aviso, kTituloAtencao, TIconeMensagem::Aviso);
   DbConnection1.SetServer(servidor.Host);
   DbConnection1.SetPort(servidor.Porta);
 
@@ -165,17 +208,16 @@ void TfrmBilhetor::FormCreate() {
   for (const char* opcao : {"AllowedAuthMethods", "MaxAllowedPacket"})
     if (ini.ValueExists("Banco", opcao)) DbConnection1.SpecificOptions.SetValue(opcao, ini.ReadString("Banco", opcao, ""));
 
-  // Two passwords are tried; the errors of the attempts are not shown.
-  for (const char* senha : kSenhas) {
-    DbConnection1.SetPassword(senha);
-    try {
-      DbConnection1.Connect();
-      return;
-    } catch (const std::exception&) {
-    }
+  AbrirDiario();
+  std::string motivo;
+  if (ConectarBanco(motivo)) {
+    BancoConectado();
+    return;
   }
-  mensagens_.Mostrar(kMsgSemConexao, kTituloAtencao, TIconeMensagem::Aviso);
+  mensagens_.Mostrar(std::string(kMsgSemConexao) + "\r" + motivo, kTituloAtencao, TIconeMensagem::Aviso);
   terminado_ = true;
+  semBanco_ = true;
+  motivoSemBanco_ = motivo;
 }
 
 // --- settings file ------------------------------------------------------------------
@@ -307,7 +349,6 @@ void TfrmBilhetor::bAtivarClick() {
     PosPrinter1.Ativar();
     btSerial.Enabled = false;
     bAtivar.Caption = "Desativar";
-    SalvarConfiguracao();
   } catch (...) {
     Enabled = true;
     cbxModelo.ItemIndex = static_cast<int>(PosPrinter1.Modelo());
@@ -317,6 +358,15 @@ void TfrmBilhetor::bAtivarClick() {
   Enabled = true;
   cbxModelo.ItemIndex = static_cast<int>(PosPrinter1.Modelo());
   cbxPorta.Text = PosPrinter1.Porta();
+  // A settings file that cannot be written (a read-only folder, a full disk)
+  // is reported once; printing goes on with the settings in memory.
+  try {
+    SalvarConfiguracao();
+    if (avisos_.Encerrar("configuracao")) mensagens_.Informar("Configura\xE7\xF5" "es gravadas em " + ArquivoIni() + ".");
+  } catch (const std::exception& e) {
+    avisos_.Relatar("configuracao", std::string("As configura\xE7\xF5" "es n\xE3o puderam ser gravadas (a impress\xE3o segue"
+                                                " com as configura\xE7\xF5" "es em mem\xF3ria): ") + e.what());
+  }
 }
 
 void TfrmBilhetor::cbxModeloChange() {
@@ -366,93 +416,27 @@ void TfrmBilhetor::Timer1Timer() {
 }
 
 void TfrmBilhetor::Timer2Timer() {
-  if (bAtivar.Caption == "Ativar") bAtivarClick();
-  CicloImpressao();
+  const bool vez = ciclo_.ObterVez();
+  MostrarEspera(!vez);
+  if (vez) {
+    if (bAtivar.Caption == "Ativar") bAtivarClick();
+    CicloImpressao();
+  } else if (Ativo()) {
+    // The printer is left to the active server.
+    bAtivarClick();
+  }
   Label10 = FormatarHora(relogio_.Agora());
 }
 
-void TfrmBilhetor::AdicionarLinhas(const std::vector<std::string>& linhas) {
-  for (const std::string& linha : linhas) PosPrinter1.Buffer().Add(linha);
+void TfrmBilhetor::MostrarEspera(bool emEspera) {
+  if (captionAtivo_.empty()) captionAtivo_ = Caption;
+  Caption = emEspera ? captionAtivo_ + " - EM ESPERA (outro servidor imprime)" : captionAtivo_;
+  TrayIcon1.Hint = emEspera ? std::string(kDicaBandeja) + " (em espera)" : kDicaBandeja;
 }
 
 void TfrmBilhetor::CicloImpressao() {
   CarregarConfiguracao();
-  const int colunasTicket = seColunas.Value();
-
-  DefinirSql(qryComandas, {"select imprimir.numped,imprimir.tipo,",
-                            " cadcliente.cliente,cadcliente.fantasia,",
-                            " cadcliente.endereco,cadcliente.numero,",
-                            " cadcliente.tel1,cadcliente.tel2,",
-                            " cadcliente.cidade,cadcliente.uf,pedido.obs2",
-                            " from  imprimir,pedido,cadcliente,cadprod",
-                            " where imprimir.CodProd = cadprod.codprod",
-                            " and pedido.CodCli      = cadcliente.codcli",
-                            " and imprimir.NumPed    = pedido.numped",
-                            " and imprimir.impressao = 'N'",
-                            " and cadprod.revenda    = 'S'",
-                            " group by pedido.numped",
-                            " order by pedido.numped"});
-  qryComandas.Open();
-
-  Timer2.SetEnabled(false);
-  qryComandas.First();
-  while (!qryComandas.Eof()) {
-    ImprimirPedido(colunasTicket);
-    qryComandas.Next();
-  }
-  Timer2.SetEnabled(true);
-}
-
-void TfrmBilhetor::ImprimirPedido(int colunasTicket) {
-  const TCamposQuery pedido(qryComandas);
-  PosPrinter1.Buffer().Clear();
-  AdicionarLinhas(CabecalhoTicket(pedido, colunasTicket, relogio_.Agora()));
-  const std::string numped = pedido.Texto("numped");
-
-  // The order number goes into the statement as a quoted, escaped literal:
-  // it is text from the database, never SQL.
-  DefinirSql(qryItens, {"select imprimir.id, imprimir.codprod,",
-                         " cadprod.descricao,cadprod.und,imprimir.qtde, ",
-                         " cadprod.ean13",
-                         " from imprimir,cadprod ",
-                         " where imprimir.impressao='N'",
-                         " and (cadprod.revenda='S'",
-                         " or cadprod.ImpOS='S')",
-                         " and imprimir.codprod=cadprod.codprod",
-                         " and imprimir.numped=" + LiteralSql(DbConnection1, numped),
-                         " group by imprimir.id"});
-  qryItens.Open();
-  qryItens.First();
-
-  const int quantidadeItens = qryItens.RecordCount();
-  int64_t volumes = 0;
-  // The ids of the items that go into this ticket: only these are marked
-  // printed, so an item queued while the ticket is composed waits for the
-  // next cycle.
-  std::vector<std::string> ids;
-  const TCamposQuery item(qryItens);
-  while (!qryItens.Eof()) {
-    AdicionarLinhas(ItemTicket(item));
-    volumes = SomarVolume(volumes, item.Numero("qtde"));
-    ids.push_back(item.Texto("id"));
-    qryItens.Next();
-  }
-
-  DefinirSql(qryEu, {"select nome from cadfunc where codfunc in (",
-                      " select codfunc from pedido ",
-                      " where numped=" + SomenteDigitos(numped) + ")"});
-  qryEu.Open();
-  const std::string funcionario = qryEu.Eof() ? std::string() : qryEu.FieldByName("nome").AsString();
-
-  AdicionarLinhas(RodapeTicket(pedido.Texto("tipo"), funcionario, quantidadeItens, volumes, colunasTicket));
-  PosPrinter1.Imprimir("", false, true, true, 1);
-
-  // Marked only once the engine has sent the ticket: a print that fails
-  // leaves every item waiting, and a later cycle prints the ticket again.
-  for (const std::string& id : ids) {
-    DefinirSql(qryAtualiza2, {"update imprimir set impressao='S' where id = " + id});
-    qryAtualiza2.Execute();
-  }
+  ciclo_.Executar(seColunas.Value(), Timer2);
 }
 
 void TfrmBilhetor::Button1Click() {

@@ -40,14 +40,20 @@
 // TDialogos, and FormShow opens the sound file through TMediaPlayer, so that
 // the model runs and is tested without a display.
 //
-// A ticket's items are marked printed only after the engine has sent the
-// ticket without error, and only the items that went into it: a failed print
-// leaves them waiting, and a later cycle prints the ticket again.
+// The print cycle itself, its statements and the journal of printed tickets
+// are TCicloImpressao's (app/CicloImpressao.h); Timer2Timer drives it.
+// - Active / standby: only the server that holds the database's lock prints
+//   (TCicloImpressao::ObterVez). On standby the tick opens no printer, an
+//   active engine is deactivated, and the caption and the tray hint say so.
+// - A settings file that cannot be written after an activation is reported
+//   once; the engine stays active with the settings in memory.
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/Avisos.h"
+#include "app/CicloImpressao.h"
 #include "app/ConfiguracaoImpressora.h"
 #include "app/Controles.h"
 #include "app/Plataforma.h"
@@ -73,11 +79,13 @@ inline constexpr const char* kMenuEncerrar = "Encerrar Programa";
 std::string SomenteDigitos(const std::string& Texto);
 
 // The database server from the lines of sys.txt: the first line is the host,
-// whole; an optional second line holds the port (1 to 65535). Raises
-// Exception for a second line that is not a port.
+// whole; an optional second line holds the port (1 to 65535). A second line
+// that is not a port is ignored, with a warning in Aviso.
 struct TServidorBanco {
   std::string Host;
   int Porta = 3306;
+  // Set when the second line is not a port: it is then ignored.
+  std::string Aviso;
 };
 TServidorBanco LerServidorBanco(const std::string& conteudo);
 
@@ -102,10 +110,6 @@ class TfrmBilhetor {
   // --- components --------------------------------------------------------------
   TPosPrinter PosPrinter1;
   TDbConnection DbConnection1;
-  TDbQuery qryComandas{&DbConnection1};
-  TDbQuery qryItens{&DbConnection1};
-  TDbQuery qryEu{&DbConnection1};
-  TDbQuery qryAtualiza2{&DbConnection1};
   TTimer Timer1{1000};
   TTimer Timer2{3000};
 
@@ -159,9 +163,23 @@ class TfrmBilhetor {
   void CarregarConfiguracao();
   void SalvarConfiguracao();
   bool Terminado() const { return terminado_; }
+  // Start-up ended because the database could not be reached (ConectarBanco
+  // may then be tried again).
+  bool SemBanco() const { return semBanco_; }
+  const std::string& MotivoSemBanco() const { return motivoSemBanco_; }
+  // Connects with the two passwords; false, with the last attempt's error in
+  // motivo, when neither is accepted.
+  bool ConectarBanco(std::string& motivo);
+  // After a connection made by ConectarBanco outside FormCreate: the
+  // journal's owed marks and the rest of start-up.
+  void BancoConectado();
   const TPastas& Pastas() const { return pastas_; }
   // The settings file: the program's name with ".ini" in the settings folder.
   std::string ArquivoIni() const;
+  // The journal of printed tickets in the state folder.
+  std::string ArquivoDiario() const;
+  TCicloImpressao& Ciclo() { return ciclo_; }
+  bool EmEspera() const { return ciclo_.EmEspera(); }
 
   // --- activation and change handlers --------------------------------------------
   void bAtivarClick();
@@ -207,12 +225,12 @@ class TfrmBilhetor {
 
  private:
   void Preparar();
-  void ImprimirPedido(int colunasTicket);
+  void AbrirDiario();
+  void MostrarEspera(bool emEspera);
   // Into the tray (or minimized where there is none).
   void Esconder();
   // Shown, minimized or in its normal state; FormShow when it was hidden.
   void Mostrar(bool minimizado);
-  void AdicionarLinhas(const std::vector<std::string>& linhas);
   void DefinirMarcado(TCheckBox& caixa, bool marcado, void (TfrmBilhetor::*handler)());
   TConfiguracaoImpressora ConfiguracaoDoMotor();
   TConfiguracaoImpressora ConfiguracaoDosControles();
@@ -228,6 +246,11 @@ class TfrmBilhetor {
   TDialogos& dialogos_;
   TMediaPlayer& mediaPlayer_;
   bool terminado_ = false;
+  bool semBanco_ = false;
+  std::string motivoSemBanco_;
+  std::string captionAtivo_;
+  TAvisos avisos_{mensagens_};
+  TCicloImpressao ciclo_{PosPrinter1, DbConnection1, relogio_, mensagens_, avisos_};
 };
 
 }  // namespace bilhetor

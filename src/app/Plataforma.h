@@ -38,6 +38,8 @@ class TMensagens {
   virtual ~TMensagens() = default;
   virtual void Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) = 0;
   virtual void MostrarErro(const std::string& Mensagem) = 0;
+  // A line for the log (a ticket printed, standby, a takeover); no box.
+  virtual void Informar(const std::string& /*Texto*/) {}
 };
 
 // Runs a handler of a window; an error it lets out goes to the default error
@@ -102,7 +104,14 @@ struct TPastas {
   std::string Dispositivos = "/dev";
   // The sound file of the window.
   std::string Som = kArquivoSom;
+  // The folder of the journal of printed tickets (PastaEstado()).
+  std::string Estado;
 };
+
+// The server's state folder: $STATE_DIRECTORY (the service manager's
+// StateDirectory=), else $XDG_STATE_HOME/bilhetor, else
+// ~/.local/state/bilhetor; empty when none of them is known.
+std::string PastaEstado();
 
 // The folder of the running program ("/proc/self/exe" resolved) and the
 // program file itself.

@@ -78,23 +78,72 @@ bool TTemporizadorSinais::Esperar(int64_t ms) {
   }
 }
 
+bool TTemporizadorSinais::ParadaPedida() {
+  sigset_t pendentes;
+  sigemptyset(&pendentes);
+  sigpending(&pendentes);
+  return sigismember(&pendentes, SIGTERM) == 1 || sigismember(&pendentes, SIGINT) == 1;
+}
+
 // --- the loop ----------------------------------------------------------------------------------
 
 void TServidorHeadless::TickCiclo() {
-  const bool ok = form_.ExecutarTratando([this] {
+  std::string erro;
+  bool falhou = true, doBanco = false;
+  try {
     if (!form_.Ativo()) form_.CarregarConfiguracao();
     form_.Timer2Timer();
-  });
-  if (!ok) {
-    if (form_.Ativo()) form_.ExecutarTratando([this] { form_.bAtivarClick(); });
+    falhou = false;
+  } catch (const EAbort&) {
+    doBanco = true;
+  } catch (const EDatabaseError& e) {
+    erro = e.what();
+    doBanco = true;
+  } catch (const std::exception& e) {
+    erro = e.what();
+  }
+  if (!falhou) {
+    if (!ultimoErro_.empty())
+      form_.Mensagens().Informar(erroDoBanco_ ? "Banco de dados de volta."
+                                              : "Impress\xE3o retomada na porta " + form_.PosPrinter1.Porta() + ".");
+    ultimoErro_.clear();
+  } else {
+    if (!erro.empty() && erro != ultimoErro_) form_.Mensagens().MostrarErro(erro);
+    if (!erro.empty()) {
+      ultimoErro_ = erro;
+      erroDoBanco_ = doBanco;
+    }
+    if (!doBanco && form_.Ativo()) form_.ExecutarTratando([this] { form_.bAtivarClick(); });
     form_.Timer2.SetEnabled(true);
   }
   if (AposCiclo) AposCiclo();
 }
 
-int TServidorHeadless::Executar() {
+int TServidorHeadless::Iniciar() {
   const bool criado = form_.ExecutarTratando([this] { form_.FormCreate(); });
-  if (!criado || form_.Terminado()) return 1;
+  if (!criado || (form_.Terminado() && !form_.SemBanco())) return 1;
+  if (form_.SemBanco() && AoEsperarBanco) AoEsperarBanco();
+  std::string motivo = form_.MotivoSemBanco();
+  while (form_.SemBanco()) {
+    for (int s = 0; s < kSegundosEsperaBanco; ++s) {
+      if (!temporizador_.Esperar(1000)) return 0;
+      if (AposRelogio) AposRelogio();
+    }
+    std::string novo;
+    if (form_.ConectarBanco(novo)) {
+      form_.Mensagens().Informar("Conectado ao banco de dados " + form_.DbConnection1.Database() + ".");
+      form_.BancoConectado();
+      break;
+    }
+    if (novo != motivo)
+      form_.Mensagens().Mostrar(std::string(kMsgSemConexao) + "\r" + novo, kTituloAtencao, TIconeMensagem::Aviso);
+    motivo = novo;
+  }
+  return -1;
+}
+
+int TServidorHeadless::Executar() {
+  if (const int status = Iniciar(); status >= 0) return status;
   form_.ApplicationEvents1Minimize();
   if (AoIniciar) AoIniciar();
 
@@ -144,8 +193,10 @@ const char* const kAjuda =
     "  --headless      sem janela: mensagens na saida de erro, uma linha com data e hora;\n"
     "                  termina com SIGTERM ou SIGINT entre dois ciclos\n"
     "  --pasta PASTA   pasta de sys.txt, banco.txt e bilhetor.ini (padrao: a pasta do\n"
-    "                  programa); sys.txt e banco.txt ausentes nela sao procurados em\n"
-    "                  /etc/bilhetor\n"
+    "                  programa; /etc/bilhetor para o programa instalado em /usr);\n"
+    "                  sys.txt e banco.txt ausentes nela sao procurados em /etc/bilhetor\n"
+    "  --estado PASTA  pasta do diario de tickets impressos (padrao: $STATE_DIRECTORY,\n"
+    "                  senao ~/.local/state/bilhetor)\n"
     "  --version       mostra a versao\n"
     "  --help          mostra esta ajuda\n"
     "\n"
@@ -155,7 +206,7 @@ const char* const kAjuda =
 
 struct TOpcoes {
   bool headless = false, ajuda = false, versao = false;
-  std::string pasta;
+  std::string pasta, estado;
 };
 
 }  // namespace
@@ -170,8 +221,11 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
     else if (a == "--version") o.versao = true;
     else if (a == "--pasta" && i + 1 < argumentos.size()) o.pasta = argumentos[++i];
     else if (a.rfind("--pasta=", 0) == 0) o.pasta = a.substr(8);
+    else if (a == "--estado" && i + 1 < argumentos.size()) o.estado = argumentos[++i];
+    else if (a.rfind("--estado=", 0) == 0) o.estado = a.substr(9);
     else {
-      erro << "bilhetor: " << (a == "--pasta" ? "a opcao --pasta precisa de uma pasta" : "opcao desconhecida: " + a)
+      erro << "bilhetor: "
+           << (a == "--pasta" || a == "--estado" ? "a opcao " + a + " precisa de uma pasta" : "opcao desconhecida: " + a)
            << "\nUse --help para ver as opcoes.\n";
       return 2;
     }
@@ -191,7 +245,10 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
 
   TRelogioSistema relogio;
   TMensagensTerminal mensagens(erro, relogio, &erro == &std::cerr && SaidaErroNoJournal());
-  const std::string pasta = o.pasta.empty() ? PastaDe(executavel) : o.pasta;
+  // The installed program keeps its settings in the fixed folder; one run
+  // from a build folder keeps them beside it.
+  const std::string pasta =
+      !o.pasta.empty() ? o.pasta : executavel.rfind("/usr/", 0) == 0 ? TPastas().Fixa : PastaDe(executavel);
 
   if (!o.headless && TemTela()) {
     // A display that does not answer is found out before the window module
@@ -220,11 +277,15 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
   TPastas pastas;
   pastas.Executavel = executavel;
   pastas.Configuracao = pasta;
+  pastas.Estado = o.estado;
   TfrmBilhetor form(pastas, relogio, mensagens);
+  // A stop asked for while the server waits on the database ends the wait.
+  form.DbConnection1.Interromper = [&temporizador] { return temporizador.ParadaPedida(); };
   TServidorHeadless servidor(form, temporizador);
   TServico servico;
   servidor.AposCiclo = [&] { servico.Vivo(); };
   servidor.AposRelogio = [&] { servico.Vivo(); };
+  servidor.AoEsperarBanco = [&] { servico.Pronto(); };
   servidor.AoIniciar = [&] {
     servico.Pronto();
     mensagens.Informar(DescricaoEmServico(form));

@@ -6,11 +6,18 @@
 //
 // Where nobody can click: an error inside a tick is reported and the next
 // tick polls again (the window would stop polling until the operator clicks
-// "INICIAR"). After such an error an active engine is deactivated, so that the
-// next tick opens the printer afresh (a network printer that was restarted, a
-// serial adapter that was plugged back in); and an inactive engine takes the
-// settings file before it is activated, so that an edit of the file (a new
-// port, say) is what the next activation uses.
+// "INICIAR"). The same error is reported once while it lasts, and its end is
+// said in one line ("... de volta"). After a printer or settings error an
+// active engine is deactivated, so that the next tick opens the printer
+// afresh (a network printer that was restarted, a serial adapter that was
+// plugged back in); a database error leaves the printer alone. An inactive
+// engine takes the settings file before it is activated, so that an edit of
+// the file (a new port, say) is what the next activation uses.
+//
+// A database that cannot be reached at start-up (a machine that boots before
+// its database server) is waited for: the connection is tried again every
+// kSegundosEsperaBanco seconds, each new reason reported once, until it
+// succeeds or a stop is asked for.
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -33,7 +40,7 @@ class TMensagensTerminal : public TMensagens {
   void Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) override;
   void MostrarErro(const std::string& Mensagem) override;
   // An information line in the same form, without a caption.
-  void Informar(const std::string& Texto);
+  void Informar(const std::string& Texto) override;
 
  private:
   void Linha(int prioridade, const std::string& texto);
@@ -51,6 +58,9 @@ class TTemporizador {
   // Waits up to ms milliseconds; false when a stop was asked for (before or
   // during the wait).
   virtual bool Esperar(int64_t ms) = 0;
+  // True once a stop has been asked for (without waiting or taking it): a
+  // long wait elsewhere (on the database) can then give up.
+  virtual bool ParadaPedida() { return false; }
 };
 
 // SIGTERM and SIGINT ask for the stop. They are blocked from construction on,
@@ -61,7 +71,10 @@ class TTemporizadorSinais : public TTemporizador {
   TTemporizadorSinais();
   int64_t AgoraMs() override;
   bool Esperar(int64_t ms) override;
+  bool ParadaPedida() override;
 };
+
+inline constexpr int kSegundosEsperaBanco = 5;
 
 class TServidorHeadless {
  public:
@@ -75,14 +88,23 @@ class TServidorHeadless {
   // and after every tick of the clocks (the service manager's readiness and
   // watchdog).
   std::function<void()> AoIniciar;
+  // Called once when start-up begins to wait for the database.
+  std::function<void()> AoEsperarBanco;
   std::function<void()> AposCiclo;
   std::function<void()> AposRelogio;
 
  private:
   void TickCiclo();
+  // Start-up, waiting for the database as long as it takes: -1 when the
+  // server is running, else the exit status (0 stopped, 1 failed).
+  int Iniciar();
 
   TfrmBilhetor& form_;
   TTemporizador& temporizador_;
+  // The error of the last failed tick (reported once) and whether it came
+  // from the database.
+  std::string ultimoErro_;
+  bool erroDoBanco_ = false;
 };
 
 // The bilhetor program: reads the command line, keeps a second copy from

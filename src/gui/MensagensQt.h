@@ -21,7 +21,7 @@ class TMensagensQt : public TMensagens {
   void Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) override;
   void MostrarErro(const std::string& Mensagem) override;
   // A line on the stream only.
-  void Informar(const std::string& Texto) { log_.Informar(Texto); }
+  void Informar(const std::string& Texto) override { log_.Informar(Texto); }
 
   // Runs the events until the operator closes the box (nothing when none is
   // open): the last message of a program that is about to end.

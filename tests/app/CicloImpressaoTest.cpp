@@ -3,6 +3,8 @@
 // when the printer or the database fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "ServidorTeste.h"
@@ -146,11 +148,13 @@ TEST_F(CicloImpressao, SendsTheStatementsByteForByte) {
            " and imprimir.numped='" + numped + "'\r\n group by imprimir.id";
   };
   const auto funcionario = [](const std::string& numped) {
-    return "select nome from cadfunc where codfunc in (\r\n select codfunc from pedido \r\n where numped=" +
-           numped + ")";
+    return "select nome from cadfunc where codfunc in (\r\n select codfunc from pedido \r\n where numped='" +
+           numped + "')";
   };
   const auto marcar = [](int id) { return "update imprimir set impressao='S' where id = " + std::to_string(id); };
   const std::vector<std::string> esperados = {
+      // The database-wide lock of the active server, once per session.
+      "select get_lock('bilhetor." + banco.Nome() + "', 0)",
       "select imprimir.numped,imprimir.tipo,\r\n cadcliente.cliente,cadcliente.fantasia,\r\n"
       " cadcliente.endereco,cadcliente.numero,\r\n cadcliente.tel1,cadcliente.tel2,\r\n"
       " cadcliente.cidade,cadcliente.uf,pedido.obs2\r\n from  imprimir,pedido,cadcliente,cadprod\r\n"
@@ -186,21 +190,86 @@ TEST_F(CicloImpressao, OrderEdgeCases) {
   EXPECT_EQ(banco.Esperando(), 0);
 }
 
-TEST_F(CicloImpressao, AnOrderNumberThatIsNotANumberStopsPollingAndLosesNothing) {
+TEST_F(CicloImpressao, ABadOrderIsSetAsideOnceAndTheOthersPrintInTheSameTick) {
+  // Order 55A: its number is not a number. Order 58: a phone that names a
+  // picture file the engine cannot read.
   banco.Sql("ALTER TABLE imprimir MODIFY numped VARCHAR(20) NOT NULL;\n"
             "ALTER TABLE pedido MODIFY numped VARCHAR(20) NOT NULL;\n"
             "INSERT INTO pedido (numped, CodCli, obs2, codfunc) VALUES ('55A', 1, '', 1);\n"
-            "INSERT INTO imprimir (numped, tipo, codprod, qtde) VALUES ('55A', '', 42, 1);\n");
+            "INSERT INTO imprimir (numped, tipo, codprod, qtde) VALUES ('55A', '', 42, 1);\n"
+            "ALTER TABLE cadcliente MODIFY tel1 VARCHAR(60);\n"
+            "UPDATE cadcliente SET tel1 = '<bmp>/nonexistent/logo.bmp</bmp>'"
+            " WHERE codcli = (SELECT CodCli FROM pedido WHERE numped = '58');\n");
   Iniciar();
-  EXPECT_FALSE(Tick());
+  for (int i = 0; i < 2; ++i) ASSERT_TRUE(Tick());
+  ASSERT_EQ(servidor->mensagens.erros.size(), 2u);
+  EXPECT_EQ(servidor->mensagens.erros[0],
+            "Pedido 55A posto de lado (os outros seguem; nova tentativa quando seus dados mudarem): "
+            "'55A' is not a valid integer value");
+  EXPECT_EQ(servidor->mensagens.erros[1].rfind("Pedido 58 posto de lado", 0), 0u) << servidor->mensagens.erros[1];
+  EXPECT_EQ(Form().Ciclo().PedidosSeparados().size(), 2u);
+  // The good orders printed in the first tick; polling and the engine go on.
+  const std::string impresso = ReadFile(pastas.Saida());
+  EXPECT_NE(impresso.find("PEDIDO...: 059"), std::string::npos);
+  EXPECT_EQ(impresso.find("PEDIDO...: 058"), std::string::npos);
+  EXPECT_TRUE(Form().Timer2.Enabled());
+  EXPECT_TRUE(Form().Ativo());
+  EXPECT_EQ(banco.Fila(), "1:57:S 2:57:S 3:57:S 4:57:N 5:58:N 6:59:S 7:59:S 8:60:N 9:55A:N");
+
+  // Its rows mended, order 58 prints at the next tick.
+  banco.Sql("UPDATE cadcliente SET tel1 = '1234' WHERE codcli = (SELECT CodCli FROM pedido WHERE numped = '58');\n");
+  ASSERT_TRUE(Tick());
+  EXPECT_NE(ReadFile(pastas.Saida()).find("PEDIDO...: 058"), std::string::npos);
+  EXPECT_EQ(Form().Ciclo().PedidosSeparados().size(), 1u);
+}
+
+TEST_F(CicloImpressao, AMarkRefusedByATriggerIsRetriedFromTheJournalWithoutAReprint) {
+  banco.Sql("DELIMITER //\nCREATE TRIGGER recusa BEFORE UPDATE ON imprimir FOR EACH ROW\n"
+            "IF NEW.id = 2 AND NEW.impressao = 'S' THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'marca recusada';"
+            " END IF//\nDELIMITER ;\n");
+  Iniciar();
+  // Order 57 prints and its mark fails on item 2; 58 and 59 print in the
+  // same tick. The failure is reported once over three ticks.
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(Tick());
   ASSERT_EQ(servidor->mensagens.erros.size(), 1u);
-  EXPECT_EQ(servidor->mensagens.erros[0], "'55A' is not a valid integer value");
-  // The error came inside the order loop: polling stops, the button still
-  // offers to stop it, and every item still waits.
-  EXPECT_FALSE(Form().Timer2.Enabled());
-  EXPECT_EQ(Form().Button1.Caption, "PARAR");
-  EXPECT_EQ(banco.Esperando(), 9);
-  EXPECT_TRUE(tickets->textos.empty());
+  EXPECT_NE(servidor->mensagens.erros[0].find("Pedido 57 impresso, mas seus itens 1,2,3 n\xE3o foram marcados"),
+            std::string::npos);
+  EXPECT_NE(servidor->mensagens.erros[0].find("marca recusada"), std::string::npos) << servidor->mensagens.erros[0];
+  EXPECT_EQ(tickets->textos.size(), 3u);
+  EXPECT_EQ(banco.Fila(), "1:57:S 2:57:N 3:57:N 4:57:N 5:58:S 6:59:S 7:59:S 8:60:N");
+  ASSERT_EQ(Form().Ciclo().Diario()->Devidos().size(), 1u);
+  EXPECT_EQ(Form().Ciclo().Diario()->Devidos()[0].Pedido, "57");
+
+  // The trigger gone, the next tick finishes the marks and prints nothing.
+  banco.Sql("DROP TRIGGER recusa;\n");
+  ASSERT_TRUE(Tick());
+  EXPECT_EQ(tickets->textos.size(), 3u);
+  EXPECT_EQ(banco.Fila(), kFilaImpressa);
+  EXPECT_TRUE(Form().Ciclo().Diario()->Devidos().empty());
+  EXPECT_NE(std::find(servidor->mensagens.informacoes.begin(), servidor->mensagens.informacoes.end(),
+                      "Itens 1,2,3 do pedido 57 marcados."),
+            servidor->mensagens.informacoes.end());
+  // The journal on disk holds the three tickets, all marked, the first with
+  // its tagged text.
+  const auto diario = TDiarioImpressao::Ler(Form().ArquivoDiario());
+  ASSERT_EQ(diario.size(), 3u);
+  EXPECT_EQ(diario[0].Itens, (std::vector<std::string>{"1", "2", "3"}));
+  EXPECT_TRUE(diario[0].Marcado && diario[1].Marcado && diario[2].Marcado);
+  EXPECT_EQ(ComoNoLog({diario[0].Texto}), ComoNoLog(kTicket57));
+  EXPECT_EQ(diario[0].Porta, "FILE:" + pastas.Saida());
+}
+
+TEST_F(CicloImpressao, TheSettingsFileThatCannotBeWrittenIsReportedOnceAndPrintingGoesOn) {
+  Iniciar();
+  // The temporary file of the settings file cannot be made.
+  std::filesystem::create_directory(pastas.Config("bilhetor.ini.tmp"));
+  ASSERT_TRUE(Tick());
+  Form().bAtivarClick();
+  ASSERT_TRUE(Tick());
+  ASSERT_EQ(servidor->mensagens.erros.size(), 1u);
+  EXPECT_EQ(servidor->mensagens.erros[0].rfind("As configura\xE7\xF5" "es n\xE3o puderam ser gravadas", 0), 0u);
+  EXPECT_TRUE(Form().Ativo());
+  EXPECT_EQ(banco.Fila(), kFilaImpressa);
 }
 
 TEST_F(CicloImpressao, PaperOutStopsPollingWithTheItemsStillWaiting) {
@@ -261,10 +330,10 @@ TEST_F(CicloImpressao, DatabaseLostAfterThePrintReprintsTheTicketInsteadOfLosing
     Tick();
   }
   EXPECT_EQ(banco.Fila(), kFilaImpressa);
-  // Order 57 printed twice (at least once, never zero times), the others once.
+  // The journal held the ticket: its marks were finished, not reprinted.
   std::vector<std::string> pedidos;
   for (const auto& t : tickets->textos) pedidos.push_back(t.substr(t.find("PEDIDO...: ") + 11, 3));
-  EXPECT_EQ(pedidos, (std::vector<std::string>{"057", "057", "058", "059"}));
+  EXPECT_EQ(pedidos, (std::vector<std::string>{"057", "058", "059"}));
 }
 
 TEST_F(CicloImpressao, ItemsQueuedWhileATicketIsComposedWaitForTheNextCycle) {

@@ -16,9 +16,14 @@ namespace bilhetor::testing {
 
 namespace {
 
-// The tests never reach a print spooler: listing its queues finds none.
+// The tests never reach a print spooler: listing its queues finds none. The
+// programs they start keep their journals in a folder of the tests.
 struct SemSpooler {
-  SemSpooler() { ::setenv("CUPS_SERVER", "/nonexistent/bilhetor-tests/cups.sock", 1); }
+  SemSpooler() {
+    ::setenv("CUPS_SERVER", "/nonexistent/bilhetor-tests/cups.sock", 1);
+    static TempDir estado;
+    ::setenv("STATE_DIRECTORY", estado.Path().c_str(), 1);
+  }
 } semSpooler;
 
 }  // namespace
@@ -87,11 +92,12 @@ void RelogioTeste::Avancar(long long segundos) {
 }
 
 PastasTeste::PastasTeste() {
-  for (const char* pasta : {"config", "fixa", "dev"}) std::filesystem::create_directory(dir_ / pasta);
+  for (const char* pasta : {"config", "fixa", "dev", "estado"}) std::filesystem::create_directory(dir_ / pasta);
   pastas_.Executavel = dir_ / "config/bilhetor";
   pastas_.Configuracao = dir_ / "config";
   pastas_.Fixa = dir_ / "fixa";
   pastas_.Dispositivos = dir_ / "dev";
+  pastas_.Estado = dir_ / "estado";
   pastas_.Som = SourceDir() + "/share/Som.wav";
   WriteFile(pastas_.Executavel, "");
 }

@@ -61,13 +61,16 @@ class MensagensTeste : public TMensagens {
     caixas.push_back({Texto, Titulo, Icone});
   }
   void MostrarErro(const std::string& Mensagem) override { erros.push_back(Mensagem); }
+  void Informar(const std::string& Texto) override { informacoes.push_back(Texto); }
   std::vector<Mensagem> caixas;
   std::vector<std::string> erros;
+  std::vector<std::string> informacoes;
 };
 
 // The folders of one print server: config/ (sys.txt, banco.txt,
 // bilhetor.ini, the program file "bilhetor"), fixa/ (the fallback folder) and
-// dev/ (no serial ports); the sound file is the repository's share/Som.wav.
+// dev/ (no serial ports) and estado/ (the journal); the sound file is the
+// repository's share/Som.wav.
 class PastasTeste {
  public:
   PastasTeste();

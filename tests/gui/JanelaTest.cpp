@@ -174,18 +174,20 @@ TEST_F(Janela, Button1StopsAndStartsThePrintCycleTimer) {
 }
 
 TEST_F(Janela, AnErrorInsideTheOrderLoopStopsPollingUntilButton1) {
-  banco.Sql("ALTER TABLE imprimir MODIFY numped VARCHAR(20) NOT NULL;\n"
-            "ALTER TABLE pedido MODIFY numped VARCHAR(20) NOT NULL;\n"
-            "INSERT INTO pedido (numped, CodCli, obs2, codfunc) VALUES ('55A', 1, '', 1);\n"
-            "INSERT INTO imprimir (numped, tipo, codprod, qtde) VALUES ('55A', '', 42, 1);\n");
-  Tela& t = Iniciar();
+  // The printer reports paper out: the first ticket fails.
+  testing::EscPosPrinterSim impressora;
+  impressora.IniciarTcp();
+  auto estado = impressora.Estado();
+  estado.semPapel = true;
+  impressora.SetEstado(estado);
+  Tela& t = Iniciar("", true, impressora.NomePortaTcp());
   t.janela.Timer2Tick();
   EXPECT_FALSE(t.janela.Timer2().isActive());
   EXPECT_EQ(Filho<QPushButton>("Button1").text(), "PARAR");
   ASSERT_EQ(CaixasVisiveis().size(), 1u);
-  EXPECT_EQ(CaixasVisiveis()[0]->text(), "'55A' is not a valid integer value");
+  EXPECT_EQ(CaixasVisiveis()[0]->text(), "Impressora Sem Papel");
   EXPECT_EQ(CaixasVisiveis()[0]->windowTitle(), "BILHETOR");
-  EXPECT_EQ(t.log.str(), "05/03/2024 14:20:01 Erro: '55A' is not a valid integer value\n");
+  EXPECT_EQ(t.log.str(), "05/03/2024 14:20:01 Erro: Impressora Sem Papel\n");
   // The window is hidden; the click comes after restoring it.
   Menu("Restaurar1").trigger();
   Clicar("Button1");
