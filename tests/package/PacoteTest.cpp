@@ -129,7 +129,8 @@ TEST_F(Pacote, TheUnitVerifies) {
   const std::string unit = ReadFile(raiz / "lib/systemd/system/bilhetor.service");
   for (const char* linha : {"Type=notify\n", "WatchdogSec=", "Restart=on-failure\n", "User=bilhetor\n",
                             "SupplementaryGroups=dialout lp\n", "NoNewPrivileges=yes\n", "PrivateTmp=yes\n",
-                            "ProtectSystem=strict\n", "ExecStart=/usr/bin/bilhetor --headless --pasta /etc/bilhetor\n"})
+                            "ProtectSystem=strict\n", "StateDirectory=bilhetor\n",
+                            "ExecStart=/usr/bin/bilhetor --headless --pasta /etc/bilhetor\n"})
     EXPECT_NE(unit.find(linha), std::string::npos) << linha;
 }
 
@@ -204,6 +205,7 @@ TEST_F(Pacote, InstallsRunsAsTheUnitWouldAndRemovesCleanly) {
                           execucao / "impressora.log");
   SocketNotificacao notificacao(execucao / "notify");
   ChildProcess servidor({"env", "XDG_RUNTIME_DIR=" + execucao.Path().string(), "NOTIFY_SOCKET=" + (execucao / "notify"),
+                         "STATE_DIRECTORY=" + (execucao / "estado"),
                          raiz / "usr/bin/bilhetor", "--headless", "--pasta", config.string()},
                         execucao / "bilhetor.log");
   const auto esperando = [&] {

@@ -84,8 +84,8 @@ PaginaDeCodigo=2
 ArqLog=$out/motor.log
 INI
 
-log "running: bilhetor --headless --pasta $out/config"
-XDG_RUNTIME_DIR=$out/runtime "$tools/bilhetor/bilhetor" --headless --pasta "$out/config" \
+log "running: bilhetor --headless --pasta $out/config --estado $out/estado"
+XDG_RUNTIME_DIR=$out/runtime "$tools/bilhetor/bilhetor" --headless --pasta "$out/config" --estado "$out/estado" \
   2> "$out/bilhetor.log" &
 server=$!
 pids+=($server)
