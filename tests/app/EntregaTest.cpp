@@ -2,8 +2,13 @@
 // private MariaDB: a kill while a mark waits, a settings folder the server
 // cannot write, two servers on one database, a database that comes up after
 // the server.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -158,6 +163,27 @@ TEST_F(Entrega, AServerStartedBeforeItsDatabaseWaitsForIt) {
   const std::string saida = s.Saida();
   EXPECT_EQ(Vezes(saida, "N\xC3\xA3o foi poss\xC3\xADvel conectar ao banco de dados. (2003)"), 1) << saida;
   EXPECT_NE(saida.find("Conectado ao banco de dados " + banco.Nome()), std::string::npos) << saida;
+}
+
+TEST_F(Entrega, SigtermEndsAServerThatWaitsOnADatabaseThatNeverAnswers) {
+  // A listener that takes connections and never says a word.
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t n = sizeof a;
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(fd, 8), 0);
+  ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n), 0);
+  pastas.Configurar(banco);
+  WriteFile(pastas.Config("sys.txt"), "127.0.0.1\n" + std::to_string(ntohs(a.sin_port)) + "\n");
+  Servidor s(pastas, estado.Path());
+  std::this_thread::sleep_for(1s);
+  const auto inicio = std::chrono::steady_clock::now();
+  const int status = s.processo->Stop(10000ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - inicio, 3s);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << s.Saida();
+  ::close(fd);
 }
 
 }  // namespace
