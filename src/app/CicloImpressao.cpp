@@ -125,10 +125,17 @@ bool TCicloImpressao::Marcar(const std::vector<std::string>& ids, const std::str
 }
 
 void TCicloImpressao::ConcluirMarcas() {
+  fimPasso_ = std::chrono::steady_clock::now() + std::chrono::seconds(kSegundosPorPasso);
+  MarcarDevidos();
+}
+
+void TCicloImpressao::MarcarDevidos() {
   if (!diario_) return;
   const std::vector<TTicketDiario> devidos = diario_->Devidos();
-  for (const TTicketDiario& t : devidos)
+  for (const TTicketDiario& t : devidos) {
+    if (std::chrono::steady_clock::now() > fimPasso_) return;
     if (Marcar(t.Itens, t.Pedido, "marca:" + std::to_string(t.Numero))) AnotarMarcado(t.Numero);
+  }
 }
 
 void TCicloImpressao::RelatarDiario(const std::exception& e) {
@@ -146,7 +153,10 @@ void TCicloImpressao::AnotarMarcado(uint64_t numero) {
 }
 
 void TCicloImpressao::Executar(int colunasTicket, TTimer& timer2) {
-  ConcluirMarcas();
+  // A pass in which many rows wait on locks ends early, well before the
+  // service's watchdog: the rest waits for the next tick.
+  fimPasso_ = std::chrono::steady_clock::now() + std::chrono::seconds(kSegundosPorPasso);
+  MarcarDevidos();
   DefinirSql(qryComandas, {"select imprimir.numped,imprimir.tipo,",
                             " cadcliente.cliente,cadcliente.fantasia,",
                             " cadcliente.endereco,cadcliente.numero,",
@@ -167,7 +177,8 @@ void TCicloImpressao::Executar(int colunasTicket, TTimer& timer2) {
   // A reconnect in the middle of the pass loses the lock with the old
   // session: the pass ends, and the next tick takes the lock again first.
   const uint32_t sessao = sessaoVez_;
-  while (!qryComandas.Eof() && (sessao == 0 || SessaoAtual() == sessao)) {
+  while (!qryComandas.Eof() && (sessao == 0 || SessaoAtual() == sessao) &&
+         std::chrono::steady_clock::now() <= fimPasso_) {
     ImprimirPedido(colunasTicket);
     qryComandas.Next();
   }

@@ -30,8 +30,13 @@
 //   server waits on standby and tries again at every tick; it takes over
 //   within a tick after the active server's session ends.
 //
+// - Bounded passes: every statement ends within kSegundosComando, and a pass
+//   starts no new order after kSegundosPorPasso (rows held by the order
+//   system cost two seconds each), well under the service's watchdog.
+//
 // Duplicates remain possible in one case: the printer took the ticket but the
 // program died (or the disk failed) before the journal recorded it.
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -54,6 +59,8 @@ inline constexpr const char* kMsgSemDiario =
     "Di\xE1rio de impress\xE3o indispon\xEDvel (os itens s\xE3o marcados sem ele): ";
 // Each statement of the cycle ends after this many seconds at most.
 inline constexpr int kSegundosComando = 20;
+// A pass starts no new order (and no owed mark) after this many seconds.
+inline constexpr int kSegundosPorPasso = 45;
 
 class TCicloImpressao {
  public:
@@ -92,6 +99,7 @@ class TCicloImpressao {
   // Marks the items; false (reported under the subject) when a mark failed
   // on a link that is still up. Raises when the link is lost.
   bool Marcar(const std::vector<std::string>& ids, const std::string& pedido, const std::string& assunto);
+  void MarcarDevidos();
   void AnotarMarcado(uint64_t numero);
   void RelatarDiario(const std::exception& e);
   void Separar(const std::string& numped, const std::string& digital, const std::string& motivo);
@@ -112,6 +120,7 @@ class TCicloImpressao {
   // The session that holds the lock (0: none).
   uint32_t sessaoVez_ = 0;
   bool emEspera_ = false;
+  std::chrono::steady_clock::time_point fimPasso_;
   std::map<std::string, TSeparado> separados_;
 };
 

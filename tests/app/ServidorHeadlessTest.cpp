@@ -192,6 +192,33 @@ TEST_F(Headless, AnErrorInsideTheOrderLoopDoesNotStopPollingAndReopensThePrinter
   EXPECT_EQ(impressora.Conexoes(), 2);
 }
 
+TEST_F(Headless, ADatabaseOutageLeavesThePrinterAloneAndIsReportedUntilItEnds) {
+  testing::EscPosPrinterSim impressora;
+  impressora.IniciarTcp();
+  pastas.Configurar(banco, impressora.NomePortaTcp());
+  ServidorTeste s(pastas);
+  TemporizadorTeste tempo;
+  tempo.fim = 16000;
+  tempo.aoAvancar = [&](int64_t agora) {
+    if (agora == 4000) BancoTeste::Servidor().Kill();
+    if (agora == 10000) {
+      BancoTeste::Servidor().Start();
+      banco.Sql("INSERT INTO imprimir (numped, tipo, codprod, qtde) VALUES (58, 'C', 43, 1);\n");
+    }
+  };
+  TServidorHeadless servidor(s.form, tempo);
+  EXPECT_EQ(servidor.Executar(), 0);
+  // Two ticks failed on the database; the printer stayed open throughout.
+  EXPECT_GE(s.mensagens.erros.size(), 1u);
+  EXPECT_LE(s.mensagens.erros.size(), 2u);
+  EXPECT_EQ(impressora.Conexoes(), 1);
+  EXPECT_NE(std::find(s.mensagens.informacoes.begin(), s.mensagens.informacoes.end(), "Banco de dados de volta."),
+            s.mensagens.informacoes.end());
+  EXPECT_EQ(banco.Esperando(), 2);
+  const std::string impresso = impressora.Impresso();
+  EXPECT_NE(impresso.find("PEDIDO...: 058", impresso.find("PEDIDO...: 059")), std::string::npos);
+}
+
 TEST_F(Headless, APortChangedInTheFileWhileActiveIsOpenedAtTheNextTick) {
   pastas.Configurar(banco);
   ServidorTeste s(pastas);
