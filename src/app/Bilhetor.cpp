@@ -111,9 +111,13 @@ std::string TfrmBilhetor::ArquivoDiario() const {
       .string();
 }
 
-void TfrmBilhetor::AbrirDiario() {
-  // Its limits from the [Diario] section of the settings file.
+void TfrmBilhetor::ConfigurarCiclo() {
+  // The limits of the journal ([Diario]) and of a ticket ([Ticket]) from the
+  // settings file.
   const TIniFile ini(ArquivoIni());
+  ciclo_.DefinirLimiteTicket(
+      static_cast<std::size_t>(std::max(1, ini.ReadInteger("Ticket", "TamanhoMaximoKB", kBytesMaximoTicket / 1024))) *
+      1024);
   TLimitesDiario limites;
   limites.Dias = std::max(1, ini.ReadInteger("Diario", "Dias", limites.Dias));
   limites.TamanhoMaximo =
@@ -208,7 +212,7 @@ void TfrmBilhetor::FormCreate() {
   for (const char* opcao : {"AllowedAuthMethods", "MaxAllowedPacket"})
     if (ini.ValueExists("Banco", opcao)) DbConnection1.SpecificOptions.SetValue(opcao, ini.ReadString("Banco", opcao, ""));
 
-  AbrirDiario();
+  ConfigurarCiclo();
   std::string motivo;
   if (ConectarBanco(motivo)) {
     BancoConectado();

@@ -225,7 +225,8 @@ class TfrmBilhetor {
 
  private:
   void Preparar();
-  void AbrirDiario();
+  // The journal and the ticket limit, from the settings file.
+  void ConfigurarCiclo();
   void MostrarEspera(bool emEspera);
   // Into the tray (or minimized where there is none).
   void Esconder();

@@ -263,6 +263,12 @@ void TCicloImpressao::ImprimirPedido(int colunasTicket) {
     return Separar(numped, digital, e.what());
   }
 
+  std::size_t tamanho = 0;
+  for (const std::string& linha : linhas) tamanho += linha.size() + 1;
+  if (tamanho > limiteTicket_)
+    return Separar(numped, digital,
+                   Format("ticket de %zu bytes, maior que o limite de %zu bytes", tamanho, limiteTicket_));
+
   impressora_.Buffer().Clear();
   for (const std::string& linha : linhas) impressora_.Buffer().Add(linha);
   const uint64_t bytesAntes = impressora_.BytesEnviados();

@@ -22,7 +22,8 @@
 //   that is still up (a lock wait that timed out, a trigger that refused it):
 //   that order's marks stay owed and the pass goes on with the next order.
 // - A bad order is set aside: when its data makes the ticket fail (a number
-//   that is not a number, a tag the engine cannot print), the order is
+//   that is not a number, a picture the engine cannot read, a ticket larger
+//   than the limit), the order is
 //   reported once with its number and the reason and the pass goes on; it is
 //   tried again when its rows change, or after kSegundosPedidoSeparado.
 // - One active server per database: before printing, the server takes
@@ -59,6 +60,9 @@ inline constexpr const char* kMsgSemDiario =
     "Di\xE1rio de impress\xE3o indispon\xEDvel (os itens s\xE3o marcados sem ele): ";
 // Each statement of the cycle ends after this many seconds at most.
 inline constexpr int kSegundosComando = 20;
+// The largest ticket (its tagged text) printed by default; a larger one is
+// set aside as a bad order instead of printing metres of paper.
+inline constexpr std::size_t kBytesMaximoTicket = 256 * 1024;
 // A pass starts no new order (and no owed mark) after this many seconds.
 inline constexpr int kSegundosPorPasso = 45;
 
@@ -72,6 +76,7 @@ class TCicloImpressao {
   // could not be written) the marks follow the print at once.
   void DefinirDiario(std::unique_ptr<TDiarioImpressao> diario) { diario_ = std::move(diario); }
   TDiarioImpressao* Diario() const { return diario_.get(); }
+  void DefinirLimiteTicket(std::size_t bytes) { limiteTicket_ = bytes; }
 
   // Takes (or keeps) the database-wide lock; true while this server is the
   // active one. Says once when it goes on standby and when it takes over.
@@ -120,6 +125,7 @@ class TCicloImpressao {
   // The session that holds the lock (0: none).
   uint32_t sessaoVez_ = 0;
   bool emEspera_ = false;
+  std::size_t limiteTicket_ = kBytesMaximoTicket;
   std::chrono::steady_clock::time_point fimPasso_;
   std::map<std::string, TSeparado> separados_;
 };

@@ -52,13 +52,21 @@ double TCamposTexto::Numero(const std::string& campo) const {
   return valor;
 }
 
-std::string SanitizarTexto(std::string_view texto) {
+std::string TextoLiteral(std::string_view texto) {
   std::string out(texto);
+  for (char& ch : out) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c == 0x7F || c == 0x23 || c == 0x26 || c == 0x27 || c == 0x3C || c == 0x3E || c == 0x7C) ch = ' ';
+  }
+  return out;
+}
+
+std::string SanitizarTexto(std::string_view texto) {
+  std::string out = TextoLiteral(texto);
   for (char& ch : out) {
     const auto c = static_cast<unsigned char>(ch);
     char r = ch;
     switch (c) {
-      case 0x23: case 0x26: case 0x27: case 0x3C: case 0x3E: case 0x7C:
       case 0xA7: case 0xAA: case 0xB2: case 0xB3: case 0xB4: case 0xB9: case 0xBA:
         r = ' ';
         break;
@@ -118,7 +126,7 @@ std::vector<std::string> CabecalhoTicket(const TCampos& pedido, int colunasTicke
   const std::string tipo = pedido.Texto("tipo");
   if (tipo.empty()) {
     linhas.push_back("<n><e></ce>MAPA DE SEPARACAO");
-    linhas.push_back("<code39>" + pedido.Texto("numped") + "</code39>");
+    linhas.push_back("<code39>" + TextoLiteral(pedido.Texto("numped")) + "</code39>");
   } else if (tipo == "C") {
     linhas.push_back(Recuo(colunasTicket, 11.5) + "C A N C E L A M E N T O");
   } else if (tipo == "T") {
@@ -134,7 +142,7 @@ std::vector<std::string> CabecalhoTicket(const TCampos& pedido, int colunasTicke
   linhas.push_back("CLIENTE.: " + SanitizarTexto(pedido.Texto("cliente")));
   linhas.push_back("CIDADE..: " + SanitizarTexto(pedido.Texto("cidade") + " - " + pedido.Texto("uf")));
   linhas.push_back("ENDERECO: " + SanitizarTexto(pedido.Texto("endereco") + ", " + pedido.Texto("numero")));
-  linhas.push_back("TELEFONE: " + pedido.Texto("tel1") + "|" + pedido.Texto("tel2"));
+  linhas.push_back("TELEFONE: " + TextoLiteral(pedido.Texto("tel1")) + "|" + TextoLiteral(pedido.Texto("tel2")));
   linhas.push_back("</linha_simples>");
   linhas.push_back("<n><e></ce>OBSERVACAO");
   linhas.push_back("</ae></fn>");
@@ -145,8 +153,9 @@ std::vector<std::string> CabecalhoTicket(const TCampos& pedido, int colunasTicke
 
 std::vector<std::string> ItemTicket(const TCampos& item) {
   return {
-      item.Texto("qtde") + " X " + item.Texto("und") + " " + SanitizarTexto(item.Texto("descricao")),
-      "CODIGO: " + FormatarInteiro(item.Numero("codprod"), 5) + " - BARRAS: " + item.Texto("ean13"),
+      TextoLiteral(item.Texto("qtde")) + " X " + TextoLiteral(item.Texto("und")) + " " +
+          SanitizarTexto(item.Texto("descricao")),
+      "CODIGO: " + FormatarInteiro(item.Numero("codprod"), 5) + " - BARRAS: " + TextoLiteral(item.Texto("ean13")),
       "    ",
   };
 }
@@ -161,7 +170,7 @@ std::vector<std::string> RodapeTicket(const std::string& tipo, const std::string
 
   std::vector<std::string> linhas;
   linhas.push_back("</linha_simples>");
-  linhas.push_back((tipo.empty() ? "<n>ATENDENTE: " : "<n>CANCELADO POR: ") + funcionario);
+  linhas.push_back((tipo.empty() ? "<n>ATENDENTE: " : "<n>CANCELADO POR: ") + TextoLiteral(funcionario));
   linhas.push_back(std::string(colunasTicket > 0 ? static_cast<std::size_t>(colunasTicket) : 0, '-'));
   linhas.push_back("<n>QUANTIDADE DE ITENS..: " + FormatarInteiro(quantidadeItens, 2));
   linhas.push_back("<n>QUANTIDADE DE VOLUMES: " + FormatarInteiro(static_cast<double>(volumes), 2));

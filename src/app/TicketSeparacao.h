@@ -51,9 +51,15 @@ struct TDataHora {
   int Hora = 0, Minuto = 0, Segundo = 0, Milissegundo = 0;
 };
 
-// Replaces the bytes that the engine would read as tags or that the printer
-// cannot show: "# & ' < > |" and "§ ª ² ³ ´ ¹ º" become blanks, accented
-// Windows-1252 letters lose their accents. The length never changes.
+// Database text as literal text for the engine: the bytes it could read as
+// tags or that reach the printer as commands become blanks: "# & ' < > |"
+// and the control bytes (00-1F, 7F). Letters, digits and the rest stay, and
+// the length never changes. Every field of the ticket goes through it.
+std::string TextoLiteral(std::string_view texto);
+
+// TextoLiteral, and also the bytes the printer cannot show ("§ ª ² ³ ´ ¹ º"
+// become blanks) and the accents of Windows-1252 letters (they are dropped).
+// The length never changes.
 std::string SanitizarTexto(std::string_view texto);
 
 // A number rounded to a whole number (halves away from zero) and printed

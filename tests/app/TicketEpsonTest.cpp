@@ -4,6 +4,7 @@
 
 #include "app/ConfiguracaoImpressora.h"
 #include "app/PrintTool.h"
+#include "app/TicketSeparacao.h"
 #include "posprinter/PosPrinter.h"
 #include "support/TestSupport.h"
 
@@ -95,6 +96,73 @@ TEST(TicketEpson, CuttingOffAndFeedsBeforeTheCuts) {
   // (a blank and a line feed each) per cut line, and the line's own break.
   const std::string init = ESC + "2" + ESC + "t\x02";
   EXPECT_EQ(bytes, init + " \n \n\n \n \n\n");
+}
+
+// The bytes the printer gets for one order whose field `campo` holds
+// `valor`; the other fields as in the sample ticket.
+std::string BytesDoTicket(const std::string& campo, const std::string& valor) {
+  TCamposTexto pedido{{"numped", "57"}, {"tipo", ""},      {"cliente", "Jose"}, {"cidade", "Rio Claro"},
+                      {"uf", "SP"},     {"endereco", "A"}, {"numero", "10"},    {"tel1", "1234"},
+                      {"tel2", "5678"}, {"obs2", "x"}};
+  TCamposTexto item{{"qtde", "2"}, {"und", "UN"}, {"descricao", "Caixa"}, {"codprod", "42"}, {"ean13", "789"}};
+  std::string funcionario = "MARIA";
+  if (campo == "funcionario") funcionario = valor;
+  else if (campo == "qtde" || campo == "und" || campo == "ean13") item.Definir(campo, valor);
+  else pedido.Definir(campo, valor);
+
+  TempDir dir;
+  TPosPrinter impressora;
+  PrepararImpressora(impressora);
+  TConfiguracaoImpressora config;
+  config.Porta = "FILE:" + (dir / "t.bin");
+  AplicarConfiguracao(impressora, config);
+  impressora.Ativar();
+  const TDataHora agora{2024, 3, 5, 14, 20, 1, 0};
+  for (const auto& l : CabecalhoTicket(pedido, 48, agora)) impressora.Buffer().Add(l);
+  for (const auto& l : ItemTicket(item)) impressora.Buffer().Add(l);
+  for (const auto& l : RodapeTicket("", funcionario, 1, 20000, 48)) impressora.Buffer().Add(l);
+  impressora.Imprimir("", false, true, true, 1);
+  impressora.Desativar();
+  return ReadFile(dir / "t.bin");
+}
+
+TEST(TicketEpson, DatabaseFieldsNeverBecomePrinterCommands) {
+  // The commands a field must not add: drawer, cut, reset, raster image,
+  // bit image, QR code, graphics, stored logo.
+  const std::vector<std::string> comandos = {ESC + "p", GS + "V", ESC + "@", GS + "v0", ESC + "*",
+                                             GS + "(k", GS + "(L", "\x1Cp"};
+  const auto contar = [&](const std::string& bytes) {
+    std::vector<int> n;
+    for (const std::string& c : comandos) {
+      int k = 0;
+      for (auto p = bytes.find(c); p != std::string::npos; p = bytes.find(c, p + 1)) ++k;
+      n.push_back(k);
+    }
+    return n;
+  };
+  const std::vector<int> normal = contar(BytesDoTicket("tel1", "1234"));
+  const struct {
+    const char* campo;
+    std::string valor;
+  } hostis[] = {
+      {"tel1", "</abre_gaveta>"},
+      {"tel2", "</corte_total>"},
+      {"ean13", "</reset>"},
+      {"ean13", "<ad>"},  // an opening tag that would eat the rest of the ticket
+      {"funcionario", "<qrcode>http://example.com</qrcode>"},
+      {"und", GS + "V" + std::string(1, '\0')},
+      {"qtde", ESC + "p" + std::string(1, '\0') + "\x19\xFA"},
+      // A raster image header that would swallow the cut and the next tickets.
+      {"funcionario", "ABCDE" + GS + "v0" + std::string(1, '\0') + "\x30" + std::string(1, '\0') + "\xFF\x7F"},
+      {"tel1", "<bmp>/dev/zero</bmp>" + std::string(3000, '9')},
+  };
+  for (const auto& h : hostis) {
+    SCOPED_TRACE(std::string(h.campo) + " = " + h.valor);
+    const std::string bytes = BytesDoTicket(h.campo, h.valor);
+    EXPECT_EQ(contar(bytes), normal);
+    // The whole ticket is there: its end and both cuts.
+    EXPECT_NE(bytes.find("* * * F I M * * *\n \n \n" + GS + "V"), std::string::npos);
+  }
 }
 
 }  // namespace
