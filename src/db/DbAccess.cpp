@@ -266,9 +266,12 @@ void TDbConnection::Connect() {
   if (connected_) return;
   internal_ = std::make_unique<TMySQLConnection>();
   PrepareParams();
+  senhaExposta_ = false;
   try {
     internal_->Connect(params_);
+    senhaExposta_ = internal_->PasswordExposed();
   } catch (const EDbError& e) {
+    senhaExposta_ = internal_->PasswordExposed();
     internal_.reset();
     RaiseError(EDbError(e.ErrorCode(), e.Message(), this));
   }

@@ -73,6 +73,16 @@ class TDbConnection {
   void Connect();
   void Disconnect();
   bool Connected() const { return connected_; }
+  // Whether the last Connect, failed or not, let the password out in a form
+  // that whoever answered as the server can read or easily reverse: in clear
+  // text (the dialog method), encrypted with a key the server itself sent
+  // ("GetServerPublicKey"), or as the old pre-4.1 scramble. It stays false
+  // when the password went out only as the hashed scramble of the native or
+  // caching SHA-2 method, encrypted with the configured "ServerPublicKey",
+  // or not at all (the connect failed before that). A caller that tries
+  // another password after a refusal should stop when this is true: that
+  // password would go the same way.
+  bool SenhaExposta() const { return senhaExposta_; }
 
   // Called with the error before it is raised; setting fail to false turns
   // the raise into a silent abort (EAbort).
@@ -104,6 +114,7 @@ class TDbConnection {
   TMySqlConnectParams params_;
   std::unique_ptr<TMySQLConnection> internal_;
   bool connected_ = false;
+  bool senhaExposta_ = false;
   std::vector<TDbQuery*> queries_;
 };
 

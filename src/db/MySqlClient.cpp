@@ -92,8 +92,11 @@ int StoreError(TMySqlSession* s, const EMySqlException& e) {
                         Format("Authentication method '%s' is not allowed on this connection", name.c_str()));
 }
 
+// Without a list every method is allowed except the two that give the
+// password away to whoever answers as the server: the dialog method sends
+// it in clear text and the old scramble is reversed in moments.
 bool AuthMethodAllowed(const TMySqlSession* s, TAuthMethod method) {
-  if (s->allowedAuthMethods.empty()) return true;
+  if (s->allowedAuthMethods.empty()) return method != TAuthMethod::Old && method != TAuthMethod::Dialog;
   for (const std::string& name : s->allowedAuthMethods)
     if (method != TAuthMethod::Unknown && AuthMethodFromName(name) == method) return true;
   return false;
@@ -333,12 +336,50 @@ bool UseOaep(const TMySqlSession* s) {
   return v.major > 8 || (v.major == 8 && (v.minor > 0 || v.release >= 5));
 }
 
-void SendEncryptedPassword(TMySqlSession* s, bool oaep) {
-  // The rest after the first byte, up to a zero byte, is the PEM key.
+[[noreturn]] void FullAuthError(const TMySqlSession* s, const std::string& what) {
+  throw EMySqlException(CR_AUTH_PLUGIN_ERR, Format("Authentication plugin '%s' reported error: %s",
+                                                   CanonicalMethodName(AuthMethodFromName(s->authPluginName)),
+                                                   what.c_str()));
+}
+
+// How the full authentication (caching_sha2_password after the server asked
+// for it, sha256_password) may send the password.
+enum class TFullAuthRoute { LocalKey, ServerKey };
+
+// Decided before anything is sent for the password. Without a secure link
+// the only safe way is a key the shop configured; the key the server sends
+// proves nothing (a peer posing as the server sends its own and decrypts),
+// so it is taken only when the shop asked for that.
+TFullAuthRoute FullAuthRoute(const TMySqlSession* s) {
+  if (!s->serverPublicKeyFile.empty()) return TFullAuthRoute::LocalKey;
+  if (s->getServerPublicKey) return TFullAuthRoute::ServerKey;
+  FullAuthError(s, "Authentication requires secure connection.");
+}
+
+std::string LocalPublicKey(const TMySqlSession* s) {
+  std::ifstream in(s->serverPublicKeyFile, std::ios::binary);
+  std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) pem.clear();
+  if (pem.empty())
+    FullAuthError(s, "Couldn't read the server public key file '" + s->serverPublicKeyFile + "'.");
+  return pem;
+}
+
+// Sends the password encrypted with the configured key and reads the answer.
+void SendPasswordForLocalKey(TMySqlSession* s, bool oaep) {
+  SendAuthAnswer(s, RsaEncryptPassword(s->password, s->scramble, LocalPublicKey(s), oaep));
+  s->net.ReadPacket();
+}
+
+// Sends the password encrypted with the key in the server's packet (after
+// its first byte, up to a zero byte) and reads the answer.
+void SendPasswordForServerKey(TMySqlSession* s, bool oaep) {
   std::string key = PacketRest(s->net, 1);
   const size_t zero = key.find('\0');
   if (zero != std::string::npos) key.resize(zero);
-  SendAuthAnswer(s, RsaEncryptPassword(s->password, s->scramble, key, oaep));
+  const std::string cipher = RsaEncryptPassword(s->password, s->scramble, key, oaep);
+  s->passwordExposed = true;
+  SendAuthAnswer(s, cipher);
   s->net.ReadPacket();
 }
 
@@ -362,6 +403,9 @@ void DialogExchange(TMySqlSession* s, std::string question) {
                                       ("Unsupported dialog plugin question: " + std::to_string(type)).c_str()));
     }
     std::string answer = s->dialogHandler ? s->dialogHandler(type, text) : s->password;
+    // The answers go in clear text: an answer to a password question, or
+    // one that is the password, gives it away.
+    if (passwordQuestion || (!s->password.empty() && answer == s->password)) s->passwordExposed = true;
     answer.push_back('\0');
     SendAuthAnswer(s, answer);
     net.ReadPacket();
@@ -395,6 +439,7 @@ void HandleMethodSwitch(TMySqlSession* s, const std::string& data) {
       return;
     case TAuthMethod::Old:
       takeScramble();
+      s->passwordExposed = s->passwordExposed || havePassword;
       SendAuthAnswer(s, havePassword ? OldScramble(s->password, s->scramble) + '\0' : std::string(1, '\0'));
       net.ReadPacket();
       return;
@@ -431,6 +476,7 @@ void Authenticate(TMySqlSession* s) {
     if (type == 0xFE && net.Size() == 1) {
       // Old-password switch: the 8-byte scramble of the current Scramble.
       if (!AuthMethodAllowed(s, TAuthMethod::Old)) MethodNotAllowed(CanonicalMethodName(TAuthMethod::Old));
+      s->passwordExposed = s->passwordExposed || !s->password.empty();
       SendAuthAnswer(s, s->password.empty() ? std::string(1, '\0') : OldScramble(s->password, s->scramble) + '\0');
       net.ReadPacket();
       continue;
@@ -450,14 +496,24 @@ void Authenticate(TMySqlSession* s) {
           continue;
         }
         if (net.Data()[1] != 0x04) throw EMySqlException(0, Format("Unknown paket type: %d", type));
-        // Full authentication without SSL: ask for the public key.
+        // Full authentication.
+        if (FullAuthRoute(s) == TFullAuthRoute::LocalKey) {
+          SendPasswordForLocalKey(s, UseOaep(s));
+          continue;
+        }
+        // Ask for the server's key.
         SendAuthAnswer(s, std::string(1, '\x02'));
         net.ReadPacket();
-        if (net.Size() > 0 && net.Data()[0] == 0x01) SendEncryptedPassword(s, UseOaep(s));
+        if (net.Size() > 0 && net.Data()[0] == 0x01) SendPasswordForServerKey(s, UseOaep(s));
         continue;
       }
       if (method == TAuthMethod::Sha256) {
-        SendEncryptedPassword(s, true);
+        // The server sent its key, as asked; the configured one, when there
+        // is one, is used instead.
+        if (FullAuthRoute(s) == TFullAuthRoute::LocalKey)
+          SendPasswordForLocalKey(s, true);
+        else
+          SendPasswordForServerKey(s, true);
         continue;
       }
       return;
@@ -477,20 +533,25 @@ void ChooseInitialMethod(TMySqlSession* s) {
     return;
   }
   const TAuthMethod offered = AuthMethodFromName(s->authPluginName);
-  if (s->allowedAuthMethods.empty() || AuthMethodAllowed(s, offered)) return;
-  const TAuthMethod first = AuthMethodFromName(s->allowedAuthMethods.front());
+  if (AuthMethodAllowed(s, offered)) return;
+  const TAuthMethod first =
+      s->allowedAuthMethods.empty() ? TAuthMethod::Native : AuthMethodFromName(s->allowedAuthMethods.front());
   s->authPluginName = CanonicalMethodName(first);
 }
 
 std::string InitialAuthData(TMySqlSession* s) {
   const std::string& pw = s->password;
-  if (!(s->serverCapabilities & CLIENT_SECURE_CONNECTION))
+  if (!(s->serverCapabilities & CLIENT_SECURE_CONNECTION)) {
+    s->passwordExposed = s->passwordExposed || !pw.empty();
     return pw.empty() ? std::string(1, '\0') : OldScramble(pw, s->scramble) + '\0';
+  }
   if (pw.empty()) return std::string(1, '\0');
   switch (AuthMethodFromName(s->authPluginName)) {
     case TAuthMethod::Native: return std::string(1, '\x14') + NativeScramble(pw, s->scramble);
     case TAuthMethod::CachingSha2: return std::string(1, '\x20') + CachingSha2Scramble(pw, s->scramble);
-    case TAuthMethod::Old: return std::string(1, '\x08') + OldScramble(pw, s->scramble);
+    case TAuthMethod::Old:
+      s->passwordExposed = true;
+      return std::string(1, '\x08') + OldScramble(pw, s->scramble);
     case TAuthMethod::Sha256: return std::string("\x01\x01", 2);
     default:
       // Methods whose exchange follows a switch: no data here, and never
@@ -506,6 +567,7 @@ void Connect(TMySqlSession* s, uint32_t callerFlags) {
   s->broken = false;
   s->closing = false;
   s->resultState = 0;
+  s->passwordExposed = false;
   if (s->protocol == 5) throw EMySqlException::Create(CR_SSL_CONNECTION_ERROR);
   if (s->protocol != 0 && s->protocol != 1) throw EMySqlException::Create(CR_WRONG_PROTOCOL);
   std::unique_ptr<TVio> vio =
@@ -826,6 +888,7 @@ int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, int value) {
     case MYSQL_OPT_CONNECT_TIMEOUT: s->connectTimeoutSeconds = value; break;
     case MYSQL_OPT_NAMED_PIPE: s->protocol = 3; break;
     case MYSQL_OPT_LOCAL_INFILE: s->localInfileEnabled = value != 0; break;
+    case MYSQL_OPT_GET_SERVER_PUBLIC_KEY: s->getServerPublicKey = value != 0; break;
     case MYSQL_OPT_PROTOCOL: s->protocol = static_cast<uint8_t>(value); break;
     case MYSQL_OPT_READ_TIMEOUT:
     case MYSQL_OPT_WRITE_TIMEOUT: s->readWriteTimeoutSeconds = value; break;
@@ -840,6 +903,7 @@ int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, int value) {
 
 int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, const std::string& value) {
   if (option == MYSQL_SET_CHARSET_NAME) s->charsetName = value;
+  if (option == MYSQL_OPT_SERVER_PUBLIC_KEY) s->serverPublicKeyFile = value;
   if (option == MYSQL_OPT_ALLOWED_AUTH_METHODS) {
     std::vector<std::string> names;
     size_t start = 0;

@@ -59,8 +59,18 @@ enum TMySqlOption {
   MYSQL_OPT_MAX_ALLOWED_PACKET = 1000,
   // Text: the authentication methods the session may use, a list of method
   // names separated by commas ("mysql_native_password,caching_sha2_password");
-  // empty allows every method the client knows.
+  // empty allows every method the client knows except the two that give the
+  // password away: "dialog" (clear text) and "mysql_old_password" (the weak
+  // pre-4.1 scramble), which are used only when the list names them.
   MYSQL_OPT_ALLOWED_AUTH_METHODS = 1001,
+  // Text: the path of a PEM file with the server's RSA public key. Without a
+  // secure link, the full authentication of caching_sha2_password and
+  // sha256_password encrypts the password with this key.
+  MYSQL_OPT_SERVER_PUBLIC_KEY = 1002,
+  // Integer (0 or 1): whether, without a secure link and without a local key,
+  // the password may be encrypted with the key the server itself sends. Off
+  // by default: a peer posing as the server sends its own key and decrypts.
+  MYSQL_OPT_GET_SERVER_PUBLIC_KEY = 1003,
 };
 
 enum class TAuthMethod { Native, Old, Sha256, CachingSha2, Windows, Gssapi, Dialog, Unknown };
@@ -194,6 +204,20 @@ class TMySqlSession {
   // only knows the old scramble, ends the connect with 2059 before anything
   // is sent for that method.
   std::vector<std::string> allowedAuthMethods;
+  // The full authentication of caching_sha2_password and sha256_password
+  // without a secure link: the password goes out only RSA-encrypted, with
+  // the key in this PEM file when it is set, else with the key the server
+  // sends when getServerPublicKey is set; otherwise the connect fails with
+  // 2061 before the password is sent in any form.
+  std::string serverPublicKeyFile;
+  bool getServerPublicKey = false;
+  // Set by a connect when the password left the client in a form that a
+  // peer posing as the server can read or easily reverse: in clear text (the
+  // dialog method), encrypted with a key the server sent, or as the old
+  // pre-4.1 scramble. The hashed scrambles of the native and caching SHA-2
+  // methods and encryption with the local key do not set it. Cleared at the
+  // start of each connect.
+  bool passwordExposed = false;
   bool closing = false;
   bool broken = false;  // a fatal error left the stream out of step
 

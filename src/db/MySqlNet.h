@@ -36,6 +36,10 @@ constexpr int CR_WRONG_PROTOCOL = 2046;
 // An authentication method the connection does not allow (beyond the table
 // of 2000 to 2047: its text always comes with the error).
 constexpr int CR_AUTH_PLUGIN_CANNOT_LOAD = 2059;
+// An authentication method failed on the client's side (its text always
+// comes with the error), such as a full authentication that would have to
+// send the password to a key nobody vouched for.
+constexpr int CR_AUTH_PLUGIN_ERR = 2061;
 // Server error numbers the client raises itself.
 constexpr int ER_NET_PACKETS_OUT_OF_ORDER = 1156;
 constexpr int ER_NET_UNCOMPRESS_ERROR = 1157;

@@ -222,6 +222,7 @@ EDbError TMySQLConnection::LastError(TDbConnection* component) const {
 
 void TMySQLConnection::Connect(const TMySqlConnectParams& p) {
   Disconnect();
+  passwordExposed_ = false;
   TMySQLAPIWire& api = Api();
   auto session = api.mysql_init();
   const TDbSpecificOptions& o = p.options;
@@ -249,6 +250,8 @@ void TMySQLConnection::Connect(const TMySqlConnectParams& p) {
   if (api.mysql_options(session.get(), MYSQL_OPT_ALLOWED_AUTH_METHODS, methods) != 0)
     throw EDbError(mysqlerr::CR_AUTH_PLUGIN_CANNOT_LOAD,
                    "AllowedAuthMethods names an unknown authentication method: " + methods);
+  api.mysql_options(session.get(), MYSQL_OPT_SERVER_PUBLIC_KEY, Trim(o.Value("ServerPublicKey")));
+  api.mysql_options(session.get(), MYSQL_OPT_GET_SERVER_PUBLIC_KEY, o.BoolValue("GetServerPublicKey", false) ? 1 : 0);
   session->vioFactory = p.vioFactory;
   const std::string protocol = LowerCase(o.Value("Protocol", "mpDefault"));
   if (protocol == "mppipe") api.mysql_options(session.get(), MYSQL_OPT_PROTOCOL, 3);
@@ -272,9 +275,11 @@ void TMySQLConnection::Connect(const TMySqlConnectParams& p) {
     const std::string message = api.ServerErrorFlag(session.get()) ? FromServer(api.mysql_error(session.get()))
                                                                     : api.mysql_error(session.get());
     EDbError error(api.mysql_errno(session.get()), message);
+    passwordExposed_ = session->passwordExposed;
     api.mysql_close(std::move(session));
     throw error;
   }
+  passwordExposed_ = session->passwordExposed;
   session_ = std::move(session);
   serverVersion_ = api.mysql_get_server_info(session_.get());
   version_ = ParseServerVersion(serverVersion_);

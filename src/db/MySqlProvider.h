@@ -119,10 +119,15 @@ class TMySQLConnection {
   // 0 for none: the limit of the whole connect, "SET NAMES" included),
   // "Charset", "UseUnicode", "Compress", "Interactive", "Protocol",
   // "IPVersion", "MaxAllowedPacket" (bytes, 64 MiB by default: a larger
-  // answer fails with 2020) and "AllowedAuthMethods" (see
+  // answer fails with 2020), "AllowedAuthMethods" (see
   // MYSQL_OPT_ALLOWED_AUTH_METHODS; an unknown name fails the connect with
-  // 2059).
+  // 2059), "ServerPublicKey" (path of the server's RSA public key in PEM) and
+  // "GetServerPublicKey" (True to take the key the server sends; see
+  // MYSQL_OPT_SERVER_PUBLIC_KEY and MYSQL_OPT_GET_SERVER_PUBLIC_KEY).
   void Connect(const TMySqlConnectParams& params);
+  // Whether the last Connect, failed or not, let the password out in a form
+  // that a peer posing as the server can read (TMySqlSession::passwordExposed).
+  bool PasswordExposed() const { return passwordExposed_; }
   void Disconnect();
   bool Connected() const { return session_ != nullptr; }
   TMySqlSession* Session() const { return session_.get(); }
@@ -159,6 +164,7 @@ class TMySQLConnection {
   bool utf8_ = false;
   int bytesPerChar_ = 1;
   int codePage_ = 1252;
+  bool passwordExposed_ = false;
 };
 
 }  // namespace bilhetor

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "db/DbAccess.h"
 #include "db/MySqlClient.h"
 #include "support/FakeMySqlServer.h"
 #include "support/TestSupport.h"
@@ -206,6 +207,7 @@ TEST_P(CachingSha2FullPath, SendsThePasswordEncryptedWithTheServersKey) {
     c.SendPacket(6, OkPacket());
     c.ReadUntilClosed();
   });
+  api.mysql_options(session.get(), MYSQL_OPT_GET_SERVER_PUBLIC_KEY, 1);
   ASSERT_EQ(Connect(server), session.get()) << api.mysql_error(session.get());
   api.mysql_close(std::move(session));
   ASSERT_EQ(server.Finish(), "");
@@ -242,6 +244,7 @@ TEST_F(MySqlProtocolTest, Sha256PasswordAsksForTheKey) {
       c.SendPacket(static_cast<uint8_t>(cipher.seq + 1), OkPacket());
       c.ReadUntilClosed();
     });
+    api.mysql_options(session.get(), MYSQL_OPT_GET_SERVER_PUBLIC_KEY, 1);
     ASSERT_EQ(Connect(server), session.get()) << api.mysql_error(session.get());
     api.mysql_close(std::move(session));
     ASSERT_EQ(server.Finish(), "");
@@ -287,6 +290,7 @@ TEST_F(MySqlProtocolTest, OldPasswordSwitchUsesTheGreetingScramble) {
     c.SendPacket(4, OkPacket());
     c.ReadUntilClosed();
   });
+  ASSERT_EQ(api.mysql_options(session.get(), MYSQL_OPT_ALLOWED_AUTH_METHODS, std::string("mysql_old_password")), 0);
   ASSERT_EQ(Connect(server), session.get()) << api.mysql_error(session.get());
   api.mysql_close(std::move(session));
   ASSERT_EQ(server.Finish(), "");
@@ -963,6 +967,123 @@ TEST_F(MySqlProtocolTest, AllowedAuthenticationMethods) {
   EXPECT_EQ(api.mysql_options(session.get(), MYSQL_OPT_ALLOWED_AUTH_METHODS, "mysql_clear_password"), 1);
   EXPECT_EQ(api.mysql_options(session.get(), MYSQL_OPT_ALLOWED_AUTH_METHODS, ""), 0);
   EXPECT_TRUE(session->allowedAuthMethods.empty());
+}
+
+// What a peer answering as the server (a fake server, or anything between)
+// can get out of the connection component with the password: a method that
+// would give the password away is refused unless the shop allowed it, the
+// full authentication sends the password only to a key the shop vouched for,
+// and SenhaExposta tells when the password did leave in a readable form.
+TEST(PasswordExposure, OnlyMethodsAndKeysTheShopAllowed) {
+  static const TestRsaKey serverKey, localKey;
+  testing::TempDir dir;
+  const std::string localKeyFile = dir / "servidor.pem";
+  testing::WriteFile(localKeyFile, localKey.PublicPem());
+  // How the password reached the peer.
+  enum class Seen { Nothing, Clear, ServerKey, LocalKey };
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> options;
+    std::string greetingPlugin;
+    std::string firstAnswer;  // the server's answer to the handshake response
+    bool accepts;             // whether the server accepts the password it gets
+    int code;                 // 0: connected
+    std::string message;
+    Seen seen;
+    bool exposed;
+  };
+  const std::string dialogSwitch = std::string("\xFE") + "dialog" + '\0' + "\x04Password: ";
+  const std::string fullAuth = "\x01\x04";
+  const std::string secure = "reported error: Authentication requires secure connection.";
+  const std::vector<Case> cases = {
+      {"dialog not listed", {}, "mysql_native_password", dialogSwitch, true, 2059,
+       "Authentication method 'dialog' is not allowed on this connection", Seen::Nothing, false},
+      {"old scramble not listed", {}, "mysql_native_password", "\xFE", true, 2059,
+       "Authentication method 'mysql_old_password' is not allowed on this connection", Seen::Nothing, false},
+      {"dialog listed", {{"AllowedAuthMethods", "mysql_native_password,dialog"}}, "mysql_native_password",
+       dialogSwitch, false, 1045, "#28000Access denied", Seen::Clear, true},
+      {"native scramble refused", {}, "mysql_native_password", ErrPacket(1045, "28000", "Access denied"), false,
+       1045, "#28000Access denied", Seen::Nothing, false},
+      {"caching_sha2 full authentication without a key", {}, "caching_sha2_password", fullAuth, true, 2061,
+       "Authentication plugin 'caching_sha2_password' " + secure, Seen::Nothing, false},
+      {"sha256_password without a key", {}, "sha256_password", "\x01" + serverKey.PublicPem(), true, 2061,
+       "Authentication plugin 'sha256_password' " + secure, Seen::Nothing, false},
+      {"GetServerPublicKey", {{"GetServerPublicKey", "True"}}, "caching_sha2_password", fullAuth, true, 0, "",
+       Seen::ServerKey, true},
+      {"ServerPublicKey", {{"ServerPublicKey", localKeyFile}}, "caching_sha2_password", fullAuth, true, 0, "",
+       Seen::LocalKey, false},
+      {"ServerPublicKey unreadable", {{"ServerPublicKey", dir / "nenhum.pem"}}, "caching_sha2_password", fullAuth,
+       true, 2061,
+       "Authentication plugin 'caching_sha2_password' reported error: Couldn't read the server public key file '" +
+           dir / "nenhum.pem" + "'.",
+       Seen::Nothing, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    FakeGreeting g;
+    g.plugin = k.greetingPlugin;
+    Seen seen = Seen::Nothing;
+    std::string afterAnswer, everything;
+    FakeMySqlServer server([&](FakeMySqlConnection& c) {
+      c.SendPacket(0, g.Build());
+      c.ReadPacket();
+      c.SendPacket(2, k.firstAnswer);
+      const size_t mark = c.Received().size();
+      try {
+        auto p = c.ReadPacket();
+        if (p.payload == "\x02") {
+          c.SendPacket(static_cast<uint8_t>(p.seq + 1), "\x01" + serverKey.PublicPem());
+          p = c.ReadPacket();
+        }
+        const std::string expected = kPassword + '\0';
+        if (p.payload == expected) seen = Seen::Clear;
+        if (Xor(serverKey.Decrypt(p.payload, RSA_PKCS1_OAEP_PADDING), g.scramble) == expected) seen = Seen::ServerKey;
+        if (Xor(localKey.Decrypt(p.payload, RSA_PKCS1_OAEP_PADDING), g.scramble) == expected) seen = Seen::LocalKey;
+        c.SendPacket(static_cast<uint8_t>(p.seq + 1),
+                     k.accepts ? OkPacket() : ErrPacket(1045, "28000", "Access denied"));
+        if (k.accepts) {
+          c.ReadPacket();  // SET NAMES
+          c.SendPacket(1, OkPacket());
+        }
+      } catch (const std::runtime_error&) {
+        // The client closed the link.
+      }
+      c.ReadUntilClosed(1000);
+      afterAnswer = c.Received().substr(mark);
+      everything = c.Received();
+    });
+    TDbConnection conn;
+    conn.LoginPrompt = false;
+    conn.SetServer("127.0.0.1");
+    conn.SetPort(server.Port());
+    conn.SetUsername("root");
+    conn.SetPassword(kPassword);
+    conn.SpecificOptions.SetValue("ConnectionTimeout", "5");
+    for (const auto& [name, value] : k.options) conn.SpecificOptions.SetValue(name, value);
+    int code = 0;
+    std::string message;
+    try {
+      conn.Connect();
+    } catch (const EDbError& e) {
+      code = e.ErrorCode();
+      message = e.Message();
+    }
+    EXPECT_EQ(code, k.code);
+    EXPECT_EQ(message, k.message);
+    EXPECT_EQ(conn.Connected(), k.code == 0);
+    EXPECT_EQ(conn.SenhaExposta(), k.exposed);
+    conn.Disconnect();
+    ASSERT_EQ(server.Finish(), "");
+    EXPECT_EQ(seen, k.seen);
+    // Refused before anything was answered: not a byte more went out, and
+    // the password never in clear text.
+    if (k.code == 2059 || k.code == 2061) {
+      EXPECT_EQ(afterAnswer, "");
+    }
+    if (k.seen != Seen::Clear) {
+      EXPECT_EQ(everything.find(kPassword), std::string::npos);
+    }
+  }
 }
 
 }  // namespace

@@ -112,8 +112,15 @@ TEST_F(MySqlServerTest, AuthenticationMethodsAndFailures) {
   auto empty = Open(MariaDbServer::kEmptyUser, "");
   EXPECT_EQ(Scalar(empty.get(), "SELECT CURRENT_USER()"), std::string(MariaDbServer::kEmptyUser) + "@127.0.0.1");
 
-  // The old method, reached through the server's method switch.
-  auto old = Open(MariaDbServer::kOldUser, MariaDbServer::kOldPassword);
+  // The old method, reached through the server's method switch when the
+  // connection allows it.
+  const std::string withOld = "mysql_native_password,mysql_old_password";
+  auto old = api.mysql_init();
+  ASSERT_EQ(api.mysql_options(old.get(), MYSQL_OPT_ALLOWED_AUTH_METHODS, withOld), 0);
+  ASSERT_EQ(api.mysql_real_connect(old.get(), server.Host(), MariaDbServer::kOldUser, MariaDbServer::kOldPassword,
+                                   "", server.Port(), "", kPrintServerFlags),
+            old.get())
+      << api.mysql_error(old.get());
   EXPECT_EQ(Scalar(old.get(), "SELECT CURRENT_USER()"), std::string(MariaDbServer::kOldUser) + "@127.0.0.1");
   // The account really uses the old method: only its scramble gets in.
   EXPECT_EQ(Scalar(old.get(), "SELECT plugin FROM mysql.user WHERE user = 'antigo' AND host = '127.0.0.1'"),
@@ -127,6 +134,7 @@ TEST_F(MySqlServerTest, AuthenticationMethodsAndFailures) {
   // unrelated password the 8 characters are independent draws, and a chance
   // match is of the order of 1 in 31^8 (10^12).
   auto oldBad = api.mysql_init();
+  ASSERT_EQ(api.mysql_options(oldBad.get(), MYSQL_OPT_ALLOWED_AUTH_METHODS, withOld), 0);
   EXPECT_EQ(api.mysql_real_connect(oldBad.get(), server.Host(), MariaDbServer::kOldUser, "errada", "",
                                    server.Port(), "", kPrintServerFlags),
             nullptr);
@@ -136,9 +144,14 @@ TEST_F(MySqlServerTest, AuthenticationMethodsAndFailures) {
 }
 
 TEST_F(MySqlServerTest, DialogMethodAsksItsQuestions) {
+  // The dialog method sends its answers in clear text: only when allowed.
+  const auto AllowDialog = [&](TMySqlSession* s) {
+    ASSERT_EQ(api.mysql_options(s, MYSQL_OPT_ALLOWED_AUTH_METHODS, std::string("mysql_native_password,dialog")), 0);
+  };
   // two_questions: a password question, then an ordinary one.
   std::vector<std::pair<int, std::string>> asked;
   auto s = api.mysql_init();
+  AllowDialog(s.get());
   s->dialogHandler = [&](int type, const std::string& question) -> std::string {
     asked.emplace_back(type, question);
     return type >= 4 ? MariaDbServer::kDialogPassword : "yes, of course";
@@ -157,6 +170,7 @@ TEST_F(MySqlServerTest, DialogMethodAsksItsQuestions) {
   // Without a handler the ordinary question cannot be answered: an error,
   // not the password sent as the answer.
   auto noHandler = api.mysql_init();
+  AllowDialog(noHandler.get());
   EXPECT_EQ(api.mysql_real_connect(noHandler.get(), server.Host(), MariaDbServer::kDialogUser,
                                    MariaDbServer::kDialogPassword, "", server.Port(), "", kPrintServerFlags),
             nullptr);
@@ -167,6 +181,7 @@ TEST_F(MySqlServerTest, DialogMethodAsksItsQuestions) {
   // three_attempts: two wrong answers, then the right one.
   int attempts = 0;
   auto three = api.mysql_init();
+  AllowDialog(three.get());
   three->dialogHandler = [&](int, const std::string&) -> std::string {
     return ++attempts < 3 ? "nao" : MariaDbServer::kDialog3Password;
   };
@@ -178,6 +193,7 @@ TEST_F(MySqlServerTest, DialogMethodAsksItsQuestions) {
 
   // Three wrong answers: the server refuses.
   auto wrong = api.mysql_init();
+  AllowDialog(wrong.get());
   wrong->dialogHandler = [](int, const std::string&) -> std::string { return "errada"; };
   EXPECT_EQ(api.mysql_real_connect(wrong.get(), server.Host(), MariaDbServer::kDialog3User, "", "", server.Port(), "",
                                    kPrintServerFlags),
