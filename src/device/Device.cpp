@@ -877,7 +877,17 @@ std::string TDevice::LeString(int ATimeOut, int NumBytes, const std::string& Ter
       if (hookLeString_) {
         int numBytes = std::max(NumBytes, 1);
         const int64_t limite = AgoraMs() + ATimeOut;
+        int64_t inicioChamada = -1;
         do {
+          // A library that answers at once when it has nothing is asked again
+          // only after a short pause, so the wait does not spin on the
+          // processor.
+          if (inicioChamada >= 0) {
+            const int64_t falta = inicioChamada + kPausaLeituraHookMs - AgoraMs();
+            if (falta > 0) relogio_->Dormir(static_cast<int>(falta));
+            if (AgoraMs() > limite) break;
+          }
+          inicioChamada = AgoraMs();
           std::string pedaco;
           hookLeString_(numBytes, ATimeOut, pedaco);
           if (lenTer > 0 && !pedaco.empty() && pedaco.ends_with(Terminador)) {

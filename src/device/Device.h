@@ -71,6 +71,9 @@ using TDeviceHookLeString = std::function<void(int NumBytes, int ATimeOut, std::
 
 class TDevice {
  public:
+  // The pause between two calls of a USB library's read while LeString waits.
+  static constexpr int kPausaLeituraHookMs = 5;
+
   // The spooler defaults to CUPS, the clock to the machine's.
   TDevice();
   TDevice(std::shared_ptr<TPrinterSpooler> Spooler, std::shared_ptr<TDeviceClock> Relogio);

@@ -127,12 +127,12 @@ char TEpsonUSBPrinter::ByteStatus() {
         b |= 0x20;  // paper end
       break;
     }
-    case 4: {  // paper sensor
+    case 4: {  // paper sensor: each state is a pair of bits, as the printer sends it
       const int s = leStatus_();
       if (s == 5)
-        b |= 0x04;
+        b |= 0x0C;  // paper near end
       else if (s == 32)
-        b |= 0x40;
+        b |= 0x60;  // paper end
       break;
     }
     default: break;

@@ -111,6 +111,14 @@ TEST_F(DeviceHookTest, ReadGivesUpAfterTheTimeOutWithWhatItHas) {
   EXPECT_EQ(chamadas, 6);
 }
 
+TEST_F(DeviceHookTest, ALibraryThatAnswersAtOnceIsAskedWithAPauseBetweenCalls) {
+  int chamadas = 0;
+  dev.SetHookLeString([&](int, int, std::string&) { ++chamadas; });
+  EXPECT_EQ(dev.LeString(500, 1, ""), "");
+  // One call every kPausaLeituraHookMs, from the start to the time-out.
+  EXPECT_EQ(chamadas, 1 + 500 / TDevice::kPausaLeituraHookMs);
+}
+
 TEST_F(DeviceHookTest, ATerminatorEndsTheReadAndIsCutOff) {
   int chamadas = 0;
   dev.SetHookLeString([&](int, int, std::string& retorno) {
