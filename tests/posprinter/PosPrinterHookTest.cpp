@@ -170,7 +170,9 @@ TEST(PosPrinterHookUsb, ThePrinterCheckIsAnsweredByTheEpsonLibrary) {
   for (const Caso& c : {Caso{1, 2, "", ""}, Caso{1, 0, "stGavetaAberta, ", ""},
                         Caso{9, 2, "stTampaAberta, ", "Impressora com Tampa Aberta"},
                         Caso{32, 2, "stSemPapel, ", "Impressora Sem Papel"},
-                        Caso{0, 0, "stErro, stGavetaAberta, ", "Impressora em Erro"}, Caso{5, 2, "", ""}}) {
+                        Caso{0, 0, "stErro, stGavetaAberta, ", "Impressora em Erro"},
+                        // Paper near end is told, and does not stop the print.
+                        Caso{5, 2, "stPoucoPapel, ", ""}}) {
     const std::string nome = std::to_string(c.status) + "/" + std::to_string(c.gaveta);
     Bibliotecas b;
     b.usb.Definir(M::Epson, "Le_Status", c.status);
