@@ -1,9 +1,12 @@
 #include "posprinter/BmpReader.h"
 
-#include <cstdint>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <iterator>
+#include <cerrno>
+#include <cstdint>
 #include <limits>
 #include <utility>
 
@@ -184,12 +187,79 @@ uint8_t TBitmap::Indice(int x, int y) const {
   return indices_.at(static_cast<std::size_t>(y) * static_cast<std::size_t>(largura_) + static_cast<std::size_t>(x));
 }
 
+namespace {
+
+[[noreturn]] void ArquivoNaoAbre(const std::string& caminho) {
+  throw EInvalidGraphic(Format("N\xE3o foi poss\xEDvel abrir o arquivo %s", caminho.c_str()));
+}
+
+[[noreturn]] void ArquivoNaoComum(const std::string& caminho) {
+  throw EInvalidGraphic(Format("Arquivo de imagem n\xE3o \xE9 um arquivo comum: %s", caminho.c_str()));
+}
+
+[[noreturn]] void ArquivoGrande(const std::string& caminho) {
+  throw EInvalidGraphic(
+      Format("Arquivo de imagem maior que %zu MiB: %s", kTamanhoMaximoArquivoImagem >> 20, caminho.c_str()));
+}
+
+// Refuses what is not a regular file of at most kTamanhoMaximoArquivoImagem
+// bytes.
+void ConferirArquivo(const struct stat& estado, const std::string& caminho) {
+  if (!S_ISREG(estado.st_mode)) ArquivoNaoComum(caminho);
+  if (estado.st_size < 0 || static_cast<uintmax_t>(estado.st_size) > kTamanhoMaximoArquivoImagem)
+    ArquivoGrande(caminho);
+}
+
+class TDescritor {
+ public:
+  explicit TDescritor(int fd) : fd_(fd) {}
+  ~TDescritor() { ::close(fd_); }
+  TDescritor(const TDescritor&) = delete;
+  TDescritor& operator=(const TDescritor&) = delete;
+  int Fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::string LerArquivoImagem(const std::string& caminho) {
+  // Checked by name first: opening a FIFO with no writer would block.
+  struct stat estado {};
+  if (::stat(caminho.c_str(), &estado) != 0) ArquivoNaoAbre(caminho);
+  ConferirArquivo(estado, caminho);
+
+  // O_NONBLOCK keeps the open from blocking should the name have become a
+  // FIFO since; the open file is checked again, as the name may now lead
+  // elsewhere.
+  const int fd = ::open(caminho.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) ArquivoNaoAbre(caminho);
+  const TDescritor arquivo(fd);
+  if (::fstat(arquivo.Fd(), &estado) != 0) ArquivoNaoAbre(caminho);
+  ConferirArquivo(estado, caminho);
+
+  // At most one byte past the limit is read: that byte tells a file that grew
+  // past it while being read.
+  std::string bytes(static_cast<std::size_t>(estado.st_size), '\0');
+  std::size_t lidos = 0;
+  for (;;) {
+    if (lidos == bytes.size()) {
+      if (lidos > kTamanhoMaximoArquivoImagem) ArquivoGrande(caminho);
+      bytes.resize(std::min(kTamanhoMaximoArquivoImagem + 1, lidos + 64 * 1024));
+    }
+    const ssize_t n = ::read(arquivo.Fd(), bytes.data() + lidos, bytes.size() - lidos);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EInvalidGraphic(Format("Erro lendo o arquivo %s", caminho.c_str()));
+    if (n == 0) break;
+    lidos += static_cast<std::size_t>(n);
+  }
+  bytes.resize(lidos);
+  return bytes;
+}
+
 TBitmap TBmpReader::CarregarArquivo(const std::string& caminho) const {
-  std::ifstream in(caminho, std::ios::binary);
-  if (!in) throw EInvalidGraphic(Format("N\xE3o foi poss\xEDvel abrir o arquivo %s", caminho.c_str()));
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw EInvalidGraphic(Format("Erro lendo o arquivo %s", caminho.c_str()));
-  return CarregarBytes(bytes);
+  return CarregarBytes(LerArquivoImagem(caminho));
 }
 
 TBitmap TBmpReader::CarregarBytes(std::string_view bytes) const {

@@ -7,6 +7,7 @@
 //
 // The image conversions reach the loader through IBitmapLoader, so a caller
 // (or a test) can put another loader in its place.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,21 @@ namespace bilhetor {
 
 // A file that is not a bitmap the loader can read, or that cannot be read.
 BILHETOR_DECLARE_ERROR(EInvalidGraphic);
+
+// The largest picture file read, in bytes: room for a picture as wide as the
+// widest thermal paper (576 dots) in 32-bit colour and 3640 rows long.
+constexpr std::size_t kTamanhoMaximoArquivoImagem = 8u * 1024u * 1024u;
+
+// Reads the whole picture file at caminho, the one way the engine reads a
+// picture from a file. Links are followed; what they lead to must be a regular
+// file (a FIFO, a device such as /dev/zero, a folder or a socket is refused
+// before it is opened, so no read can block or go on forever) of at most
+// kTamanhoMaximoArquivoImagem bytes, checked before reading and again while
+// reading, in case the file grows. Raises EInvalidGraphic:
+//   "Arquivo de imagem não é um arquivo comum: <caminho>"
+//   "Arquivo de imagem maior que 8 MiB: <caminho>"
+//   "Não foi possível abrir o arquivo <caminho>", "Erro lendo o arquivo <caminho>"
+std::string LerArquivoImagem(const std::string& caminho);
 
 struct TCorRGB {
   uint8_t R = 0;
@@ -68,13 +84,13 @@ class IBitmapLoader {
  public:
   virtual ~IBitmapLoader() = default;
   // Loads the bitmap file at caminho; EInvalidGraphic when it cannot be read
-  // or is not a bitmap the loader understands.
+  // (see LerArquivoImagem) or is not a bitmap the loader understands.
   virtual TBitmap CarregarArquivo(const std::string& caminho) const = 0;
   // Loads a bitmap from the bytes of a whole file.
   virtual TBitmap CarregarBytes(std::string_view bytes) const = 0;
 };
 
-// The BMP reader of this system.
+// The BMP reader of this system. It reads files through LerArquivoImagem.
 class TBmpReader : public IBitmapLoader {
  public:
   TBitmap CarregarArquivo(const std::string& caminho) const override;

@@ -91,7 +91,9 @@ std::string TPosPrinterClass::MontarImagemArquivo(const std::string& Caminho) {
   const std::string caminho = Trim(Caminho);
   std::error_code ec;
   const auto estado = std::filesystem::status(caminho, ec);
-  if (caminho.empty() || ec || !std::filesystem::exists(estado) || std::filesystem::is_directory(estado))
+  // Only a name that leads nowhere is refused here; what a name leads to is
+  // checked where the file is read (LerArquivoImagem).
+  if (caminho.empty() || ec || !std::filesystem::exists(estado))
     throw EPosPrinterException(Format("Arquivo: %s n\xE3o encontrado", caminho.c_str()));
   const TRasterImagem img = ImagemArquivoParaRaster(caminho);
   return MontarImagemRaster(img.Raster, img.Largura, img.Altura);

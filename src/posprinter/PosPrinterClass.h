@@ -93,9 +93,11 @@ class TPosPrinterClass {
   virtual std::string MontarApagaLogo();
 
   // The "<bmp>" forms that are not a raster yet. MontarImagemArquivo loads the
-  // image file at Caminho; MontarImagemStream reads the bytes of a monochrome
-  // BMP. Both print a 1-bit picture's darker palette colour and end in
-  // MontarImagemRaster.
+  // image file at Caminho: EPosPrinterException "Arquivo: <Caminho> não
+  // encontrado" when nothing is there, EInvalidGraphic when it is not a
+  // regular file of at most kTamanhoMaximoArquivoImagem bytes or not a bitmap.
+  // MontarImagemStream reads the bytes of a monochrome BMP. Both print a 1-bit
+  // picture's darker palette colour and end in MontarImagemRaster.
   std::string MontarImagemArquivo(const std::string& Caminho);
   std::string MontarImagemStream(const std::string& Stream);
 

@@ -133,7 +133,7 @@ TEST(PosPrinterClass, ImageFileMustExist) {
     EXPECT_EQ(e.Message(), "Arquivo: " + dir / "x.bmp" + " n\xE3o encontrado");
   }
   // A folder is not an image file.
-  EXPECT_THROW(c.MontarImagemArquivo(dir.Path().string()), EPosPrinterException);
+  EXPECT_THROW(c.MontarImagemArquivo(dir.Path().string()), EInvalidGraphic);
   // A file that is not a bitmap fails in the loader.
   testing::WriteFile(dir / "texto.bmp", "isto nao e um bitmap");
   EXPECT_ANY_THROW(c.MontarImagemArquivo(dir / "texto.bmp"));

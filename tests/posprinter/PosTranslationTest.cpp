@@ -1,7 +1,10 @@
 // What the tags of the language turn into, with the plain-text model and with
 // a command set of readable markers, and the engine state they change.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "posprinter/PosImage.h"
@@ -341,6 +344,57 @@ TEST(TagTranslationImages, APictureGivenByFileOrBase64PrintsTheSameDots) {
     EXPECT_EQ(m.cc().Rasters[0].Bytes, std::string("\xF0\x3C", 2)) << "file";
     EXPECT_EQ(m.cc().Rasters[1].Bytes, std::string("\xF0\x3C", 2)) << "Base64";
   }
+}
+
+// "<bmp>" reads a named file only when it leads to a regular file of at most
+// 8 MiB: a device, a folder or a FIFO is refused before it is opened (reading
+// /dev/zero would never end, opening a FIFO would wait for a writer).
+TEST(TagTranslationImages, OnlySmallRegularFilesAreReadAsPictures) {
+  testing::TempDir dir;
+  const std::string bmp = dir / "logo.bmp";
+  testing::WriteFile(bmp, BmpMono8({0x0F, 0xFF}));
+  const std::string fifo = dir / "fila";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string grande = dir / "grande.bmp";
+  const std::string limite = dir / "limite.bmp";
+  testing::WriteFile(grande, "");
+  testing::WriteFile(limite, "");
+  std::filesystem::resize_file(grande, kTamanhoMaximoArquivoImagem + 1);  // sparse: no disk used
+  std::filesystem::resize_file(limite, kTamanhoMaximoArquivoImagem);
+  const std::string linkBmp = dir / "atalho.bmp";
+  std::filesystem::create_symlink(bmp, linkBmp);
+
+  const std::string naoComum = "Arquivo de imagem n\xE3o \xE9 um arquivo comum: ";
+  const struct {
+    std::string caminho;
+    std::string erro;  // empty: the picture prints
+  } casos[] = {
+      {"/dev/zero", naoComum + "/dev/zero"},
+      {dir.Path().string(), naoComum + dir.Path().string()},
+      {fifo, naoComum + fifo},
+      {grande, "Arquivo de imagem maior que 8 MiB: " + grande},
+      {limite, "Imagem Bitmap inv\xE1lida: o arquivo n\xE3o \xE9 um BMP"},  // read, then refused by the loader
+      {bmp, ""},
+      {linkBmp, ""},  // a link is followed
+  };
+  // Should a read never end, the test program dies (SIGALRM) instead of
+  // filling the memory; no ASSERT below leaves the alarm set.
+  ::alarm(10);
+  for (const auto& caso : casos) {
+    SCOPED_TRACE(caso.caminho);
+    MotorTeste m;
+    try {
+      EXPECT_EQ(m("<bmp>" + caso.caminho + "</bmp>"), "{IMG8x2}");
+      EXPECT_EQ(m.cc().Rasters.size(), 1u);
+      if (!m.cc().Rasters.empty()) {
+        EXPECT_EQ(m.cc().Rasters[0].Bytes, std::string("\xF0\x00", 2));
+      }
+      EXPECT_EQ(caso.erro, "") << "printed a picture that should be refused";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_EQ(e.Message(), caso.erro);
+    }
+  }
+  ::alarm(0);
 }
 
 }  // namespace
