@@ -1,5 +1,7 @@
 #include "posprinter/EscDiebold.h"
 
+#include <algorithm>
+
 #include "common/Strings.h"
 #include "posprinter/PosBytes.h"
 #include "posprinter/PosPrinter.h"
@@ -31,9 +33,9 @@ std::string ComandoCodigoBarrasCode128Direto(std::string_view tag, std::string_v
 
 int NumeroLogoKeyCodes(uint8_t keyCode1, uint8_t keyCode2, int padrao) {
   const char texto[2] = {static_cast<char>(keyCode1), static_cast<char>(keyCode2)};
-  const int n = StrToIntDef(std::string_view(texto, 2), padrao);
-  if (n < 0) throw EPosPrinterException(Format("Posi\xE7\xE3o do logo %d inv\xE1lida (KeyCode1, KeyCode2)", n));
-  return n;
+  // A negative number ("-5") has no position: it goes out as 0, as the
+  // other settings are kept within their ranges, and the ticket prints.
+  return std::max(0, StrToIntDef(std::string_view(texto, 2), padrao));
 }
 
 }  // namespace escpos

@@ -19,8 +19,8 @@ std::string ComandoCodigoBarrasCode128Direto(std::string_view tag, std::string_v
                                              int larguraLinha, int altura);
 
 // The two key-code characters read together as a decimal number ("0" "1"
-// gives 1), or padrao when they are not one. A negative number ("-5") is
-// refused: no logo position is below 0.
+// gives 1), or padrao when they are not one. A negative number ("-5") gives
+// 0: no logo position is below 0, and the ticket still prints.
 int NumeroLogoKeyCodes(uint8_t keyCode1, uint8_t keyCode2, int padrao);
 
 }  // namespace escpos

@@ -326,7 +326,11 @@ TEST(PrinterModels, LogosAndImages) {
   EXPECT_EQ(msg(bematech, [](TPosPrinterClass& c) { c.MontarApagaLogo(); }), soBematech);
   EXPECT_EQ(msg(bematech, [](TPosPrinterClass& c) { c.MontarGravacaoLogo(H("80"), 1, 1); }), soBematech);
   logo.KeyCode1 = '-';
-  EXPECT_THROW(bematech->ConjuntoComandos().MontarLogo(), EPosPrinterException);  // "-5": no position
+  EXPECT_EQ(Hex(bematech->ConjuntoComandos().MontarLogo()), "1C 70 00 02");  // "-5": position 0
+  auto dieboldNegativo = Motor(M::ppEscDiebold);
+  dieboldNegativo->ConfigLogo().KeyCode1 = '-';
+  dieboldNegativo->ConfigLogo().KeyCode2 = '5';
+  EXPECT_EQ(Hex(dieboldNegativo->ConjuntoComandos().MontarLogo()), "1D 30 39 00");
   logo.KeyCode1 = 1;
   logo.KeyCode2 = 0;
   EXPECT_EQ(Hex(bematech->ConjuntoComandos().MontarLogo()), "1C 70 01 02");
