@@ -618,26 +618,28 @@ TEST(PosPrinterEpson, AnEmptyQrCodeSendsNothing) {
 // initialization that the failed text would have set: the next print starts
 // with the initialization and from plain text.
 TEST(PosPrinterFailure, ThePrintAfterAFailureInitializesAndStartsFromPlainText) {
+  // noTexto: the failure is the text's (FalhouNoTexto), not the printer's.
   const struct {
     const char* nome;
+    bool noTexto;
     std::function<void(MotorEpson&)> falhar;
   } casos[] = {
-      {"missing picture",
+      {"missing picture", true,
        [](MotorEpson& m) {
          EXPECT_THROW(m.p.Imprimir("</zera></ce><mp><n>abc<bmp>/nao/existe.bmp</bmp>"), EPosPrinterException);
        }},
-      {"barcode the printer cannot carry",
+      {"barcode the printer cannot carry", true,
        [](MotorEpson& m) {
          EXPECT_THROW(m.p.Imprimir("</zera></fb><in><code128>" + std::string(300, '7') + "</code128>"),
                       EPosPrinterException);
        }},
-      {"send that fails",
+      {"send that fails", false,
        [](MotorEpson& m) {
          m.p.OnEnviarStringDevice = [](const std::string&, bool&) { throw EPosPrinterException("porta caiu"); };
          EXPECT_THROW(m.p.Imprimir("<n><e>abc"), EPosPrinterException);
          m.p.OnEnviarStringDevice = nullptr;
        }},
-      {"second copy that fails",
+      {"second copy that fails", false,
        [](MotorEpson& m) {
          int envios = 0;
          m.p.OnEnviarStringDevice = [&envios](const std::string&, bool&) {
@@ -651,6 +653,7 @@ TEST(PosPrinterFailure, ThePrintAfterAFailureInitializesAndStartsFromPlainText) 
     SCOPED_TRACE(caso.nome);
     MotorEpson m;
     caso.falhar(m);
+    EXPECT_EQ(m.p.FalhouNoTexto(), caso.noTexto);
     EXPECT_EQ(m.p.EstadoFonte().Bits(), 1u);
     EXPECT_FALSE(m.p.InicializacaoEnviada());
     EXPECT_EQ(m.p.AlinhamentoAtual(), 0);
@@ -671,6 +674,7 @@ TEST(PosPrinterFailure, AStoppedPrinterCheckKeepsTheStateOfTheLastPrint) {
   m.p.SetVerificadorImpressora([](TPosPrinter&) { throw EPosPrinterException("Impressora Sem Papel"); });
   m.p.SetVerificarImpressora(true);
   EXPECT_THROW(m.p.Imprimir("<e>x"), EPosPrinterException);
+  EXPECT_FALSE(m.p.FalhouNoTexto());
   EXPECT_TRUE(m.p.EstadoFonte().Contem(TPosAtributoFonte::afNegrito));
   EXPECT_TRUE(m.p.InicializacaoEnviada());
 }
