@@ -209,4 +209,14 @@ int StrToIntDef(std::string_view s, int def) {
   return TryStrToInt(s, v) ? v : def;
 }
 
+int PlainNumberAfter(std::string_view s, std::size_t prefix) {
+  if (s.size() <= prefix || s.size() > prefix + 6) return -1;
+  int n = 0;
+  for (std::size_t i = prefix; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return -1;
+    n = n * 10 + (s[i] - '0');
+  }
+  return n;
+}
+
 }  // namespace bilhetor

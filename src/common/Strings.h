@@ -55,4 +55,10 @@ int64_t StrToInt64Def(std::string_view s, int64_t def);
 int StrToIntDef(std::string_view s, int def);
 bool TryStrToInt(std::string_view s, int& value);
 
+// The number after the first `prefix` bytes of s when the rest is a plain
+// decimal number of one to six digits ("LPT3" after 3 gives 3); -1
+// otherwise. No blanks, signs or hexadecimal forms: a port name is a number
+// only when it is written exactly so.
+int PlainNumberAfter(std::string_view s, std::size_t prefix);
+
 }  // namespace bilhetor

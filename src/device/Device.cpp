@@ -44,19 +44,6 @@ constexpr int kErroArquivoNaoEncontrado = 2;
 // Highest COM number the serial port search looks at.
 constexpr int kUltimaPortaSerial = 256;
 
-// The number after a prefix ("LPT3" -> 3 after 3 characters); -1 when what
-// follows is not a plain decimal number of one to six digits. The same rule
-// as the serial port's COM numbers (TSerialPort::ComPortNumber).
-int NumeroPorta(const std::string& porta, size_t prefixo = 3) {
-  if (porta.size() <= prefixo || porta.size() > prefixo + 6) return -1;
-  int n = 0;
-  for (size_t i = prefixo; i < porta.size(); ++i) {
-    if (porta[i] < '0' || porta[i] > '9') return -1;
-    n = n * 10 + (porta[i] - '0');
-  }
-  return n;
-}
-
 // The first line of one of the system's small device description files,
 // trimmed; empty when it cannot be read.
 std::string LerDescricao(const std::string& caminho) {
@@ -511,7 +498,7 @@ void TDevice::AcharPortasSeriais(std::vector<std::string>& Lista, int UltimaPort
     int tipo = 0;
     for (const char* prefixo : {"ttyUSB", "ttyACM"}) {
       const size_t tamanho = std::strlen(prefixo);
-      const int numero = nome.starts_with(prefixo) ? NumeroPorta(nome, tamanho) : -1;
+      const int numero = nome.starts_with(prefixo) ? PlainNumberAfter(nome, tamanho) : -1;
       if (numero >= 0) adaptadores.emplace_back(tipo, numero, nome);
       ++tipo;
     }
@@ -966,7 +953,7 @@ std::string TDevice::GetPrinterFileName() {
   if (StartsText("FILE:", porta_)) {
     r = porta_.substr(5);
   } else if (deviceType_ == TDeviceType::dtParallel && StartsText("LPT", porta_)) {
-    const int n = NumeroPorta(porta_);
+    const int n = PlainNumberAfter(porta_, 3);
     if (n >= 1) r = pastaDispositivos_ + "/lp" + std::to_string(n - 1);
   }
   EscreveLog("GetPrinterFileName: " + r);

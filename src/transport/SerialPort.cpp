@@ -38,19 +38,6 @@ std::string SystemMessage(int code) {
   return std::string(strerror_r(code, buf, sizeof buf));
 }
 
-// The number after prefix when the rest of name is a plain decimal number
-// of one to six digits; -1 otherwise. No blanks, signs or hexadecimal forms:
-// a name is a port only when it is written exactly so.
-int PlainNumberAfter(const std::string& name, size_t prefix) {
-  if (name.size() <= prefix || name.size() > prefix + 6) return -1;
-  int n = 0;
-  for (size_t i = prefix; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9') return -1;
-    n = n * 10 + (name[i] - '0');
-  }
-  return n;
-}
-
 }  // namespace
 
 int TSerialPort::ComPortNumber(const std::string& Port) {

@@ -95,5 +95,12 @@ TEST(Strings, IntegerParsingRejectsJunkAndOverflow) {
   EXPECT_EQ(StrToInt64Def("99999999999999999999999", 5), 5);
 }
 
+TEST(Strings, PlainNumberAfterAPrefix) {
+  const std::pair<const char*, int> casos[] = {{"LPT3", 3},     {"COM123456", 123456}, {"COM1234567", -1},
+                                               {"COM", -1},     {"COM 1", -1},         {"COM+1", -1},
+                                               {"COM0x1", -1},  {"COM007", 7}};
+  for (const auto& [nome, numero] : casos) EXPECT_EQ(PlainNumberAfter(nome, 3), numero) << nome;
+}
+
 }  // namespace
 }  // namespace bilhetor
