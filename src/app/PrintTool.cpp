@@ -301,7 +301,15 @@ int ExecutarBilhetorPrint(const std::vector<std::string>& argumentos, std::istre
     } else {
       texto = LerTexto(o, entrada);
     }
-    if (o.mostrar) saida << "== Texto com tags\n" << ParaTerminal(texto) << (texto.empty() || texto.back() == '\n' ? "" : "\n");
+    if (o.mostrar) {
+      saida << "== Texto com tags\n" << ParaTerminal(texto) << (texto.empty() || texto.back() == '\n' ? "" : "\n");
+      // The tags the model declares it cannot print, where the text uses them.
+      const std::string minusculo = LowerCase(texto);
+      for (const std::string& tag : impressora.ConjuntoComandos().TagsSemSuporte)
+        if (minusculo.find(LowerCase(tag)) != std::string::npos)
+          erro << "bilhetor-print: aviso: o modelo " << NomeModeloEnum(config.Modelo) << " nao imprime a tag " << tag
+               << "\n";
+    }
 
     if (o.preview && !ModeloEscPos(config.Modelo))
       erro << "bilhetor-print: aviso: o modelo " << NomeModeloEnum(config.Modelo)

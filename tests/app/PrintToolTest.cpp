@@ -117,5 +117,17 @@ TEST(PrintTool, SampleTicketAndReadableDump) {
   EXPECT_EQ(Executar({"--descrever", dir / "nao-existe.bin"}).codigo, 1);
 }
 
+TEST(PrintTool, ShowWarnsOfTagsTheModelCannotPrint) {
+  TempDir dir;
+  const std::string texto = "<CODE128C>1234</code128c>\n";
+  const Resultado diebold =
+      Executar({"--porta", "FILE:" + (dir / "d.bin"), "--modelo", "ppEscDiebold", "--mostrar"}, texto);
+  EXPECT_EQ(diebold.codigo, 0) << diebold.erro;
+  EXPECT_EQ(diebold.erro, "bilhetor-print: aviso: o modelo ppEscDiebold nao imprime a tag <code128c>\n");
+  const Resultado epson =
+      Executar({"--porta", "FILE:" + (dir / "e.bin"), "--modelo", "ppEscPosEpson", "--mostrar"}, texto);
+  EXPECT_EQ(epson.erro, "");
+}
+
 }  // namespace
 }  // namespace bilhetor
