@@ -130,12 +130,25 @@ std::string FormatarHora(const TDataHora& momento);
 std::string FormatarData(const TDataHora& momento);
 
 // An exclusive lock held for the life of the object: the sign that a copy of
-// the program runs. The lock file lives in the user's runtime folder
-// ($XDG_RUNTIME_DIR, else /tmp with the user id in its name), named after the
-// main window's class.
+// the program runs. The lock file is named after the main window's class and
+// lives in a folder that only the user can write, so that no other local user
+// can take the name first and keep the program from starting:
+// - the user's runtime folder ($XDG_RUNTIME_DIR) when set; the session
+//   manager creates it as the user's own, so it is taken as given;
+// - else the private folder bilhetor-<uid> under /tmp, created with mode
+//   0700. When it is already there it must be a real folder (not a link) of
+//   this user that neither group nor others may write; else the lock is
+//   refused and Erro() names the folder and what is wrong with it. There is
+//   deliberately no fallback folder: a copy that locked elsewhere would not
+//   see a copy that locked here, and two copies would run.
+// The lock file is opened without following a link and refused unless it is
+// a regular file of this user.
 class TInstanciaUnica {
  public:
   explicit TInstanciaUnica(const std::string& nome);
+  // The same lock with the folders given: runtime is the runtime folder
+  // (empty: none), base the folder in which the private folder is made.
+  TInstanciaUnica(const std::string& nome, const std::string& runtime, const std::string& base);
   ~TInstanciaUnica();
   TInstanciaUnica(const TInstanciaUnica&) = delete;
   TInstanciaUnica& operator=(const TInstanciaUnica&) = delete;
@@ -143,8 +156,9 @@ class TInstanciaUnica {
   // True when this process holds the lock.
   bool Obtida() const { return fd_ >= 0; }
   // True when another process holds it (false also when the lock file could
-  // not be opened; Erro then says why).
+  // not be opened or was refused; Erro then says why).
   bool EmUso() const { return emUso_; }
+  // "<lock file>: <reason>"; empty when the lock was taken or is in use.
   const std::string& Erro() const { return erro_; }
   const std::string& Arquivo() const { return arquivo_; }
 
