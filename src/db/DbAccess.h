@@ -75,11 +75,14 @@ class TDbConnection {
   bool Connected() const { return connected_; }
   // Whether the last Connect, failed or not, let the password out in a form
   // that whoever answered as the server can read or easily reverse: in clear
-  // text (the dialog method), encrypted with a key the server itself sent
+  // text (the dialog method, or a full authentication inside a TLS link
+  // whose server certificate nobody verified, allowed by
+  // "GetServerPublicKey"), encrypted with a key the server itself sent
   // ("GetServerPublicKey"), or as the old pre-4.1 scramble. It stays false
   // when the password went out only as the hashed scramble of the native or
-  // caching SHA-2 method, encrypted with the configured "ServerPublicKey",
-  // or not at all (the connect failed before that). A caller that tries
+  // caching SHA-2 method, encrypted with the configured "ServerPublicKey", in
+  // clear text inside a TLS link to a verified server (SslMode VERIFY_CA or
+  // VERIFY_IDENTITY), or not at all (the connect failed before that). A caller that tries
   // another password after a refusal should stop when this is true: that
   // password would go the same way.
   bool SenhaExposta() const { return senhaExposta_; }

@@ -344,13 +344,22 @@ bool UseOaep(const TMySqlSession* s) {
 
 // How the full authentication (caching_sha2_password after the server asked
 // for it, sha256_password) may send the password.
-enum class TFullAuthRoute { LocalKey, ServerKey };
+enum class TFullAuthRoute { Clear, LocalKey, ServerKey };
 
-// Decided before anything is sent for the password. Without a secure link
-// the only safe way is a key the shop configured; the key the server sends
-// proves nothing (a peer posing as the server sends its own and decrypts),
-// so it is taken only when the shop asked for that.
+// Decided before anything is sent for the password. Over TLS the server
+// takes the password in clear text inside the link, which is safe only when
+// the server proved who it is with its certificate; the shop may also take
+// the server's word (GetServerPublicKey). Without TLS the only safe way is a
+// key the shop configured; the key the server sends proves nothing (a peer
+// posing as the server sends its own and decrypts), so it is taken only when
+// the shop asked for that.
 TFullAuthRoute FullAuthRoute(const TMySqlSession* s) {
+  if (s->tlsActive) {
+    if (s->tlsVerified || s->getServerPublicKey) return TFullAuthRoute::Clear;
+    FullAuthError(s,
+                  "Authentication requires secure connection: the server's certificate was not verified "
+                  "(SslMode VERIFY_CA or VERIFY_IDENTITY).");
+  }
   if (!s->serverPublicKeyFile.empty()) return TFullAuthRoute::LocalKey;
   if (s->getServerPublicKey) return TFullAuthRoute::ServerKey;
   FullAuthError(s, "Authentication requires secure connection.");
@@ -363,6 +372,13 @@ std::string LocalPublicKey(const TMySqlSession* s) {
   if (pem.empty())
     FullAuthError(s, "Couldn't read the server public key file '" + s->serverPublicKeyFile + "'.");
   return pem;
+}
+
+// The password in clear text for the encrypted link; exposed when nobody
+// checked the server's certificate.
+std::string ClearPassword(TMySqlSession* s) {
+  if (!s->tlsVerified) s->passwordExposed = true;
+  return s->password + '\0';
 }
 
 // Sends the password encrypted with the configured key and reads the answer.
@@ -444,7 +460,12 @@ void HandleMethodSwitch(TMySqlSession* s, const std::string& data) {
       net.ReadPacket();
       return;
     case TAuthMethod::Sha256:
-      if (havePassword) {
+      if (havePassword && s->tlsActive) {
+        // Over TLS the answer is the password itself, when that is safe.
+        FullAuthRoute(s);
+        SendAuthAnswer(s, ClearPassword(s));
+      } else if (havePassword) {
+        // Without TLS: a request for the server's key.
         takeScramble();
         SendAuthAnswer(s, std::string(1, '\x01'));
       } else {
@@ -497,7 +518,13 @@ void Authenticate(TMySqlSession* s) {
         }
         if (net.Data()[1] != 0x04) throw EMySqlException(0, Format("Unknown paket type: %d", type));
         // Full authentication.
-        if (FullAuthRoute(s) == TFullAuthRoute::LocalKey) {
+        const TFullAuthRoute route = FullAuthRoute(s);
+        if (route == TFullAuthRoute::Clear) {
+          SendAuthAnswer(s, ClearPassword(s));
+          net.ReadPacket();
+          continue;
+        }
+        if (route == TFullAuthRoute::LocalKey) {
           SendPasswordForLocalKey(s, UseOaep(s));
           continue;
         }
@@ -510,10 +537,15 @@ void Authenticate(TMySqlSession* s) {
       if (method == TAuthMethod::Sha256) {
         // The server sent its key, as asked; the configured one, when there
         // is one, is used instead.
-        if (FullAuthRoute(s) == TFullAuthRoute::LocalKey)
+        const TFullAuthRoute route = FullAuthRoute(s);
+        if (route == TFullAuthRoute::Clear) {
+          SendAuthAnswer(s, ClearPassword(s));
+          net.ReadPacket();
+        } else if (route == TFullAuthRoute::LocalKey) {
           SendPasswordForLocalKey(s, true);
-        else
+        } else {
           SendPasswordForServerKey(s, true);
+        }
         continue;
       }
       return;
@@ -552,12 +584,47 @@ std::string InitialAuthData(TMySqlSession* s) {
     case TAuthMethod::Old:
       s->passwordExposed = true;
       return std::string(1, '\x08') + OldScramble(pw, s->scramble);
-    case TAuthMethod::Sha256: return std::string("\x01\x01", 2);
+    case TAuthMethod::Sha256: {
+      if (!s->tlsActive) return std::string("\x01\x01", 2);  // a request for the server's key
+      FullAuthRoute(s);
+      const std::string clear = ClearPassword(s);
+      if (clear.size() > 255) FullAuthError(s, "The password is too long.");
+      return std::string(1, static_cast<char>(clear.size())) + clear;
+    }
     default:
       // Methods whose exchange follows a switch: no data here, and never
       // the password.
       return std::string(1, '\0');
   }
+}
+
+EMySqlException SslError(const std::string& reason) {
+  return EMySqlException(CR_SSL_CONNECTION_ERROR, "SSL connection error: " + reason);
+}
+
+// Asks for TLS (the first part of the handshake response, with the SSL
+// flag), then runs the TLS handshake over the transport; the rest of the
+// handshake goes through the encrypted link.
+void StartTls(TMySqlSession* s, TSslMode mode) {
+  TMySqlNet& net = s->net;
+  net.ResetWriteBuffer();
+  net.WriteInt4(s->clientFlags);
+  net.WriteInt4(0x40000000);
+  net.WriteByte(SameText(s->charsetName, "utf8") ? 33 : 8);
+  net.WriteFill(0, 23);
+  net.Flush();
+  auto tls = std::make_unique<TVioTls>(net.ReleaseVio());
+  TVioTls* link = tls.get();
+  net.SetVio(std::move(tls));
+  TTlsSettings settings;
+  settings.mode = mode;
+  settings.caFile = s->sslCa;
+  settings.certFile = s->sslCert;
+  settings.keyFile = s->sslKey;
+  settings.host = s->host;
+  link->Start(settings);
+  s->tlsActive = true;
+  s->tlsVerified = mode >= TSslMode::VerifyCa;
 }
 
 void Connect(TMySqlSession* s, uint32_t callerFlags) {
@@ -568,8 +635,14 @@ void Connect(TMySqlSession* s, uint32_t callerFlags) {
   s->closing = false;
   s->resultState = 0;
   s->passwordExposed = false;
-  if (s->protocol == 5) throw EMySqlException::Create(CR_SSL_CONNECTION_ERROR);
-  if (s->protocol != 0 && s->protocol != 1) throw EMySqlException::Create(CR_WRONG_PROTOCOL);
+  s->tlsActive = false;
+  s->tlsVerified = false;
+  // The SSL protocol and the caller's SSL flag ask for TLS over TCP.
+  TSslMode sslMode = s->sslMode;
+  if ((s->protocol == 5 || (callerFlags & CLIENT_SSL)) && sslMode < TSslMode::Required) sslMode = TSslMode::Required;
+  if (s->protocol != 0 && s->protocol != 1 && s->protocol != 5) throw EMySqlException::Create(CR_WRONG_PROTOCOL);
+  if (sslMode >= TSslMode::VerifyCa && s->sslCa.empty())
+    throw SslError("SslCa (the CA file) is required for SslMode VERIFY_CA and VERIFY_IDENTITY");
   std::unique_ptr<TVio> vio =
       s->vioFactory ? s->vioFactory(s->host, s->port) : std::make_unique<TVioTcp>(s->host, s->port, s->ipVersion);
   s->hostInfo = s->host + " via TCP/IP";
@@ -596,13 +669,20 @@ void Connect(TMySqlSession* s, uint32_t callerFlags) {
   uint32_t flags = callerFlags;
   if (flags & CLIENT_MULTI_STATEMENTS) flags |= CLIENT_MULTI_RESULTS;
   flags |= s->clientFlags | kAlwaysSent | CLIENT_PLUGIN_AUTH | CLIENT_CONNECT_WITH_DB;
-  const uint32_t serverOnly = CLIENT_COMPRESS | CLIENT_PROTOCOL_41 | CLIENT_SSL;
+  const uint32_t serverOnly = CLIENT_COMPRESS | CLIENT_PROTOCOL_41;
   flags &= ~(serverOnly & ~s->serverCapabilities);
+  flags &= ~CLIENT_SSL;
+  if (sslMode != TSslMode::Disabled) {
+    if ((s->serverCapabilities & CLIENT_SSL) && (flags & CLIENT_PROTOCOL_41))
+      flags |= CLIENT_SSL;
+    else if (sslMode != TSslMode::Preferred)
+      throw SslError("SSL is required but the server doesn't support it");
+  }
   s->clientFlags = flags;
-  if (flags & CLIENT_SSL) throw EMySqlException::Create(CR_SSL_CONNECTION_ERROR);
 
-  ChooseInitialMethod(s);
   TMySqlNet& net = s->net;
+  if (flags & CLIENT_SSL) StartTls(s, sslMode);
+  ChooseInitialMethod(s);
   net.ResetWriteBuffer();
   if (flags & CLIENT_PROTOCOL_41) {
     net.WriteInt4(flags);
@@ -779,7 +859,9 @@ std::string TMySQLAPIWire::mysql_character_set_name(TMySqlSession*) { throw Exce
 
 std::unique_ptr<TMySqlSession> TMySQLAPIWire::mysql_init() { return std::make_unique<TMySqlSession>(); }
 
-void TMySQLAPIWire::mysql_ssl_set(TMySqlSession* s) { s->protocol = 5; }
+void TMySQLAPIWire::mysql_ssl_set(TMySqlSession* s) {
+  if (s->sslMode < TSslMode::Required) s->sslMode = TSslMode::Required;
+}
 
 TMySqlSession* TMySQLAPIWire::mysql_real_connect(TMySqlSession* s, const std::string& host, const std::string& user,
                                                  const std::string& password, const std::string& db, int port,
@@ -889,6 +971,10 @@ int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, int value) {
     case MYSQL_OPT_NAMED_PIPE: s->protocol = 3; break;
     case MYSQL_OPT_LOCAL_INFILE: s->localInfileEnabled = value != 0; break;
     case MYSQL_OPT_GET_SERVER_PUBLIC_KEY: s->getServerPublicKey = value != 0; break;
+    case MYSQL_OPT_SSL_MODE:
+      if (value < static_cast<int>(TSslMode::Disabled) || value > static_cast<int>(TSslMode::VerifyIdentity)) return 1;
+      s->sslMode = static_cast<TSslMode>(value);
+      break;
     case MYSQL_OPT_PROTOCOL: s->protocol = static_cast<uint8_t>(value); break;
     case MYSQL_OPT_READ_TIMEOUT:
     case MYSQL_OPT_WRITE_TIMEOUT: s->readWriteTimeoutSeconds = value; break;
@@ -904,6 +990,9 @@ int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, int value) {
 int TMySQLAPIWire::mysql_options(TMySqlSession* s, int option, const std::string& value) {
   if (option == MYSQL_SET_CHARSET_NAME) s->charsetName = value;
   if (option == MYSQL_OPT_SERVER_PUBLIC_KEY) s->serverPublicKeyFile = value;
+  if (option == MYSQL_OPT_SSL_CA) s->sslCa = value;
+  if (option == MYSQL_OPT_SSL_CERT) s->sslCert = value;
+  if (option == MYSQL_OPT_SSL_KEY) s->sslKey = value;
   if (option == MYSQL_OPT_ALLOWED_AUTH_METHODS) {
     std::vector<std::string> names;
     size_t start = 0;

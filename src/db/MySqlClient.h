@@ -1,9 +1,10 @@
 #pragma once
 // The MySQL client: a session (TMySqlSession) and the client operations of
 // TMySQLAPI, named after the MySQL C client functions and implemented by
-// TMySQLAPIWire over the packet layer: handshake and authentication (native,
-// old, SHA-256, caching SHA-2, dialog), simple commands, text queries, result
-// sets with rows decoded in place, and multiple results.
+// TMySQLAPIWire over the packet layer: handshake with optional TLS (see
+// VioTls.h) and authentication (native, old, SHA-256, caching SHA-2, dialog),
+// simple commands, text queries, result sets with rows decoded in place, and
+// multiple results.
 //
 // The operations never let an EMySqlException out: they store its number,
 // text and server flag on the session and return a failure value.
@@ -17,6 +18,7 @@
 
 #include "db/MySqlNet.h"
 #include "db/VioTcp.h"
+#include "db/VioTls.h"
 
 namespace bilhetor {
 
@@ -71,6 +73,13 @@ enum TMySqlOption {
   // the password may be encrypted with the key the server itself sends. Off
   // by default: a peer posing as the server sends its own key and decrypts.
   MYSQL_OPT_GET_SERVER_PUBLIC_KEY = 1003,
+  // Integer: a TSslMode (Preferred by default).
+  MYSQL_OPT_SSL_MODE = 1004,
+  // Text: PEM files of the trusted CAs, of the client's certificate and of
+  // its key.
+  MYSQL_OPT_SSL_CA = 1005,
+  MYSQL_OPT_SSL_CERT = 1006,
+  MYSQL_OPT_SSL_KEY = 1007,
 };
 
 enum class TAuthMethod { Native, Old, Sha256, CachingSha2, Windows, Gssapi, Dialog, Unknown };
@@ -209,14 +218,30 @@ class TMySqlSession {
   // the key in this PEM file when it is set, else with the key the server
   // sends when getServerPublicKey is set; otherwise the connect fails with
   // 2061 before the password is sent in any form.
+  // Over TLS the full authentication sends the password in clear text inside
+  // the encrypted link, when the server's certificate was verified
+  // (VerifyCa, VerifyIdentity) or when getServerPublicKey is set (the shop
+  // takes the server's word, and the password counts as exposed); over a
+  // link whose server nobody checked it fails with 2061 as well.
   std::string serverPublicKeyFile;
   bool getServerPublicKey = false;
+  // TLS: the mode, and the PEM files of the CAs, of the client's certificate
+  // and of its key. Preferred encrypts when the server offers TLS; Required
+  // and the verifying modes fail the connect with 2026 when it does not, or
+  // when the handshake or the check of the server's certificate fails.
+  TSslMode sslMode = TSslMode::Preferred;
+  std::string sslCa, sslCert, sslKey;
+  // Set by the connect: whether the link is encrypted, and whether the
+  // server's certificate was checked against the CAs.
+  bool tlsActive = false;
+  bool tlsVerified = false;
   // Set by a connect when the password left the client in a form that a
   // peer posing as the server can read or easily reverse: in clear text (the
   // dialog method), encrypted with a key the server sent, or as the old
-  // pre-4.1 scramble. The hashed scrambles of the native and caching SHA-2
-  // methods and encryption with the local key do not set it. Cleared at the
-  // start of each connect.
+  // pre-4.1 scramble; also in clear text inside a TLS link whose server
+  // nobody verified. The hashed scrambles of the native and caching SHA-2
+  // methods, encryption with the local key and clear text inside a verified
+  // TLS link do not set it. Cleared at the start of each connect.
   bool passwordExposed = false;
   bool closing = false;
   bool broken = false;  // a fatal error left the stream out of step

@@ -158,6 +158,9 @@ class TMySqlNet {
   // The transport, owned; replacing it frees the old one.
   TVio* Vio() const { return vio_.get(); }
   void SetVio(std::unique_ptr<TVio> vio) { vio_ = std::move(vio); }
+  // Hands the transport over (to be wrapped, as by TLS); the layer has none
+  // until the next SetVio.
+  std::unique_ptr<TVio> ReleaseVio() { return std::move(vio_); }
   // Closes and frees the transport and empties every buffer.
   void Close();
 

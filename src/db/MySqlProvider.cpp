@@ -252,6 +252,16 @@ void TMySQLConnection::Connect(const TMySqlConnectParams& p) {
                    "AllowedAuthMethods names an unknown authentication method: " + methods);
   api.mysql_options(session.get(), MYSQL_OPT_SERVER_PUBLIC_KEY, Trim(o.Value("ServerPublicKey")));
   api.mysql_options(session.get(), MYSQL_OPT_GET_SERVER_PUBLIC_KEY, o.BoolValue("GetServerPublicKey", false) ? 1 : 0);
+  TSslMode sslMode = TSslMode::Preferred;
+  const std::string sslModeName = Trim(o.Value("SslMode"));
+  if (!sslModeName.empty() && !SslModeFromName(sslModeName, sslMode))
+    throw EDbError(mysqlerr::CR_SSL_CONNECTION_ERROR,
+                   "SSL connection error: SslMode must be DISABLED, PREFERRED, REQUIRED, VERIFY_CA or "
+                   "VERIFY_IDENTITY, not '" + sslModeName + "'");
+  api.mysql_options(session.get(), MYSQL_OPT_SSL_MODE, static_cast<int>(sslMode));
+  api.mysql_options(session.get(), MYSQL_OPT_SSL_CA, Trim(o.Value("SslCa")));
+  api.mysql_options(session.get(), MYSQL_OPT_SSL_CERT, Trim(o.Value("SslCert")));
+  api.mysql_options(session.get(), MYSQL_OPT_SSL_KEY, Trim(o.Value("SslKey")));
   session->vioFactory = p.vioFactory;
   const std::string protocol = LowerCase(o.Value("Protocol", "mpDefault"));
   if (protocol == "mppipe") api.mysql_options(session.get(), MYSQL_OPT_PROTOCOL, 3);

@@ -123,7 +123,11 @@ class TMySQLConnection {
   // MYSQL_OPT_ALLOWED_AUTH_METHODS; an unknown name fails the connect with
   // 2059), "ServerPublicKey" (path of the server's RSA public key in PEM) and
   // "GetServerPublicKey" (True to take the key the server sends; see
-  // MYSQL_OPT_SERVER_PUBLIC_KEY and MYSQL_OPT_GET_SERVER_PUBLIC_KEY).
+  // MYSQL_OPT_SERVER_PUBLIC_KEY and MYSQL_OPT_GET_SERVER_PUBLIC_KEY), and for
+  // TLS "SslMode" (DISABLED, PREFERRED, the default, REQUIRED, VERIFY_CA or
+  // VERIFY_IDENTITY; another name fails with 2026), "SslCa", "SslCert" and
+  // "SslKey" (PEM files; see TSslMode and TMySqlSession::sslMode). "Protocol"
+  // mpSSL asks for REQUIRED at least.
   void Connect(const TMySqlConnectParams& params);
   // Whether the last Connect, failed or not, let the password out in a form
   // that a peer posing as the server can read (TMySqlSession::passwordExposed).

@@ -639,22 +639,25 @@ TEST_F(MySqlProtocolTest, MoreResultsFlagAndEmptyResults) {
 TEST_F(MySqlProtocolTest, UnsupportedTransportsAndOptions) {
   FakeGreeting g;
   g.capabilities |= mysqlflag::CLIENT_SSL;
-  FakeMySqlServer server([&](FakeMySqlConnection& c) {
-    c.SendPacket(0, g.Build());
-    c.ReadUntilClosed(1000);
-  });
+  FakeMySqlServer server(
+      [&](FakeMySqlConnection& c) {
+        c.SendPacket(0, g.Build());
+        c.ReadUntilClosed(1000);
+      },
+      2);
+  // mysql_ssl_set and the caller's SSL flag ask for TLS: a server that offers
+  // it but does not speak it fails the handshake.
   api.mysql_ssl_set(session.get());
   EXPECT_EQ(Connect(server), nullptr);
+  EXPECT_EQ(api.mysql_errno(session.get()), 2026);
+  session = api.mysql_init();
+  EXPECT_EQ(Connect(server, 0x10002 | mysqlflag::CLIENT_SSL), nullptr);
   EXPECT_EQ(api.mysql_errno(session.get()), 2026);
   session = api.mysql_init();
   api.mysql_options(session.get(), MYSQL_OPT_NAMED_PIPE, 1);
   EXPECT_EQ(Connect(server), nullptr);
   EXPECT_EQ(api.mysql_errno(session.get()), 2046);
   EXPECT_EQ(api.mysql_error(session.get()), "Wrong or unknown protocol");
-  // The SSL flag asked for by the caller cannot be honoured.
-  session = api.mysql_init();
-  EXPECT_EQ(Connect(server, 0x10002 | mysqlflag::CLIENT_SSL), nullptr);
-  EXPECT_EQ(api.mysql_errno(session.get()), 2026);
   ASSERT_EQ(server.Finish(), "");
   EXPECT_EQ(api.mysql_get_client_info(), "8.0.0 Wire");
   EXPECT_THROW(api.mysql_character_set_name(session.get()), Exception);

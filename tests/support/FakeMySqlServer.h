@@ -16,6 +16,8 @@ class FakeMySqlConnection {
   explicit FakeMySqlConnection(int fd, int index = 0) : fd_(fd), index_(index) {}
   // 0 for the first connection accepted, 1 for the next, ...
   int Index() const { return index_; }
+  // The socket, for a script that runs its own protocol on it (TLS).
+  int Fd() const { return fd_; }
 
   struct Packet {
     uint8_t seq = 0;

@@ -114,6 +114,11 @@ void MariaDbServer::Start() {
       "--skip-log-bin",
       "--log-error=" + logFile_,
   };
+  if (!tls_.cert.empty()) {
+    argv.push_back("--ssl-ca=" + tls_.ca);
+    argv.push_back("--ssl-cert=" + tls_.cert);
+    argv.push_back("--ssl-key=" + tls_.key);
+  }
   process_ = std::make_unique<ChildProcess>(argv, *dir_ / "mariadbd.out");
   const bool up = WaitUntil(
       [&] {

@@ -33,6 +33,15 @@ class MariaDbServer {
   MariaDbServer();
   ~MariaDbServer();
 
+  // TLS for a server of the test's own (not the shared one): PEM files of
+  // the CA, the server's certificate and its key, given to mariadbd as
+  // --ssl-ca, --ssl-cert and --ssl-key from the next Start on. Without them
+  // (the default) the server offers no TLS.
+  struct TlsFiles {
+    std::string ca, cert, key;
+  };
+  void SetTls(const TlsFiles& files) { tls_ = files; }
+
   void Start();
   // SIGTERM and wait.
   void Stop();
@@ -63,6 +72,7 @@ class MariaDbServer {
   std::string dataDir_, socket_, logFile_;
   int port_ = 0;
   bool initialised_ = false;
+  TlsFiles tls_;
 };
 
 }  // namespace bilhetor::testing
