@@ -3,19 +3,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <tuple>
 
 #include "common/Strings.h"
 #include "transport/TcpSocket.h"
@@ -26,9 +21,6 @@ namespace {
 
 const char* const kMsgPortaNaoDefinida = "Porta n\xE3o definida";
 const char* const kMsgPortaAtiva = "N\xE3o \xE9 poss\xEDvel mudar a Porta com o Dispositivo Ativo";
-const char* const kMsgFaixaBaud =
-    "Valor deve estar na faixa de 50 a 4000000.\nNormalmente os equipamentos Seriais utilizam: 9600";
-const char* const kMsgFaixaData = "Valor deve estar na faixa de 5 a 8.\nNormalmente os equipamentos Seriais utilizam: 7 ou 8";
 const char* const kMsgPortaNaoEncontrada = "Porta %s n\xE3o encontrada";
 const char* const kMsgPortaNaoAcessivel = "Porta %s n\xE3o acess\xEDvel";
 const char* const kMsgImpressoraNaoEncontrada = "Impressora n\xE3o encontrada [%s]";
@@ -41,22 +33,6 @@ const char* const kMsgErroDesenho = "Erro ao desenhar %s: %s";
 
 // The system's code for a missing file (ENOENT).
 constexpr int kErroArquivoNaoEncontrado = 2;
-// Highest COM number the serial port search looks at.
-constexpr int kUltimaPortaSerial = 256;
-
-// The first line of one of the system's small device description files,
-// trimmed; empty when it cannot be read.
-std::string LerDescricao(const std::string& caminho) {
-  std::ifstream f(caminho);
-  std::string linha;
-  std::getline(f, linha);
-  return Trim(linha);
-}
-
-// "maj:min" as the system writes a device number.
-std::string TextoNumeroDispositivo(uint64_t numero) {
-  return std::to_string(major(numero)) + ":" + std::to_string(minor(numero));
-}
 
 int SegundosParaMs(int segundos) {
   const int64_t ms = static_cast<int64_t>(segundos) * 1000;
@@ -119,36 +95,6 @@ std::string NomeDeviceType(TDeviceType v) {
   return "dtNenhum";
 }
 
-std::string NomeSerialParity(TSerialParity v) {
-  switch (v) {
-    case TSerialParity::pNone: return "pNone";
-    case TSerialParity::pOdd: return "pOdd";
-    case TSerialParity::pEven: return "pEven";
-    case TSerialParity::pMark: return "pMark";
-    case TSerialParity::pSpace: return "pSpace";
-  }
-  return "pNone";
-}
-
-std::string NomeSerialStop(TSerialStop v) {
-  switch (v) {
-    case TSerialStop::s1: return "s1";
-    case TSerialStop::s1eMeio: return "s1eMeio";
-    case TSerialStop::s2: return "s2";
-  }
-  return "s1";
-}
-
-std::string NomeHandShake(THandShake v) {
-  switch (v) {
-    case THandShake::hsNenhum: return "hsNenhum";
-    case THandShake::hsXON_XOFF: return "hsXON_XOFF";
-    case THandShake::hsRTS_CTS: return "hsRTS_CTS";
-    case THandShake::hsDTR_DSR: return "hsDTR_DSR";
-  }
-  return "hsNenhum";
-}
-
 // --- creation ----------------------------------------------------------------
 
 TDevice::TDevice() : TDevice(std::make_shared<TCupsSpooler>(), std::make_shared<TSystemClock>()) {}
@@ -164,17 +110,6 @@ TDevice::TDevice(std::shared_ptr<TPrinterSpooler> Spooler, std::shared_ptr<TDevi
 }
 
 TDevice::~TDevice() { EscreveLog("Destroy"); }
-
-void TDevice::SetDefaultValues() {
-  EscreveLog("SetDefaultValues");
-  hardFlow_ = false;
-  softFlow_ = false;
-  handShake_ = THandShake::hsNenhum;
-  parity_ = 'N';
-  data_ = 8;
-  baud_ = 9600;
-  stop_ = 0;
-}
 
 // --- log ---------------------------------------------------------------------
 
@@ -238,95 +173,13 @@ void TDevice::SetPorta(const std::string& Value) {
   deviceType_ = DeduzirTipoPorta(porta_);
 }
 
-// --- serial settings -----------------------------------------------------------
-
-void TDevice::SetBaud(int n) {
-  if (n == baud_) return;
-  EscreveLog("SetBaud(" + std::to_string(n) + ")");
-  if (n < 50 || n > 4000000) DisparaErro(Exception(kMsgFaixaBaud));
-  baud_ = n;
-  ConfiguraSerial();
+std::string TDevice::NomeSistemaSerial(const std::string& porta) const {
+  const int n = TSerialPort::ComPortNumber(porta);
+  if (n >= 1) return pastaDispositivos_ + "/ttyS" + std::to_string(n - 1);
+  return porta;
 }
 
-void TDevice::SetData(int n) {
-  if (n == data_) return;
-  EscreveLog("SetData(" + std::to_string(n) + ")");
-  if (n < 5 || n > 8) DisparaErro(Exception(kMsgFaixaData));
-  data_ = n;
-  ConfiguraSerial();
-}
-
-TSerialParity TDevice::Parity() const {
-  switch (parity_) {
-    case 'E': return TSerialParity::pEven;
-    case 'M': return TSerialParity::pMark;
-    case 'O': return TSerialParity::pOdd;
-    case 'S': return TSerialParity::pSpace;
-    default: return TSerialParity::pNone;
-  }
-}
-
-void TDevice::SetParity(TSerialParity p) {
-  if (p == Parity()) return;
-  if (!arqLOG_.empty()) EscreveLog("SetParity(" + NomeSerialParity(p) + ")");
-  switch (p) {
-    case TSerialParity::pOdd: parity_ = 'O'; break;
-    case TSerialParity::pEven: parity_ = 'E'; break;
-    case TSerialParity::pMark: parity_ = 'M'; break;
-    case TSerialParity::pSpace: parity_ = 'S'; break;
-    default: parity_ = 'N'; break;
-  }
-  ConfiguraSerial();
-}
-
-TSerialStop TDevice::Stop() const {
-  if (stop_ == 1) return TSerialStop::s1eMeio;
-  if (stop_ == 2) return TSerialStop::s2;
-  return TSerialStop::s1;
-}
-
-void TDevice::SetStop(TSerialStop s) {
-  if (s == Stop()) return;
-  if (!arqLOG_.empty()) EscreveLog("SetStop(" + NomeSerialStop(s) + ")");
-  stop_ = s == TSerialStop::s1eMeio ? 1 : (s == TSerialStop::s2 ? 2 : 0);
-  ConfiguraSerial();
-}
-
-void TDevice::SetHandShake(THandShake h) {
-  if (!arqLOG_.empty()) EscreveLog("SetHandShake(" + NomeHandShake(h) + ")");
-  hardFlow_ = h == THandShake::hsRTS_CTS;
-  softFlow_ = h == THandShake::hsXON_XOFF;
-  handShake_ = h;
-  ConfiguraSerial();
-}
-
-void TDevice::SetHardFlow(bool b) {
-  EscreveLog(std::string("SetHardFlow(") + (b ? "True" : "False") + ")");
-  if (b)
-    SetHandShake(THandShake::hsRTS_CTS);
-  else if (handShake_ == THandShake::hsRTS_CTS)
-    SetHandShake(THandShake::hsNenhum);
-}
-
-void TDevice::SetSoftFlow(bool b) {
-  EscreveLog(std::string("SetSoftFlow(") + (b ? "True" : "False") + ")");
-  if (b)
-    SetHandShake(THandShake::hsXON_XOFF);
-  else if (handShake_ == THandShake::hsXON_XOFF)
-    SetHandShake(THandShake::hsNenhum);
-}
-
-int TDevice::MaxBandwidth() const {
-  return IsTCP() ? socket_->MaxSendBandwidth() : serial_->MaxSendBandwidth();
-}
-
-void TDevice::SetMaxBandwidth(int n) {
-  EscreveLog("SetMaxBandwidth(" + std::to_string(n) + ")");
-  if (IsTCP())
-    socket_->SetMaxBandwidth(n);
-  else
-    serial_->SetMaxBandwidth(n);
-}
+// --- other properties ------------------------------------------------------------
 
 std::string TDevice::NomeDocumento() const { return nomeDocumento_.empty() ? "TDevice" : nomeDocumento_; }
 
@@ -356,157 +209,6 @@ void TDevice::SetTimeOutMilissegundos(int AValue) {
     timeOut_ = std::max(AValue / 1000, 1);
   } else {
     timeOut_ = AValue;
-  }
-}
-
-// --- parameter string ------------------------------------------------------------
-
-std::string TDevice::DeviceToString(bool ApenasAlterados) {
-  std::string r;
-  const bool todos = !ApenasAlterados;
-  if (todos || baud_ != 9600) r += " BAUD=" + std::to_string(baud_);
-  if (todos || data_ != 8) r += " DATA=" + std::to_string(data_);
-  if (todos || parity_ != 'N') r += std::string(" PARITY=") + parity_;
-  if (todos || stop_ != 0) r += std::string(" STOP=") + (stop_ == 1 ? "1,5" : (stop_ == 2 ? "2" : "1"));
-  if (todos || handShake_ != THandShake::hsNenhum) {
-    r += " HANDSHAKE=";
-    if (handShake_ == THandShake::hsXON_XOFF)
-      r += "XON/XOFF";
-    else if (handShake_ == THandShake::hsRTS_CTS)
-      r += "RTS/CTS";
-    else if (handShake_ == THandShake::hsDTR_DSR)
-      r += "DTR/DSR";
-  }
-  if (hardFlow_) r += " HARDFLOW";
-  if (softFlow_) r += " SOFTFLOW";
-  const int banda = MaxBandwidth();
-  if (todos || banda > 0) r += " MAXBANDWIDTH=" + std::to_string(banda);
-  if (todos || sendBytesCount_ > 0) r += " SENDBYTESCOUNT=" + std::to_string(sendBytesCount_);
-  if (todos || sendBytesInterval_ > 0) r += " SENDBYTESINTERVAL=" + std::to_string(sendBytesInterval_);
-  r = Trim(r);
-  EscreveLog("DeviceToString: " + r);
-  return r;
-}
-
-std::string TDevice::LerValorParam(const std::string& S, const std::string& Key) {
-  if (Key.empty()) return "";
-  const auto pos = S.find(Key);
-  if (pos == std::string::npos) return "";
-  std::string r = Trim(S.substr(pos + Key.size(), 200));
-  if (!r.empty() && r[0] == '=') r = Trim(r.substr(1, 200));
-  const auto branco = r.find(' ');
-  if (branco != std::string::npos) r.resize(branco);
-  return Trim(r);
-}
-
-void TDevice::SetParamsString(const std::string& Value) {
-  EscreveLog("SetParamsString(" + Value + ")");
-  SetDefaultValues();
-  const std::string S = Trim(UpperCase(Value));
-
-  SetBaud(StrToIntDef(LerValorParam(S, "BAUD"), baud_));
-
-  const std::string paridade = LerValorParam(S, "PARITY");
-  if (!paridade.empty()) {
-    const char c = paridade[0];
-    if (c == 'N' || c == 'O' || c == 'E' || c == 'M' || c == 'S') parity_ = c;
-  }
-
-  SetData(StrToIntDef(LerValorParam(S, "DATA"), data_));
-
-  const std::string parada = LerValorParam(S, "STOP");
-  if (parada == "1")
-    SetStop(TSerialStop::s1);
-  else if (parada == "1,5")
-    SetStop(TSerialStop::s1eMeio);
-  else if (parada == "2")
-    SetStop(TSerialStop::s2);
-
-  SetHardFlow(S.find("HARDFLOW") != std::string::npos);
-  SetSoftFlow(S.find("SOFTFLOW") != std::string::npos);
-
-  const std::string controle = LerValorParam(S, "HANDSHAKE");
-  if (controle == "XON/XOFF")
-    SetHandShake(THandShake::hsXON_XOFF);
-  else if (controle == "DTR/DSR")
-    SetHandShake(THandShake::hsDTR_DSR);
-  else if (controle == "RTS/CTS")
-    SetHandShake(THandShake::hsRTS_CTS);
-
-  SetMaxBandwidth(StrToIntDef(LerValorParam(S, "MAXBANDWIDTH"), MaxBandwidth()));
-  sendBytesCount_ = StrToIntDef(LerValorParam(S, "SENDBYTESCOUNT"), sendBytesCount_);
-  sendBytesInterval_ = StrToIntDef(LerValorParam(S, "SENDBYTESINTERVAL"), sendBytesInterval_);
-}
-
-// --- serial port search ----------------------------------------------------------
-
-std::string TDevice::NomeSistemaSerial(const std::string& porta) const {
-  const int n = TSerialPort::ComPortNumber(porta);
-  if (n >= 1) return pastaDispositivos_ + "/ttyS" + std::to_string(n - 1);
-  return porta;
-}
-
-// The search decides from the device file and the system's description of
-// it, without opening the port: opening a Linux terminal raises its DTR and
-// RTS lines and its last close drops them again, which a device on the line
-// sees (and a program holding the port would have its settings and queues
-// changed under it). A port is listed when its file exists, as a port that
-// cannot be opened is.
-bool TDevice::PortaSerialPresente(const std::string& Caminho, const std::vector<uint64_t>& Consoles) const {
-  struct stat st {};
-  if (::stat(Caminho.c_str(), &st) != 0) return errno != ENOENT && errno != ENOTDIR;
-  if (!S_ISCHR(st.st_mode)) return true;
-  const auto numero = static_cast<uint64_t>(st.st_rdev);
-  if (std::find(Consoles.begin(), Consoles.end(), numero) != Consoles.end()) return false;
-  // A UART the kernel reserves a device file for but found no hardware
-  // behind has the type 0 ("unknown").
-  const std::string tipo = LerDescricao(pastaSysfs_ + "/dev/char/" + TextoNumeroDispositivo(numero) + "/type");
-  return tipo != "0";
-}
-
-void TDevice::AcharPortasSeriais(std::vector<std::string>& Lista, int UltimaPorta) {
-  EscreveLog("AcharPortasSeriais(" + std::to_string(UltimaPorta) + ")");
-  Lista.clear();
-  const int ultima = std::min(UltimaPorta, kUltimaPortaSerial);
-  if (ultima < 1) return;
-
-  // The consoles the kernel writes to, by device number.
-  std::vector<uint64_t> consoles;
-  {
-    std::istringstream ativos(LerDescricao(pastaSysfs_ + "/class/tty/console/active"));
-    std::string nome;
-    while (ativos >> nome) {
-      const std::string numero = LerDescricao(pastaSysfs_ + "/class/tty/" + nome + "/dev");
-      unsigned maior = 0, menor = 0;
-      char resto = 0;
-      if (std::sscanf(numero.c_str(), "%u:%u%c", &maior, &menor, &resto) == 2)
-        consoles.push_back(makedev(maior, menor));
-    }
-  }
-
-  for (int n = 1; n <= ultima; ++n) {
-    const std::string nome = "COM" + std::to_string(n);
-    if (PortaSerialPresente(NomeSistemaSerial(nome), consoles)) Lista.push_back(nome);
-  }
-
-  // USB serial adapters: ttyUSB<n> (USB to serial converters) and ttyACM<n>
-  // (printers that present themselves as a modem), by kind and number.
-  std::vector<std::tuple<int, int, std::string>> adaptadores;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(pastaDispositivos_, ec), fim; !ec && it != fim; it.increment(ec)) {
-    const std::string nome = it->path().filename().string();
-    int tipo = 0;
-    for (const char* prefixo : {"ttyUSB", "ttyACM"}) {
-      const size_t tamanho = std::strlen(prefixo);
-      const int numero = nome.starts_with(prefixo) ? PlainNumberAfter(nome, tamanho) : -1;
-      if (numero >= 0) adaptadores.emplace_back(tipo, numero, nome);
-      ++tipo;
-    }
-  }
-  std::sort(adaptadores.begin(), adaptadores.end());
-  for (const auto& [tipo, numero, nome] : adaptadores) {
-    const std::string caminho = pastaDispositivos_ + "/" + nome;
-    if (PortaSerialPresente(caminho, consoles)) Lista.push_back(caminho);
   }
 }
 
