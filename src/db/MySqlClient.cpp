@@ -347,19 +347,16 @@ bool UseOaep(const TMySqlSession* s) {
 enum class TFullAuthRoute { Clear, LocalKey, ServerKey };
 
 // Decided before anything is sent for the password. Over TLS the server
-// takes the password in clear text inside the link, which is safe only when
-// the server proved who it is with its certificate; the shop may also take
-// the server's word (GetServerPublicKey). Without TLS the only safe way is a
+// takes the password in clear text inside the link, as MySQL's own client
+// sends it (so a MySQL 8 server, which has TLS on by default, works with the
+// default PREFERRED); it counts as exposed unless the server proved who it
+// is with its certificate (VERIFY_CA, VERIFY_IDENTITY), so the second
+// built-in password is not tried after it. Without TLS the only safe way is a
 // key the shop configured; the key the server sends proves nothing (a peer
 // posing as the server sends its own and decrypts), so it is taken only when
 // the shop asked for that.
 TFullAuthRoute FullAuthRoute(const TMySqlSession* s) {
-  if (s->tlsActive) {
-    if (s->tlsVerified || s->getServerPublicKey) return TFullAuthRoute::Clear;
-    FullAuthError(s,
-                  "Authentication requires secure connection: the server's certificate was not verified "
-                  "(SslMode VERIFY_CA or VERIFY_IDENTITY).");
-  }
+  if (s->tlsActive) return TFullAuthRoute::Clear;
   if (!s->serverPublicKeyFile.empty()) return TFullAuthRoute::LocalKey;
   if (s->getServerPublicKey) return TFullAuthRoute::ServerKey;
   FullAuthError(s, "Authentication requires secure connection.");

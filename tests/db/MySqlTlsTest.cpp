@@ -206,9 +206,6 @@ class TlsPeer {
 TEST(MySqlTlsPeerTest, WhatTheClientAsksOfAServerAndSendsThroughTheLink) {
   const TestCertificates& c = Certificates();
   const std::string kPassword = "segredo!";
-  const std::string notVerified =
-      "Authentication plugin 'caching_sha2_password' reported error: Authentication requires secure connection: "
-      "the server's certificate was not verified (SslMode VERIFY_CA or VERIFY_IDENTITY).";
   struct Case {
     const char* what;
     bool offersTls;
@@ -223,8 +220,9 @@ TEST(MySqlTlsPeerTest, WhatTheClientAsksOfAServerAndSendsThroughTheLink) {
       {"REQUIRED, no TLS offered", false, {{"SslMode", "REQUIRED"}}, 2026,
        "SSL connection error: SSL is required but the server doesn't support it", false, false, false},
       {"PREFERRED, no TLS offered", false, {}, 0, "", false, false, false},
-      {"full authentication over TLS nobody verified", true, {{"SslMode", "REQUIRED"}}, 2061, notVerified, true,
-       false, false},
+      // Inside TLS the password goes in clear, as MySQL's client sends it; an
+      // unchecked certificate makes it exposed.
+      {"full authentication over TLS nobody verified", true, {{"SslMode", "REQUIRED"}}, 0, "", true, true, true},
       {"the same, taking the server's word", true, {{"SslMode", "REQUIRED"}, {"GetServerPublicKey", "True"}}, 0, "",
        true, true, true},
       {"full authentication over a verified link", true, {{"SslMode", "VERIFY_CA"}, {"SslCa", c / "ca.pem"}}, 0, "",
