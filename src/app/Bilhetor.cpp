@@ -133,7 +133,10 @@ void TfrmBilhetor::ConfigurarCiclo() {
 }
 
 bool TfrmBilhetor::ConectarBanco(std::string& motivo) {
-  // Two passwords are tried; the reason given is the last attempt's.
+  // Two passwords are tried; the reason given is the last attempt's. The
+  // second is tried only when the first went out in a form that reveals
+  // nothing (a hash, a key the shop configured, a verified TLS link): after
+  // one that whoever answered could read, it would only hand over the other.
   for (const char* senha : kSenhas) {
     DbConnection1.SetPassword(senha);
     try {
@@ -145,6 +148,7 @@ bool TfrmBilhetor::ConectarBanco(std::string& motivo) {
     } catch (const std::exception& e) {
       motivo = e.what();
     }
+    if (DbConnection1.SenhaExposta()) break;
   }
   return false;
 }
@@ -207,9 +211,11 @@ void TfrmBilhetor::FormCreate() {
   if (!arquivoBanco.empty()) DbConnection1.SetDatabase(PrimeiraLinha(LerArquivoTexto(arquivoBanco)));
 
   // Options of the database client from the [Banco] section of the settings
-  // file: the authentication methods it may use and the largest packet.
+  // file: the authentication methods it may use, the largest packet, the
+  // server's public key, TLS.
   const TIniFile ini(ArquivoIni());
-  for (const char* opcao : {"AllowedAuthMethods", "MaxAllowedPacket"})
+  for (const char* opcao : {"AllowedAuthMethods", "MaxAllowedPacket", "ServerPublicKey", "GetServerPublicKey", "SslMode",
+                            "SslCa", "SslCert", "SslKey"})
     if (ini.ValueExists("Banco", opcao)) DbConnection1.SpecificOptions.SetValue(opcao, ini.ReadString("Banco", opcao, ""));
 
   ConfigurarCiclo();

@@ -7,6 +7,7 @@
 
 #include "ServidorTeste.h"
 #include "device/Device.h"
+#include "support/FakeMySqlServer.h"
 #include "support/MariaDbServer.h"
 
 namespace bilhetor {
@@ -116,6 +117,29 @@ TEST_F(Inicio, TheSecondPasswordIsTriedSilently) {
   EXPECT_TRUE(s.form.DbConnection1.Connected());
   EXPECT_EQ(s.form.DbConnection1.Password(), "5209384");
   EXPECT_TRUE(s.mensagens.caixas.empty());
+}
+
+TEST_F(Inicio, TheSecondPasswordIsNotSentAfterTheFirstWentOutInClearText) {
+  // A server that asks for the password in clear text (dialog, allowed in
+  // the settings) and refuses it: the first password went out readable, so
+  // the second is not tried; the reason is the first attempt's.
+  std::string recebida;
+  testing::FakeMySqlServer falso([&](testing::FakeMySqlConnection& c) {
+    c.SendPacket(0, testing::FakeGreeting().Build());
+    c.ReadPacket();
+    c.SendPacket(2, std::string("\xFE") + "dialog" + '\0' + "\x04Password: ");
+    recebida = c.ReadPacket().payload;
+    c.SendPacket(4, testing::ErrPacket(1045, "28000", "Access denied"));
+  });
+  pastas.Configurar(banco);
+  WriteFile(pastas.Config("sys.txt"), "127.0.0.1\n" + std::to_string(falso.Port()) + "\n");
+  pastas.EscreverIni(ReadFile(pastas.Config("bilhetor.ini")) + "[Banco]\nAllowedAuthMethods=mysql_native_password,dialog\n");
+  ServidorTeste& s = Criar();
+  EXPECT_EQ(falso.Finish(), "");
+  EXPECT_EQ(recebida, std::string("5209384kq") + '\0');
+  EXPECT_TRUE(s.form.Terminado());
+  ASSERT_EQ(s.mensagens.caixas.size(), 1u);
+  EXPECT_NE(s.mensagens.caixas[0].texto.find("\r(1045) "), std::string::npos) << s.mensagens.caixas[0].texto;
 }
 
 TEST_F(Inicio, TheSettingsFileCanRestrictTheAuthenticationMethods) {
