@@ -1,6 +1,5 @@
 #include "app/Plataforma.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,9 +12,12 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <vector>
 
 #include "common/Strings.h"
 #include "db/MySqlProvider.h"
+#include "device/BibliotecaDinamica.h"
 
 namespace bilhetor {
 
@@ -287,21 +289,20 @@ bool ServidorXResponde() {
   if (!Definida("DISPLAY")) return false;
   // The X client library that Qt's X platform uses, asked for at run time:
   // the program needs it only on a desktop.
-  void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+  const auto xcb = TBibliotecaDinamica::Carregar("libxcb.so.1");
   if (!xcb) return false;
   using Conectar = void* (*)(const char*, int*);
   using Erro = int (*)(void*);
   using Desconectar = void (*)(void*);
-  const auto conectar = reinterpret_cast<Conectar>(::dlsym(xcb, "xcb_connect"));
-  const auto erro = reinterpret_cast<Erro>(::dlsym(xcb, "xcb_connection_has_error"));
-  const auto desconectar = reinterpret_cast<Desconectar>(::dlsym(xcb, "xcb_disconnect"));
+  const auto conectar = xcb->Funcao<Conectar>("xcb_connect");
+  const auto erro = xcb->Funcao<Erro>("xcb_connection_has_error");
+  const auto desconectar = xcb->Funcao<Desconectar>("xcb_disconnect");
   bool responde = false;
   if (conectar && erro && desconectar) {
     void* conexao = conectar(nullptr, nullptr);
     responde = conexao && erro(conexao) == 0;
     if (conexao) desconectar(conexao);
   }
-  ::dlclose(xcb);
   return responde;
 }
 
@@ -315,18 +316,20 @@ void* CarregarModulo(const std::string& executavel, const char* nome, const char
   for (const std::filesystem::path& modulo : {pasta / nome, pasta / "../lib/bilhetor" / nome}) {
     std::error_code ec;
     if (!std::filesystem::exists(modulo, ec)) continue;
-    // RTLD_LOCAL: the module carries its own copy of the libraries it was
-    // linked with, and none of its names reach the program's.
-    void* handle = ::dlopen(modulo.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-      const char* erro = ::dlerror();
-      falha = erro ? erro : modulo.string();
+    // The module carries its own copy of the libraries it was linked with,
+    // and none of its names reach the program's.
+    auto biblioteca = TBibliotecaDinamica::Carregar(modulo.string(), &falha);
+    if (!biblioteca) return nullptr;
+    void* simbolo = biblioteca->Funcao<void*>(entrada);
+    if (!simbolo) {
+      falha = modulo.string() + ": " + entrada + " n\xE3o encontrada";
       return nullptr;
     }
-    if (void* simbolo = ::dlsym(handle, entrada)) return simbolo;
-    falha = modulo.string() + ": " + entrada + " n\xE3o encontrada";
-    ::dlclose(handle);
-    return nullptr;
+    // A loaded module stays for the life of the process.
+    static std::vector<std::unique_ptr<TBibliotecaDinamica>> modulos;
+    biblioteca->Manter();
+    modulos.push_back(std::move(biblioteca));
+    return simbolo;
   }
   falha = std::string(nome) + " n\xE3o encontrado em " + pasta.string();
   return nullptr;

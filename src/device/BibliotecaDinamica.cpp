@@ -7,15 +7,23 @@
 
 namespace bilhetor {
 
-std::unique_ptr<TBibliotecaDinamica> TBibliotecaDinamica::Carregar(const std::string& Nome) {
+std::unique_ptr<TBibliotecaDinamica> TBibliotecaDinamica::Carregar(const std::string& Nome, std::string* Erro) {
   // Every function is resolved now: a library that cannot work fails here and
-  // not at its first call.
+  // not at its first call. RTLD_LOCAL: none of its names reach the program's.
   void* handle = dlopen(Nome.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) return nullptr;
+  if (!handle) {
+    if (Erro) {
+      const char* motivo = dlerror();
+      *Erro = motivo ? motivo : Nome;
+    }
+    return nullptr;
+  }
   return std::make_unique<TBibliotecaDinamica>(Chave{}, handle);
 }
 
-TBibliotecaDinamica::~TBibliotecaDinamica() { dlclose(handle_); }
+TBibliotecaDinamica::~TBibliotecaDinamica() {
+  if (!manter_) dlclose(handle_);
+}
 
 void* TBibliotecaDinamica::Simbolo(const std::string& Nome) const { return dlsym(handle_, Nome.c_str()); }
 

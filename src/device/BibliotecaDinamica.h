@@ -30,10 +30,15 @@ class TBibliotecaDinamica {
   TBibliotecaDinamica(Chave, void* handle) : handle_(handle) {}
   // Loads a library. A name with a "/" is a path; a bare file name goes
   // through the system's library search. nullptr when it cannot be loaded
-  // (missing file, not a library, unresolved dependencies).
-  static std::unique_ptr<TBibliotecaDinamica> Carregar(const std::string& Nome);
-  // Unloads the library: its functions must not be called afterwards.
+  // (missing file, not a library, unresolved dependencies), with the
+  // loader's reason in Erro when one is given.
+  static std::unique_ptr<TBibliotecaDinamica> Carregar(const std::string& Nome, std::string* Erro = nullptr);
+  // Unloads the library (unless Manter was called): its functions must not
+  // be called afterwards.
   ~TBibliotecaDinamica();
+  // The library stays loaded for the life of the process, even after this
+  // object is gone (a module whose code may still run at exit).
+  void Manter() { manter_ = true; }
   TBibliotecaDinamica(const TBibliotecaDinamica&) = delete;
   TBibliotecaDinamica& operator=(const TBibliotecaDinamica&) = delete;
 
@@ -48,6 +53,7 @@ class TBibliotecaDinamica {
   void* Simbolo(const std::string& Nome) const;
 
   void* handle_;
+  bool manter_ = false;
 };
 
 // The folder of the running program (of /proc/self/exe), ending in "/";
