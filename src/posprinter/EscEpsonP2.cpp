@@ -1,24 +1,26 @@
 #include "posprinter/EscEpsonP2.h"
 
+#include "posprinter/PosBytes.h"
+
 namespace bilhetor {
 
 TEscEpsonP2::TEscEpsonP2(TPosPrinter& impressora) : TPosPrinterClass(impressora) {
   NomeModelo = "EscEpsonP2";
   TPosComandos& c = Comandos;
-  c.EspacamentoPadrao = "\x1B\x32";
-  c.InicioCondensado = "\x0F";
-  c.PrefixoEspacamento = "\x1B\x30";
-  c.InicioExpandido = "\x1B\x57\x31";
-  c.FimCondensado = "\x12";
-  c.FimExpandido = "\x1B\x57\x30";
-  c.FimItalico = "\x1B\x35";
-  c.FimNegrito = "\x1B\x48";
-  c.FimSublinhado = std::string("\x1B\x2D\x00", 3);
-  c.InicioItalico = "\x1B\x34";
-  c.InicioNegrito = "\x1B\x47";
-  c.InicioSublinhado = "\x1B\x2D\x01";
-  c.AvancoLinha = "\x0A";
-  c.Reinicializa = "\x1B\x40\x0F";
+  c.EspacamentoPadrao = B({0x1B, 0x32});
+  c.InicioCondensado = B({0x0F});
+  c.PrefixoEspacamento = B({0x1B, 0x30});
+  c.InicioExpandido = B({0x1B, 0x57, 0x31});
+  c.FimCondensado = B({0x12});
+  c.FimExpandido = B({0x1B, 0x57, 0x30});
+  c.FimItalico = B({0x1B, 0x35});
+  c.FimNegrito = B({0x1B, 0x48});
+  c.FimSublinhado = B({0x1B, 0x2D, 0x00});
+  c.InicioItalico = B({0x1B, 0x34});
+  c.InicioNegrito = B({0x1B, 0x47});
+  c.InicioSublinhado = B({0x1B, 0x2D, 0x01});
+  c.AvancoLinha = B({0x0A});
+  c.Reinicializa = B({0x1B, 0x40, 0x0F});
   // The normal font and font B are the condensed pitch; font A the normal one.
   c.RestauraFonte = c.InicioCondensado;
   c.SelecionaFonteB = c.InicioCondensado;

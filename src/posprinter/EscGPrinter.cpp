@@ -1,12 +1,13 @@
 #include "posprinter/EscGPrinter.h"
 
+#include "posprinter/PosBytes.h"
 #include "posprinter/PosPrinter.h"
 
 namespace bilhetor {
 
 TEscGPrinter::TEscGPrinter(TPosPrinter& impressora) : TEscPosEpson(impressora) {
   NomeModelo = "EscGPrinter";
-  Comandos.Bip = std::string("\x1B\x42\x01\x03", 4);
+  Comandos.Bip = B({0x1B, 0x42, 0x01, 0x03});
 }
 
 void TEscGPrinter::ValidarPosicaoLogo() {

@@ -14,13 +14,6 @@ namespace escpos {
 
 namespace {
 
-std::string Bytes(std::initializer_list<uint8_t> bytes) {
-  std::string s;
-  s.reserve(bytes.size());
-  for (uint8_t b : bytes) s.push_back(static_cast<char>(b));
-  return s;
-}
-
 std::string LittleEndian(int64_t valor, int bytes, int64_t maximo, std::string_view oQue) {
   if (valor < 0 || valor > maximo) {
     throw EPosPrinterException(Format("%.*s: valor %lld fora da faixa de %d bytes (0 a %lld)",
@@ -93,7 +86,7 @@ std::string ParametrosBarras(bool mostrarCodigo, int larguraLinha, int altura) {
   const int w = larguraLinha == 0 ? 2 : std::clamp(larguraLinha, 1, 4);
   const int h = altura == 0 ? 50 : std::clamp(altura, 1, 255);
   const int p = mostrarCodigo ? 2 : 0;
-  return Bytes({0x1D, 0x77}) + Byte(w) + Bytes({0x1D, 0x68}) + Byte(h) + Bytes({0x1D, 0x48}) + Byte(p);
+  return B({0x1D, 0x77}) + Byte(w) + B({0x1D, 0x68}) + Byte(h) + B({0x1D, 0x48}) + Byte(p);
 }
 
 std::string ComandoCodigoBarras(std::string_view tag, std::string_view codigo, bool mostrarCodigo,
@@ -109,7 +102,7 @@ std::string ComandoCodigoBarras(std::string_view tag, std::string_view codigo, b
                                       static_cast<int>(tag.size()), tag.data(), dados.size(),
                                       kMaxDadosBarras));
   }
-  return ParametrosBarras(mostrarCodigo, larguraLinha, altura) + Bytes({0x1D, 0x6B, simbologia.m}) +
+  return ParametrosBarras(mostrarCodigo, larguraLinha, altura) + B({0x1D, 0x6B, simbologia.m}) +
          Byte(static_cast<int>(dados.size())) + dados;
 }
 
@@ -117,14 +110,14 @@ std::string ComandoQRCode(std::string_view codigo, int tipo, int larguraModulo, 
   // The printer refuses to store no data, and would print the symbol stored
   // before: an empty code prints nothing.
   if (codigo.empty()) return std::string();
-  const std::string prefixo = Bytes({0x1D, 0x28, 0x6B});
+  const std::string prefixo = B({0x1D, 0x28, 0x6B});
   std::string r;
-  r += prefixo + Bytes({0x04, 0x00, 0x31, 0x41}) + Byte('0' + tipo) + Byte(0x00);
-  r += prefixo + Bytes({0x03, 0x00, 0x31, 0x43}) + Byte(larguraModulo);
-  r += prefixo + Bytes({0x03, 0x00, 0x31, 0x45}) + Byte('0' + errorLevel);
-  r += prefixo + LE2(static_cast<int64_t>(codigo.size()) + 3, "Tamanho do QRCode") + Bytes({0x31, 0x50, 0x30});
+  r += prefixo + B({0x04, 0x00, 0x31, 0x41}) + Byte('0' + tipo) + Byte(0x00);
+  r += prefixo + B({0x03, 0x00, 0x31, 0x43}) + Byte(larguraModulo);
+  r += prefixo + B({0x03, 0x00, 0x31, 0x45}) + Byte('0' + errorLevel);
+  r += prefixo + LE2(static_cast<int64_t>(codigo.size()) + 3, "Tamanho do QRCode") + B({0x31, 0x50, 0x30});
   r.append(codigo);
-  r += prefixo + Bytes({0x03, 0x00, 0x31, 0x51, 0x30});
+  r += prefixo + B({0x03, 0x00, 0x31, 0x51, 0x30});
   return r;
 }
 
@@ -138,11 +131,11 @@ std::string ComandoPaginaCodigo(TPosPaginaCodigo pagina) {
     case TPosPaginaCodigo::pc1252: n = 0x10; break;
     default: return std::string();  // pcNone, pcUTF8: no table is selected
   }
-  return Bytes({0x1B, 0x74}) + Byte(n);
+  return B({0x1B, 0x74}) + Byte(n);
 }
 
 std::string ComandoGaveta(int numero, uint8_t tempoOn, uint8_t tempoOff) {
-  return Bytes({0x1B, 0x70}) + Byte(numero > 1 ? 1 : 0) + Byte(tempoOn) + Byte(tempoOff);
+  return B({0x1B, 0x70}) + Byte(numero > 1 ? 1 : 0) + Byte(tempoOn) + Byte(tempoOff);
 }
 
 std::string ComandoDirecaoPagina(TPosDirecao direcao) {
@@ -153,11 +146,11 @@ std::string ComandoDirecaoPagina(TPosDirecao direcao) {
     case TPosDirecao::dirDireitaParaEsquerda: d = 0x02; break;
     case TPosDirecao::dirBaixoParaTopo: d = 0x01; break;
   }
-  return Bytes({0x1B, 0x54}) + Byte(d);
+  return B({0x1B, 0x54}) + Byte(d);
 }
 
 std::string ComandoAreaPagina(int esquerda, int topo, int largura, int altura) {
-  return Bytes({0x1B, 0x57}) + LE2(esquerda, "ModoPagina.Esquerda") + LE2(topo, "ModoPagina.Topo") +
+  return B({0x1B, 0x57}) + LE2(esquerda, "ModoPagina.Esquerda") + LE2(topo, "ModoPagina.Topo") +
          LE2(largura, "ModoPagina.Largura") + LE2(altura, "ModoPagina.Altura");
 }
 
@@ -168,34 +161,34 @@ uint8_t PosicaoLogoLegado(uint8_t keyCode1) {
 
 std::string ComandoLogoLegado(uint8_t keyCode1, uint8_t fatorX, uint8_t fatorY) {
   const int m = (fatorX > 1 ? 1 : 0) + (fatorY > 1 ? 2 : 0);
-  return Bytes({0x1C, 0x70}) + Byte(PosicaoLogoLegado(keyCode1)) + Byte(m);
+  return B({0x1C, 0x70}) + Byte(PosicaoLogoLegado(keyCode1)) + Byte(m);
 }
 
 std::string ComandoLogoKeyCode(uint8_t keyCode1, uint8_t keyCode2, uint8_t fatorX, uint8_t fatorY) {
-  return Bytes({0x1D, 0x28, 0x4C, 0x06, 0x00, 0x30, 0x45, keyCode1, keyCode2, fatorX, fatorY});
+  return B({0x1D, 0x28, 0x4C, 0x06, 0x00, 0x30, 0x45, keyCode1, keyCode2, fatorX, fatorY});
 }
 
 std::string ComandoGravacaoLogoKeyCode(uint8_t keyCode1, uint8_t keyCode2, const std::string& raster,
                                        int largura, int altura) {
   ValidarRaster(raster, largura, altura);
-  std::string p = Bytes({0x30, 0x43, 0x30, keyCode1, keyCode2, 0x01}) + LE2(largura, "Largura do logo") +
+  std::string p = B({0x30, 0x43, 0x30, keyCode1, keyCode2, 0x01}) + LE2(largura, "Largura do logo") +
                   LE2(altura, "Altura do logo") + Byte(0x31);
   p += raster;
   p += Byte(0x01);
-  return Bytes({0x1D, 0x38, 0x4C}) + LE4(static_cast<int64_t>(p.size()), "Tamanho do logo") + p;
+  return B({0x1D, 0x38, 0x4C}) + LE4(static_cast<int64_t>(p.size()), "Tamanho do logo") + p;
 }
 
 std::string ComandoApagaLogoKeyCode(uint8_t keyCode1, uint8_t keyCode2) {
-  return Bytes({0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x42, keyCode1, keyCode2});
+  return B({0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x42, keyCode1, keyCode2});
 }
 
 std::string ComandoImagemGrafica(const std::string& raster, int largura, int altura) {
   ValidarRaster(raster, largura, altura);
-  std::string p = Bytes({0x30, 0x70, 0x30, 0x01, 0x01, 0x31}) + LE2(largura, "Largura da imagem") +
+  std::string p = B({0x30, 0x70, 0x30, 0x01, 0x01, 0x31}) + LE2(largura, "Largura da imagem") +
                   LE2(altura, "Altura da imagem");
   p += raster;
-  return Bytes({0x1D, 0x38, 0x4C}) + LE4(static_cast<int64_t>(p.size()), "Tamanho da imagem") + p +
-         Bytes({0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x32});
+  return B({0x1D, 0x38, 0x4C}) + LE4(static_cast<int64_t>(p.size()), "Tamanho da imagem") + p +
+         B({0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x32});
 }
 
 void ValidarRaster(const std::string& raster, int largura, int altura) {
@@ -237,7 +230,7 @@ std::string ComandoGravacaoLogoLegado(uint8_t keyCode1, const std::string& raste
   // Every size is checked before the data is padded to largura x y x 8
   // bytes, so a small raster announcing a huge logo cannot ask for memory.
   const int y = (altura + 7) / 8;
-  std::string r = Bytes({0x1C, 0x71, 0x01});
+  std::string r = B({0x1C, 0x71, 0x01});
   r += LE2(largura, "Largura do logo");
   r += LE2(y, "Altura do logo");
   ValidarRaster(raster, largura, altura);
@@ -261,7 +254,7 @@ std::string BandasColunas24(const std::string& raster, int largura, int altura) 
   }
   std::string r;
   for (const std::string& banda : RasterParaColunas(linhas, largura, 3)) {
-    r += Bytes({0x1B, 0x2A, 0x21}) + LE2(static_cast<int64_t>(banda.size() / 3), "Largura da imagem") + banda;
+    r += B({0x1B, 0x2A, 0x21}) + LE2(static_cast<int64_t>(banda.size() / 3), "Largura da imagem") + banda;
     r.push_back('\x0A');
   }
   return r;
