@@ -105,6 +105,19 @@ TEST_F(Programa, PrintsFromTheTrayOnAnXServerRefusesASecondCopyAndEndsOnSigterm)
   EXPECT_EQ(banco.Esperando(), 2);
 }
 
+TEST_F(Programa, APreviewPortDrawsTheTicketsInWindowModeToo) {
+  testing::XvfbServer x;
+  TempDir papel;
+  pastas.Configurar(banco, "PREVIEW:" + papel.Path().string());
+  const std::string log = pastas.Config("bilhetor.out");
+  auto programa = Iniciar(x.Display(), runtime.Path(), pastas.Pastas().Configuracao, log);
+  ASSERT_TRUE(WaitUntil([&] { return banco.Esperando() == 2; }, std::chrono::milliseconds(30000))) << ReadFile(log);
+  EXPECT_TRUE(std::filesystem::exists(papel / "ticket-0003.png")) << ReadFile(log);
+  EXPECT_NE(ReadFile("/proc/" + std::to_string(programa->Pid()) + "/maps").find("bilhetor-janela.so"),
+            std::string::npos);
+  programa->Stop();
+}
+
 TEST_F(Programa, AStartUpFailureIsShownInABoxAndEndsWithOne) {
   testing::XvfbServer x;
   WriteFile(pastas.Config("banco.txt"), "x\n");  // no sys.txt anywhere

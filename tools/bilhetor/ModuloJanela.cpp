@@ -2,11 +2,15 @@
 #include <iostream>
 #include <type_traits>
 
+#include "app/DesenhoPreviewModulo.h"
 #include "app/Plataforma.h"
 #include "gui/ProgramaJanela.h"
 
 extern "C" __attribute__((visibility("default"))) int bilhetor_executar_janela(const char* executavel,
                                                                                 const char* pasta) {
+  // The module carries its own copy of the print server's libraries: the
+  // drawing of PREVIEW: ports is registered in that copy too.
+  bilhetor::RegistrarDesenhoPreview(bilhetor::DesenhoPreviewModulo(executavel));
   return bilhetor::ExecutarJanela(executavel, pasta, std::cerr);
 }
 
