@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "db/MySqlNet.h"
+#include "db/MySqlScramble.h"
 #include "db/VioTcp.h"
 #include "db/VioTls.h"
 
@@ -84,15 +85,6 @@ enum TMySqlOption {
 
 enum class TAuthMethod { Native, Old, Sha256, CachingSha2, Windows, Gssapi, Dialog, Unknown };
 TAuthMethod AuthMethodFromName(const std::string& pluginName);
-
-// The authentication scrambles.
-std::string NativeScramble(std::string_view password, std::string_view scramble);
-std::string CachingSha2Scramble(std::string_view password, std::string_view scramble);
-std::string OldScramble(std::string_view password, std::string_view scramble);
-// RSA encryption of (password + zero byte) XOR scramble with a PEM public
-// key; OAEP (SHA-1) or PKCS#1 v1.5 padding.
-std::string RsaEncryptPassword(std::string_view password, std::string_view scramble, const std::string& pemKey,
-                               bool oaep);
 
 // Version numbers from a server version text ("8.0.23", "5.5.5-10.3.7-MariaDB").
 struct TServerVersion {
