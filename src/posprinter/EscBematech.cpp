@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <exception>
 
-#include "posprinter/EscDiebold.h"
 #include "posprinter/EscPosEpson.h"
 #include "posprinter/PosBytes.h"
 #include "posprinter/PosPrinter.h"

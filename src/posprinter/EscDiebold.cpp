@@ -1,44 +1,9 @@
 #include "posprinter/EscDiebold.h"
 
-#include <algorithm>
-
-#include "common/Strings.h"
 #include "posprinter/PosBytes.h"
 #include "posprinter/PosPrinter.h"
 
 namespace bilhetor {
-
-namespace {
-
-bool EhCode128(std::string_view tag) {
-  return SameText(tag, "<code128>") || SameText(tag, "<code128a>") || SameText(tag, "<code128b>") ||
-         SameText(tag, "<code128c>");
-}
-
-}  // namespace
-
-namespace escpos {
-
-std::string ComandoCodigoBarrasCode128Direto(std::string_view tag, std::string_view codigo, bool mostrarCodigo,
-                                             int larguraLinha, int altura) {
-  if (!EhCode128(tag)) return ComandoCodigoBarras(tag, codigo, mostrarCodigo, larguraLinha, altura);
-  if (codigo.size() > kMaxDadosBarras) {
-    // The length travels in one byte, as for every GS k barcode.
-    throw EPosPrinterException(Format("C\xF3" "digo de barras %.*s com %zu bytes excede o limite de %zu bytes",
-                                      static_cast<int>(tag.size()), tag.data(), codigo.size(), kMaxDadosBarras));
-  }
-  return ParametrosBarras(mostrarCodigo, larguraLinha, altura) + B({0x1D, 0x6B, 0x49}) +
-         Byte(static_cast<int>(codigo.size())) + std::string(codigo);
-}
-
-int NumeroLogoKeyCodes(uint8_t keyCode1, uint8_t keyCode2, int padrao) {
-  const char texto[2] = {static_cast<char>(keyCode1), static_cast<char>(keyCode2)};
-  // A negative number ("-5") has no position: it goes out as 0, as the
-  // other settings are kept within their ranges, and the ticket prints.
-  return std::max(0, StrToIntDef(std::string_view(texto, 2), padrao));
-}
-
-}  // namespace escpos
 
 TEscDiebold::TEscDiebold(TPosPrinter& impressora) : TEscPosEpson(impressora) {
   NomeModelo = "EscDiebold";

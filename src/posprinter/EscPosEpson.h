@@ -59,6 +59,13 @@ std::string ParametrosBarras(bool mostrarCodigo, int larguraLinha, int altura);
 std::string ComandoCodigoBarras(std::string_view tag, std::string_view codigo, bool mostrarCodigo,
                                 int larguraLinha, int altura);
 
+// The barcode command of the printers that take Code 128 as given (Diebold,
+// Bematech): Epson's, except that the three Code 128 tags send the code
+// unchanged with its own length (GS k 0x49 L): no subset prefix, no packing of
+// digit pairs. A code longer than kMaxDadosBarras is refused, as Epson's.
+std::string ComandoCodigoBarrasCode128Direto(std::string_view tag, std::string_view codigo, bool mostrarCodigo,
+                                             int larguraLinha, int altura);
+
 // GS ( k: model, module size, error correction, store data, print. An empty
 // code gives nothing.
 std::string ComandoQRCode(std::string_view codigo, int tipo, int larguraModulo, int errorLevel);
@@ -77,6 +84,11 @@ std::string ComandoAreaPagina(int esquerda, int topo, int largura, int altura);
 // The stored-logo position of the legacy form: KeyCode1, with an ASCII digit
 // taken as its value ("1" -> 1).
 uint8_t PosicaoLogoLegado(uint8_t keyCode1);
+// The two key-code characters read together as a decimal number ("0" "1"
+// gives 1), or padrao when they are not one. A negative number ("-5") gives
+// 0: no logo position is below 0, and the ticket still prints. Diebold and
+// Bematech choose their stored logo by this number.
+int NumeroLogoKeyCodes(uint8_t keyCode1, uint8_t keyCode2, int padrao);
 // FS p n m: print a logo stored in the legacy form.
 std::string ComandoLogoLegado(uint8_t keyCode1, uint8_t fatorX, uint8_t fatorY);
 // GS ( L fn 69: print a logo stored under two key codes.

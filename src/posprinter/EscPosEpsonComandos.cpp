@@ -106,6 +106,19 @@ std::string ComandoCodigoBarras(std::string_view tag, std::string_view codigo, b
          Byte(static_cast<int>(dados.size())) + dados;
 }
 
+std::string ComandoCodigoBarrasCode128Direto(std::string_view tag, std::string_view codigo, bool mostrarCodigo,
+                                             int larguraLinha, int altura) {
+  // The four Code 128 tags are the ones Epson's table gives symbology 0x49.
+  if (SimbologiaPorTag(tag).m != 0x49) return ComandoCodigoBarras(tag, codigo, mostrarCodigo, larguraLinha, altura);
+  if (codigo.size() > kMaxDadosBarras) {
+    // The length travels in one byte, as for every GS k barcode.
+    throw EPosPrinterException(Format("C\xF3" "digo de barras %.*s com %zu bytes excede o limite de %zu bytes",
+                                      static_cast<int>(tag.size()), tag.data(), codigo.size(), kMaxDadosBarras));
+  }
+  return ParametrosBarras(mostrarCodigo, larguraLinha, altura) + B({0x1D, 0x6B, 0x49}) +
+         Byte(static_cast<int>(codigo.size())) + std::string(codigo);
+}
+
 std::string ComandoQRCode(std::string_view codigo, int tipo, int larguraModulo, int errorLevel) {
   // The printer refuses to store no data, and would print the symbol stored
   // before: an empty code prints nothing.
@@ -157,6 +170,13 @@ std::string ComandoAreaPagina(int esquerda, int topo, int largura, int altura) {
 uint8_t PosicaoLogoLegado(uint8_t keyCode1) {
   if (keyCode1 >= '0' && keyCode1 <= '9') return static_cast<uint8_t>(keyCode1 - '0');
   return keyCode1;
+}
+
+int NumeroLogoKeyCodes(uint8_t keyCode1, uint8_t keyCode2, int padrao) {
+  const char texto[2] = {static_cast<char>(keyCode1), static_cast<char>(keyCode2)};
+  // A negative number ("-5") has no position: it goes out as 0, as the
+  // other settings are kept within their ranges, and the ticket prints.
+  return std::max(0, StrToIntDef(std::string_view(texto, 2), padrao));
 }
 
 std::string ComandoLogoLegado(uint8_t keyCode1, uint8_t fatorX, uint8_t fatorY) {
