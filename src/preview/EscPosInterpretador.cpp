@@ -10,28 +10,13 @@
 #include <vector>
 
 #include "common/Strings.h"
+#include "preview/EscPosInterpretadorInterno.h"
 #include "preview/Simbolos.h"
-#include "preview/TabelasPaginas.h"
 
 namespace bilhetor::preview {
 
-namespace {
+namespace escpos {
 
-constexpr int kEspacamentoPadrao = 30;  // dots, after ESC @ and ESC 2
-constexpr int kTabulacao = 8 * kLarguraFonteA;
-constexpr int kAlturaFaixa = 18;     // an annotation band
-constexpr int kAlturaMarca = 20;     // a mark in the margin
-constexpr int kAlturaCorte = 16;     // the room of a cut line
-constexpr int kFolgaPapel = 16;      // paper above the first line and below the last
-constexpr int kFolgaHri = 4;         // between the bars and their readable text
-constexpr int kLarguraLogo = 192;    // the box of a logo the preview has not seen
-constexpr int kAlturaLogo = 96;
-constexpr std::size_t kBytesMostrados = 24;
-
-constexpr uint8_t LF = 0x0A, CR = 0x0D, HT = 0x09, FF = 0x0C, SI = 0x0F, DC2 = 0x12, CAN = 0x18, ESC = 0x1B,
-                  GS = 0x1D, FS = 0x1C, DLE = 0x10;
-
-// "1B 40 ..." with at most kBytesMostrados bytes, then the count.
 std::string Hex(std::string_view bytes) {
   static const char* digitos = "0123456789ABCDEF";
   std::string r;
@@ -46,9 +31,7 @@ std::string Hex(std::string_view bytes) {
   return r;
 }
 
-// The data of a symbol as the preview shows it: printable ASCII as it is,
-// other bytes as <hex>.
-std::string Legivel(std::string_view dados, std::size_t maximo = 64) {
+std::string Legivel(std::string_view dados, std::size_t maximo) {
   std::string r;
   for (std::size_t i = 0; i < dados.size() && i < maximo; ++i) {
     const auto b = static_cast<uint8_t>(dados[i]);
@@ -61,249 +44,11 @@ std::string Legivel(std::string_view dados, std::size_t maximo = 64) {
   return r;
 }
 
-// A parameter given either as a small number or as its ASCII digit
-// ("0".."9" are 30..39): the number, or -1 when above `maximo`.
-int Digito(uint8_t n, int maximo) {
-  if (n <= maximo) return n;
-  if (n >= '0' && n <= '0' + maximo) return n - '0';
-  return -1;
-}
+}  // namespace escpos
 
-struct TEstado {
-  TEstiloTexto estilo;
-  int espacoDireita = 0;
-  int alinhamento = 0;
-  int espacamento = kEspacamentoPadrao;
-  const TTabelaCaracteres* tabela = TabelaCaracteres(0);
-  int margemEsquerda = 0;
-  int larguraArea = 65535;
-  // barcodes
-  int larguraModulo = 3;
-  int alturaBarras = 162;
-  int posicaoHri = 0;  // bit 0 above, bit 1 below
-  bool hriFonteB = false;
-  // QR code
-  int qrModelo = 2;  // 1, 2, or 3 for Micro QR
-  int qrModulo = 3;
-  int qrNivel = 0;   // 0 L, 1 M, 2 Q, 3 H
-  std::optional<std::string> qrDados;
-  // the graphics buffer of GS ( L fn 112
-  std::optional<TBitmap> grafico;
-  // page mode
-  int paginaX = 0, paginaY = 0, paginaLargura = 0, paginaAltura = 0;  // ESC W; largura 0: none
-  int direcao = 0;
-};
+namespace {
 
-// Lays out lines and blocks on one paper: the printed paper, or the page of
-// page mode. Coordinates of the paper it fills: the area starts at xBase and
-// is `largura` dots wide.
-class TComposicao {
- public:
-  TComposicao(TFolha& folha, const TEstado& estado, int xBase, int largura, int y, int alturaMaxima)
-      : folha_(folha), estado_(estado), xBase_(xBase), largura_(largura), y_(y), alturaMaxima_(alturaMaxima) {}
-
-  TFolha& Folha() { return folha_; }
-  int Y() const { return y_; }
-  void SetY(int y) { y_ = std::clamp(y, 0, Limite()); }
-  int Largura() const { return largura_; }
-  void SetLargura(int largura) { largura_ = std::max(1, largura); }
-  bool LinhaVazia() const { return !linhaUsada_; }
-  const std::string& TextoLinha() const { return textoLinha_; }
-  // The lowest dot used, for a page fitted to its content.
-  int Fundo() const { return std::max(y_, fundo_); }
-
-  // The line's area inside the paper's: GS L and GS W, never past its edge.
-  int InicioRegiao() const { return std::min(estado_.margemEsquerda, largura_ - 1); }
-  int LarguraRegiao() const { return std::max(1, std::min(estado_.larguraArea, largura_ - InicioRegiao())); }
-
-  void Caractere(char32_t codigo, uint8_t byte) {
-    const TEstiloTexto& e = estado_.estilo;
-    const int largura = e.LarguraCelula() + estado_.espacoDireita * e.escalaX;
-    if (linhaUsada_ && x_ + largura > LarguraRegiao()) ImprimirLinha();
-    TGlifo g;
-    g.x = x_;
-    g.y = e.AlturaCelula();  // the cell's height until the line is placed
-    g.largura = largura;
-    g.codigo = codigo;
-    g.estilo = e;
-    glifos_.push_back(g);
-    textoLinha_.push_back(static_cast<char>(byte));
-    Usar(largura, e.AlturaCelula());
-  }
-
-  void Tabulacao() {
-    const int proxima = (x_ / kTabulacao + 1) * kTabulacao;
-    if (proxima >= LarguraRegiao()) {
-      ImprimirLinha();
-      return;
-    }
-    textoLinha_.push_back(' ');
-    Usar(proxima - x_, estado_.estilo.AlturaCelula());
-  }
-
-  void Posicao(int x) {
-    if (x < 0 || x >= LarguraRegiao()) return;
-    x_ = x;
-    linhaUsada_ = true;
-  }
-  int X() const { return x_; }
-
-  // A picture inside the line (ESC *), cut at the line's end.
-  void ImagemNaLinha(TBitmap b) {
-    const int resta = LarguraRegiao() - x_;
-    if (resta <= 0) return;
-    if (b.LarguraImpressa() > resta) CortarLargura(b, resta / b.escalaX);
-    if (b.largura <= 0) return;
-    b.x = x_;
-    b.y = b.AlturaImpressa();
-    const int largura = b.LarguraImpressa();
-    const int altura = b.AlturaImpressa();
-    bitmapsLinha_.push_back(std::move(b));
-    Usar(largura, altura);
-  }
-
-  // Prints the line and feeds at least the line spacing; an empty line only
-  // feeds.
-  void ImprimirLinha() { ImprimirEAvancar(estado_.espacamento); }
-
-  // Prints the line and feeds `pontos` dots, or the line's height when that is
-  // more: printing a line moves the paper under the head.
-  void ImprimirEAvancar(int pontos) {
-    const int altura = ColocarLinha();
-    Descer(std::max(pontos, altura));
-  }
-
-  // Prints a line that is not empty, without the feed after it.
-  void TerminarLinha() {
-    if (linhaUsada_) Descer(ColocarLinha());
-  }
-
-  // Drops the line (ESC @, CAN); the characters it held.
-  std::size_t DescartarLinha() {
-    const std::size_t n = textoLinha_.size();
-    LimparLinha();
-    return n;
-  }
-
-  // Room for a block (barcode, QR code, image) aligned as ESC a says: its left
-  // edge on the paper, or nullopt when the paper ends before it.
-  std::optional<int> Bloco(int largura, int altura) {
-    TerminarLinha();
-    if (!Cabe(y_ + altura)) return std::nullopt;
-    return xBase_ + InicioRegiao() + Deslocamento(largura);
-  }
-  void AvancarBloco(int altura) { Avancar(altura); }
-
-  void Avancar(int pontos) {
-    Descer(std::max(0, pontos));
-    fundo_ = std::max(fundo_, y_);
-  }
-
-  bool Cabe(int base) {
-    if (base <= alturaMaxima_) return true;
-    folha_.truncada = true;
-    return false;
-  }
-
-  void Glifo(TGlifo g) { folha_.glifos.push_back(g); }
-  void Tinta(TRetangulo r) { folha_.tinta.push_back(r); }
-  void Objeto(TObjeto o) { folha_.objetos.push_back(std::move(o)); }
-  void Bitmap(TBitmap b) { folha_.bitmaps.push_back(std::move(b)); }
-  int XBase() const { return xBase_; }
-
-  static void CortarLargura(TBitmap& b, int largura) {
-    if (largura >= b.largura) return;
-    if (largura <= 0) {
-      b.largura = 0;
-      b.raster.clear();
-      return;
-    }
-    const std::size_t de = static_cast<std::size_t>((b.largura + 7) / 8);
-    const std::size_t para = static_cast<std::size_t>((largura + 7) / 8);
-    std::string r;
-    r.reserve(para * static_cast<std::size_t>(b.altura));
-    for (int linha = 0; linha < b.altura; ++linha) r.append(b.raster, static_cast<std::size_t>(linha) * de, para);
-    b.raster = std::move(r);
-    b.largura = largura;
-  }
-
- private:
-  // Past the longest paper nothing is placed, so the position stops there.
-  int Limite() const { return alturaMaxima_ + 1; }
-  void Descer(int pontos) { y_ = std::min(Limite(), y_ + std::min(pontos, Limite())); }
-
-  void Usar(int largura, int altura) {
-    x_ += largura;
-    alturaLinha_ = std::max(alturaLinha_, altura);
-    linhaUsada_ = true;
-  }
-
-  int Deslocamento(int largura) const {
-    const int livre = std::max(0, LarguraRegiao() - largura);
-    switch (estado_.alinhamento) {
-      case 1: return livre / 2;
-      case 2: return livre;
-      default: return 0;
-    }
-  }
-
-  // Puts the line on the paper at y_, its characters standing on the line's
-  // bottom; returns the line's height (0 for an empty line).
-  int ColocarLinha() {
-    if (!linhaUsada_) return 0;
-    const int altura = alturaLinha_;
-    if (Cabe(y_ + altura)) {
-      const int x0 = xBase_ + InicioRegiao() + Deslocamento(x_);
-      for (TGlifo g : glifos_) {
-        const int alturaGlifo = g.y;
-        g.x += x0;
-        g.y = y_ + altura - alturaGlifo;
-        folha_.glifos.push_back(g);
-      }
-      for (TBitmap& b : bitmapsLinha_) {
-        const int alturaImagem = b.y;
-        b.x += x0;
-        b.y = y_ + altura - alturaImagem;
-        folha_.bitmaps.push_back(std::move(b));
-      }
-      if (!textoLinha_.empty()) {
-        TObjeto o;
-        o.tipo = TTipoObjeto::Texto;
-        o.area = TRetangulo{x0, y_, x_, altura};
-        o.dados = textoLinha_;
-        folha_.objetos.push_back(std::move(o));
-      }
-      fundo_ = std::max(fundo_, y_ + altura);
-    }
-    LimparLinha();
-    return altura;
-  }
-
-  void LimparLinha() {
-    glifos_.clear();
-    bitmapsLinha_.clear();
-    textoLinha_.clear();
-    x_ = 0;
-    alturaLinha_ = 0;
-    linhaUsada_ = false;
-  }
-
-  TFolha& folha_;
-  const TEstado& estado_;
-  int xBase_;
-  int largura_;
-  int y_;
-  int alturaMaxima_;
-  int fundo_ = 0;
-  // The line being filled: x relative to the line's start; y holds each
-  // item's height until the line is placed.
-  std::vector<TGlifo> glifos_;
-  std::vector<TBitmap> bitmapsLinha_;
-  std::string textoLinha_;
-  int x_ = 0;
-  int alturaLinha_ = 0;
-  bool linhaUsada_ = false;
-};
+using namespace escpos;
 
 class TInterpretador {
  public:
@@ -1138,10 +883,6 @@ class TInterpretador {
     o.detalhe = Format("%s, n\xEDvel %c, m\xF3" "dulo %d", NomeSimbologia(s), niveis[estado_.qrNivel], m);
     comp.Objeto(std::move(o));
     comp.AvancarBloco(altura);
-  }
-
-  static int LE2(std::string_view s, std::size_t i) {
-    return static_cast<uint8_t>(s[i]) | (static_cast<uint8_t>(s[i + 1]) << 8);
   }
 
   // A raster of `largura` x `altura` dots from the data, which must hold at
