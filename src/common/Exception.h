@@ -27,4 +27,7 @@ class Exception : public std::exception {
     using ::bilhetor::Exception::Exception;            \
   }
 
+// A silent abort: an error a handler chose not to show, caught without a message.
+BILHETOR_DECLARE_ERROR(EAbort);
+
 }  // namespace bilhetor

@@ -17,8 +17,7 @@ namespace bilhetor {
 // Errors of the database components.
 BILHETOR_DECLARE_ERROR(EDatabaseError);
 BILHETOR_DECLARE_ERROR(EConvertError);
-// A silent abort: an error that an OnError handler chose not to show.
-BILHETOR_DECLARE_ERROR(EAbort);
+// EAbort, the silent abort an OnError handler raises, is in common/Exception.h.
 
 class TDbConnection;
 
