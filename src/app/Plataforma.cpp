@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "db/MySqlProvider.h"
+#include "common/Exception.h"
 
 namespace bilhetor {
 
