@@ -180,8 +180,7 @@ std::string TfrmBilhetor::AcharArquivo(const std::string& nome) const {
 
 void TfrmBilhetor::FormCreate() {
   cbxModelo.Items.clear();
-  for (int m = 0; m <= static_cast<int>(TPosPrinterModelo::ppEscGPrinter); ++m)
-    cbxModelo.Items.push_back(NomeModeloEnum(static_cast<TPosPrinterModelo>(m)));
+  for (const TModeloImpressora& m : ModelosImpressora()) cbxModelo.Items.push_back(m.Nome);
   cbxPagCodigo.Items.assign(std::begin(kNomesPaginaCodigo), std::end(kNomesPaginaCodigo));
 
   cbxPorta.Items.clear();

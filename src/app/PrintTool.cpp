@@ -5,6 +5,7 @@
 #include <iostream>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <sstream>
 
 #include "app/ConfiguracaoImpressora.h"
@@ -13,6 +14,7 @@
 #include "device/Device.h"
 #include "device/DeviceLog.h"
 #include "posprinter/CodePage.h"
+#include "posprinter/PosModelos.h"
 #include "posprinter/PosPrinter.h"
 #include "posprinter/PosStatus.h"
 
@@ -20,7 +22,9 @@ namespace bilhetor {
 
 namespace {
 
-const char* const kAjuda =
+// The help text around the --modelo lines, which TextoAjuda makes from the
+// table of models.
+const char* const kAjudaInicio =
     "Uso: bilhetor-print [opcoes] [ARQUIVO]\n"
     "Imprime um texto com tags (ARQUIVO, ou a entrada padrao quando ausente ou \"-\")\n"
     "pelo motor de impressao, na porta e no modelo configurados.\n"
@@ -28,10 +32,8 @@ const char* const kAjuda =
     "  --config ARQ          arquivo de configuracao da impressora (padrao: bilhetor.ini\n"
     "                        ao lado deste programa, quando existe)\n"
     "  --porta PORTA         porta: COM1, LPT1, /dev/ttyUSB0, TCP:host:9100, RAW:fila,\n"
-    "                        RAW:* (impressora padrao), FILE:caminho ou um caminho de arquivo\n"
-    "  --modelo MODELO       modelo: numero (0 a 10) ou nome (ppTexto, ppEscPosEpson,\n"
-    "                        ppEscBematech, ppEscDaruma, ppEscVox, ppEscDiebold, ppEscEpsonP2,\n"
-    "                        ppCustomPos, ppEscPosStar, ppEscZJiang, ppEscGPrinter)\n"
+    "                        RAW:* (impressora padrao), FILE:caminho ou um caminho de arquivo\n";
+const char* const kAjudaFim =
     "  --colunas N           colunas na fonte normal (1 a 999)\n"
     "  --pagina-codigo PC    pagina de codigo: numero (0 a 6) ou nome (pcNone, pc437, pc850,\n"
     "                        pc852, pc860, pcUTF8, pc1252)\n"
@@ -48,20 +50,45 @@ const char* const kAjuda =
     "  --papel MM            largura do papel da imagem: 80 (padrao) ou 58\n"
     "  --help                mostra esta ajuda\n";
 
-const char* const kModelos[] = {"ppTexto",     "ppEscPosEpson", "ppEscBematech", "ppEscDaruma",
-                                "ppEscVox",    "ppEscDiebold",  "ppEscEpsonP2",  "ppCustomPos",
-                                "ppEscPosStar", "ppEscZJiang",  "ppEscGPrinter"};
 const char* const kPaginas[] = {"pcNone", "pc437", "pc850", "pc852", "pc860", "pcUTF8", "pc1252"};
 
+// The names of the models, in the order of their ordinals.
+std::vector<const char*> NomesModelos() {
+  std::vector<const char*> nomes;
+  for (const TModeloImpressora& m : ModelosImpressora()) nomes.push_back(m.Nome);
+  return nomes;
+}
+
+// The help text, the --modelo lines listing every model of the table, wrapped
+// under the column of the option texts.
+std::string TextoAjuda() {
+  constexpr std::size_t kLargura = 89;  // the widest line of the other options
+  const std::string recuo(24, ' ');
+  const std::vector<const char*> nomes = NomesModelos();
+  std::string texto = kAjudaInicio;
+  std::string linha = "  --modelo MODELO       modelo: numero (0 a " + std::to_string(nomes.size() - 1) + ") ou nome (";
+  for (std::size_t i = 0; i < nomes.size(); ++i) {
+    const std::string item = std::string(nomes[i]) + (i + 1 < nomes.size() ? "," : ")");
+    if (i == 0) {
+      linha += item;
+    } else if (linha.size() + 1 + item.size() > kLargura) {
+      texto += linha + "\n";
+      linha = recuo + item;
+    } else {
+      linha += " " + item;
+    }
+  }
+  return texto + linha + "\n" + kAjudaFim;
+}
+
 // An ordinal or a name of the list (with or without its two-letter prefix).
-template <std::size_t N>
-std::optional<int> LerOrdinal(const std::string& texto, const char* const (&nomes)[N]) {
+std::optional<int> LerOrdinal(const std::string& texto, std::span<const char* const> nomes) {
   int n;
   if (TryStrToInt(texto, n)) {
-    if (n >= 0 && n < static_cast<int>(N)) return n;
+    if (n >= 0 && n < static_cast<int>(nomes.size())) return n;
     return std::nullopt;
   }
-  for (std::size_t i = 0; i < N; ++i) {
+  for (std::size_t i = 0; i < nomes.size(); ++i) {
     const std::string nome = nomes[i];
     if (SameText(texto, nome) || SameText(texto, nome.substr(2))) return static_cast<int>(i);
   }
@@ -120,9 +147,9 @@ TOpcoes LerOpcoes(const std::vector<std::string>& args) {
     }
     else if (a == "--modelo") {
       const std::string v = proximo();
-      const auto n = LerOrdinal(v, kModelos);
+      const auto n = LerOrdinal(v, NomesModelos());
       if (!n) throw EUso("modelo desconhecido: " + v);
-      o.modelo = static_cast<TPosPrinterModelo>(*n);
+      o.modelo = ModelosImpressora()[static_cast<std::size_t>(*n)].Modelo;
     } else if (a == "--pagina-codigo") {
       const std::string v = proximo();
       const auto n = LerOrdinal(v, kPaginas);
@@ -152,20 +179,6 @@ TOpcoes LerOpcoes(const std::vector<std::string>& args) {
 // Messages and texts are Windows-1252; the terminal reads UTF-8.
 std::string ParaTerminal(const std::string& texto) {
   return CodificarPaginaDeCodigo(texto, TPosPaginaCodigo::pcUTF8);
-}
-
-// The models whose command sets speak ESC/POS (or none at all, plain text):
-// the preview draws what their bytes do.
-bool ModeloEscPos(TPosPrinterModelo m) {
-  switch (m) {
-    case TPosPrinterModelo::ppEscBematech:
-    case TPosPrinterModelo::ppEscDaruma:
-    case TPosPrinterModelo::ppEscVox:
-    case TPosPrinterModelo::ppEscEpsonP2:
-      return false;
-    default:
-      return true;
-  }
 }
 
 // Draws, and shows the drawing's warnings (at most kAvisosMostrados of them).
@@ -226,7 +239,7 @@ int ExecutarBilhetorPrint(const std::vector<std::string>& argumentos, std::istre
     return 2;
   }
   if (o.ajuda) {
-    saida << kAjuda;
+    saida << TextoAjuda();
     return 0;
   }
   if (o.descrever) {

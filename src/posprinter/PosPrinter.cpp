@@ -9,15 +9,6 @@
 #include "device/Device.h"
 #include "device/EscPosHook.h"
 #include "posprinter/CodePage.h"
-#include "posprinter/EscBematech.h"
-#include "posprinter/EscCustomPos.h"
-#include "posprinter/EscDaruma.h"
-#include "posprinter/EscDiebold.h"
-#include "posprinter/EscElgin.h"
-#include "posprinter/EscEpsonP2.h"
-#include "posprinter/EscGPrinter.h"
-#include "posprinter/EscPosEpson.h"
-#include "posprinter/EscPosStar.h"
 #include "posprinter/PosStatus.h"
 #include "posprinter/PosTags.h"
 #include "posprinter/TagProcessor.h"
@@ -33,23 +24,6 @@ const std::string kTracos(80, '-');
 TMomentoLog AgoraLocal() {
   static TSystemClock relogio;
   return relogio.Agora();
-}
-
-std::string NomeModeloEnum(TPosPrinterModelo Modelo) {
-  switch (Modelo) {
-    case TPosPrinterModelo::ppTexto: return "ppTexto";
-    case TPosPrinterModelo::ppEscPosEpson: return "ppEscPosEpson";
-    case TPosPrinterModelo::ppEscBematech: return "ppEscBematech";
-    case TPosPrinterModelo::ppEscDaruma: return "ppEscDaruma";
-    case TPosPrinterModelo::ppEscVox: return "ppEscVox";
-    case TPosPrinterModelo::ppEscDiebold: return "ppEscDiebold";
-    case TPosPrinterModelo::ppEscEpsonP2: return "ppEscEpsonP2";
-    case TPosPrinterModelo::ppCustomPos: return "ppCustomPos";
-    case TPosPrinterModelo::ppEscPosStar: return "ppEscPosStar";
-    case TPosPrinterModelo::ppEscZJiang: return "ppEscZJiang";
-    case TPosPrinterModelo::ppEscGPrinter: return "ppEscGPrinter";
-  }
-  return Format("%d", static_cast<int>(Modelo));
 }
 
 // ---------------------------------------------------------------------------
@@ -286,24 +260,6 @@ void TPosPrinter::ConfigurarHook() {
 
 // ---------------------------------------------------------------------------
 // Model
-
-std::unique_ptr<TPosPrinterClass> CriarConjuntoComandos(TPosPrinterModelo Modelo, TPosPrinter& Impressora) {
-  switch (Modelo) {
-    case TPosPrinterModelo::ppEscPosEpson: return std::make_unique<TEscPosEpson>(Impressora);
-    case TPosPrinterModelo::ppEscBematech: return std::make_unique<TEscBematech>(Impressora);
-    case TPosPrinterModelo::ppEscDaruma: return std::make_unique<TEscDaruma>(Impressora);
-    case TPosPrinterModelo::ppEscVox: return std::make_unique<TEscElgin>(Impressora);  // Vox speaks Elgin's
-    case TPosPrinterModelo::ppEscDiebold: return std::make_unique<TEscDiebold>(Impressora);
-    case TPosPrinterModelo::ppEscEpsonP2: return std::make_unique<TEscEpsonP2>(Impressora);
-    case TPosPrinterModelo::ppCustomPos: return std::make_unique<TEscCustomPos>(Impressora);
-    case TPosPrinterModelo::ppEscPosStar: return std::make_unique<TEscPosStar>(Impressora);
-    case TPosPrinterModelo::ppEscZJiang:  // ZJiang speaks GPrinter's
-    case TPosPrinterModelo::ppEscGPrinter: return std::make_unique<TEscGPrinter>(Impressora);
-    case TPosPrinterModelo::ppTexto: break;
-  }
-  // Plain text, and any value outside the enumeration.
-  return std::make_unique<TPosPrinterClass>(Impressora);
-}
 
 void TPosPrinter::SetModelo(TPosPrinterModelo Valor) {
   if (Valor == modelo_) return;

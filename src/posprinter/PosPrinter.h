@@ -13,6 +13,7 @@
 
 #include "device/DeviceLog.h"
 #include "posprinter/PosBuffer.h"
+#include "posprinter/PosModelos.h"
 #include "posprinter/PosPrinterClass.h"
 #include "posprinter/PosTypes.h"
 
@@ -78,11 +79,8 @@ TMomentoLog AgoraLocal();
 
 // Builds the command set that serves a model.
 using TFabricaConjuntoComandos = std::function<std::unique_ptr<TPosPrinterClass>(TPosPrinterModelo, TPosPrinter&)>;
-// The model table of the system: the command set of each model, the
-// plain-text one for any model without a command set of its own.
-std::unique_ptr<TPosPrinterClass> CriarConjuntoComandos(TPosPrinterModelo Modelo, TPosPrinter& Impressora);
-// The enumeration name of a model ("ppEscPosEpson").
-std::string NomeModeloEnum(TPosPrinterModelo Modelo);
+// The system's factory is CriarConjuntoComandos (posprinter/PosModelos.h),
+// which reads the table of models.
 
 // Text alignment inside Largura columns (byte counts; escape sequences inside
 // the text count too). Longer texts are cut to their first Largura bytes.
