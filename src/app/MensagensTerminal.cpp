@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "common/Strings.h"
-#include "posprinter/CodePage.h"
+#include "common/Texto1252.h"
 
 namespace bilhetor {
 
@@ -21,7 +21,7 @@ void TMensagensTerminal::Linha(int prioridade, const std::string& texto) {
   const TDataHora agora = relogio_.Agora();
   if (prioridades_) saida_ << '<' << prioridade << '>';
   saida_ << FormatarData(agora) << ' ' << FormatarHora(agora) << ' '
-         << CodificarPaginaDeCodigo(TrimRight(umaLinha), TPosPaginaCodigo::pcUTF8) << std::endl;
+         << Cp1252ParaUtf8(TrimRight(umaLinha)) << std::endl;
 }
 
 void TMensagensTerminal::Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/DataHora.h"
 #include "common/Exception.h"
 
 namespace bilhetor {
@@ -45,11 +46,6 @@ class TCamposTexto : public TCampos {
   std::vector<std::pair<std::string, std::string>> valores_;
 };
 
-// The moment printed on the date line.
-struct TDataHora {
-  int Ano = 0, Mes = 0, Dia = 0;
-  int Hora = 0, Minuto = 0, Segundo = 0, Milissegundo = 0;
-};
 
 // Database text as literal text for the engine: the bytes it could read as
 // tags or that reach the printer as commands become blanks: "# & ' < > |"

@@ -2,12 +2,12 @@
 
 #include <array>
 
-#include "posprinter/CodePage.h"
+#include "common/Texto1252.h"
 
 namespace bilhetor {
 
 QString ParaQt(const std::string& texto) {
-  return QString::fromStdString(CodificarPaginaDeCodigo(texto, TPosPaginaCodigo::pcUTF8));
+  return QString::fromStdString(Cp1252ParaUtf8(texto));
 }
 
 std::string DeQt(const QString& texto) {

@@ -1,0 +1,11 @@
+#pragma once
+// A local date and time as the print server shows it (the ticket's date line,
+// the window's clocks, the journal's records).
+namespace bilhetor {
+
+struct TDataHora {
+  int Ano = 0, Mes = 0, Dia = 0;
+  int Hora = 0, Minuto = 0, Segundo = 0, Milissegundo = 0;
+};
+
+}  // namespace bilhetor
