@@ -3,15 +3,11 @@
 #include <cctype>
 #include <chrono>
 
+#include "common/Texto1252.h"
+
 namespace bilhetor {
 
 namespace {
-
-// Windows-1252 bytes 0x80 to 0x9F as Unicode code points (0 = unassigned).
-constexpr uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void PutUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
@@ -32,7 +28,7 @@ char CodePageByte(uint32_t cp, int codePage) {
   if (codePage == 28591) return cp <= 0xFF ? static_cast<char>(cp) : '?';
   if (cp >= 0xA0 && cp <= 0xFF) return static_cast<char>(cp);
   for (int i = 0; i < 32; ++i)
-    if (kCp1252High[i] != 0 && kCp1252High[i] == cp) return static_cast<char>(0x80 + i);
+    if (kCp1252Alto[i] != 0 && kCp1252Alto[i] == cp) return static_cast<char>(0x80 + i);
   return '?';
 }
 
@@ -166,7 +162,7 @@ std::string CodePageToUtf8(std::string_view text, int codePage) {
   out.reserve(text.size() + text.size() / 4);
   for (unsigned char c : text) {
     uint32_t cp = c;
-    if (codePage != 28591 && c >= 0x80 && c < 0xA0) cp = kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : '?';
+    if (codePage != 28591 && c >= 0x80 && c < 0xA0) cp = kCp1252Alto[c - 0x80] ? kCp1252Alto[c - 0x80] : '?';
     PutUtf8(out, cp);
   }
   return out;
