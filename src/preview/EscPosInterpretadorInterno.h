@@ -2,10 +2,20 @@
 // The inside of the ESC/POS interpreter of EscPosInterpretador.h, shared by the
 // files of src/preview that carry it out and included by no file outside it:
 //
-//   EscPosInterpretador.cpp  the interpreter of the commands
+//   EscPosInterpretador.cpp  the reading loop and the ESC, GS and FS command
+//                            tables
+//   EscPosAnotacoes.cpp      bands, notes and how bytes and data show in them
 //   EscPosComposicao.cpp     lines and blocks laid out on a paper or a page
+//   EscPosTexto.cpp          characters, fonts, spacing, position, ESC @
+//   EscPosPagina.cpp         page mode
+//   EscPosCodigos.cpp        barcodes and QR codes
+//   EscPosGraficos.cpp       raster and column images, logos
+//   EscPosPapel.cpp          cuts, and the drawer and beep marks in the margin
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,6 +23,7 @@
 
 #include "preview/EscPosInterpretador.h"
 #include "preview/Folha.h"
+#include "preview/Simbolos.h"
 #include "preview/TabelasPaginas.h"
 
 namespace bilhetor::preview::escpos {
@@ -160,6 +171,159 @@ class TComposicao {
   int x_ = 0;
   int alturaLinha_ = 0;
   bool linhaUsada_ = false;
+};
+
+class TInterpretador {
+ public:
+  TInterpretador(std::string_view dados, const TOpcoesPreview& opcoes);
+
+  TFolha Executar();
+
+ private:
+  // A command of the ESC, GS and FS tables: the byte after the prefix, how
+  // many parameter bytes follow it, and its handler. The dispatch checks that
+  // the parameters are there (an error band when the data ends before them),
+  // takes them and hands them to the handler; what follows them (data of a
+  // length they give, a buffer's function) the handler reads from p_ itself.
+  using TTratador = void (TInterpretador::*)(std::string_view parametros);
+  struct TComando {
+    uint8_t byte;
+    uint8_t parametros;
+    TTratador tratar;
+  };
+
+  static TOpcoesPreview Normalizar(TOpcoesPreview o);
+  TComposicao& Atual() { return pagina_ ? *pagina_ : papel_; }
+
+  // --- reading and dispatch (EscPosInterpretador.cpp) -------------------------
+
+  uint8_t Byte(std::size_t deslocamento) const { return static_cast<uint8_t>(d_[p_ + deslocamento]); }
+  std::size_t Resta() const { return d_.size() - p_; }
+  // True when n bytes are there from p_; otherwise the command is cut short:
+  // an error band with the bytes from p_ on, and the reading ends.
+  bool Precisa(std::size_t n, const std::string& nome);
+  // The same for n bytes after parameters already taken: the band shows the
+  // command from its first byte.
+  bool PrecisaMais(std::size_t n, const std::string& nome);
+  // The bytes of the command read so far.
+  std::string_view Comando() const { return d_.substr(inicio_, p_ - inicio_); }
+  // "ESC a", "GS k", "FS p": the command at inicio_ as the bands name it.
+  std::string NomeComando() const;
+
+  void Despachar(const char* prefixo, std::span<const TComando> tabela);
+  void Esc();
+  void Gs();
+  void Fs();
+  void Dle();
+  void GsParenteses(std::string_view parametros);
+  // A command that prints nothing and whose parameters need no check.
+  void Ignorar(std::string_view) {}
+  void Terminar();
+
+  // --- annotations (EscPosAnotacoes.cpp) --------------------------------------
+
+  void Faixa(TTipoAnotacao tipo, const std::string& texto);
+  void Desconhecido(const std::string& nome, std::string_view bytes);
+  void Erro(const std::string& texto, std::string_view bytes);
+  void Nota(const std::string& texto);
+  // A command the preview knows but does not draw.
+  void NaoDesenhado(const std::string& texto, std::string_view bytes);
+  void FecharDesconhecidos();
+
+  // --- text, fonts, spacing and position (EscPosTexto.cpp) --------------------
+
+  void Texto(uint8_t b);
+  void Inicializar(std::string_view = {});
+  void EspacamentoPadrao(std::string_view);
+  void Espacamento(std::string_view p);
+  void EspacoDireita(std::string_view p);
+  void ModoImpressao(std::string_view p);
+  void Negrito(std::string_view p);
+  void Sublinhado(std::string_view p);
+  void Fonte(std::string_view p);
+  void ItalicoLigado(std::string_view);
+  void ItalicoDesligado(std::string_view);
+  void Alinhamento(std::string_view p);
+  void EscolherTabela(std::string_view p);
+  void AvancarPontos(std::string_view p);
+  void AvancarLinhas(std::string_view p);
+  void PosicaoAbsoluta(std::string_view p);
+  void PosicaoRelativa(std::string_view p);
+  void CabecaParaBaixo(std::string_view p);
+  void Girado90(std::string_view p);
+  void ConjuntoInternacional(std::string_view p);
+  void TamanhoCaractere(std::string_view p);
+  void Invertido(std::string_view p);
+  void MargemEsquerda(std::string_view p);
+  void LarguraArea(std::string_view p);
+
+  // --- page mode (EscPosPagina.cpp) -------------------------------------------
+
+  void EntrarModoPagina(std::string_view = {});
+  void SairModoPagina(std::string_view = {});
+  void AreaPagina(std::string_view p);
+  void Direcao(std::string_view p);
+  void PosicaoVerticalPagina(std::string_view p);
+  void ImprimirPaginaSemSair(std::string_view);
+  void FimDePagina();
+  void CancelarLinhaPagina();
+  int LarguraConteudoPagina() const;
+  void AjustarPagina();
+  void ImprimirPagina(bool sair);
+  static TRetangulo NaPagina(const TRetangulo& r, const TPaginaImpressa& p, int w, int h);
+  static TFolha CopiarFolha(const TFolha& f, int altura);
+
+  // --- barcodes and QR codes (EscPosCodigos.cpp) ------------------------------
+
+  void CodigoBarras(std::string_view p);
+  void LarguraModulo(std::string_view p);
+  void AlturaBarras(std::string_view p);
+  void PosicaoHri(std::string_view p);
+  void FonteHri(std::string_view p);
+  static bool DadosSimbolo(TSimbologia s, std::string_view dados, std::string& saida, std::string& erro);
+  void TextoHri(const std::string& texto, int x0, int larguraBarras, int y);
+  void ImprimirBarras(TSimbologia s, std::string_view bruto);
+  void Simbolo2D(std::string_view corpo);
+  void ImprimirQR();
+
+  // --- images and logos (EscPosGraficos.cpp) ----------------------------------
+
+  void ImagemColunas(std::string_view p);
+  void RasterGsV(std::string_view p);
+  void Gs8(std::string_view p);
+  void Graficos(const std::string& nome, std::string_view corpo);
+  void LogoLegado(std::string_view p);
+  void DefinirLogosLegado(std::string_view p);
+  static TBitmap Raster(std::string_view dados, int largura, int altura, int escalaX, int escalaY);
+  static std::string ChaveLogo(uint8_t kc1, uint8_t kc2);
+  void CaixaLogo(const std::string& rotulo, int ex, int ey);
+  void ImprimirBitmap(TBitmap b, const std::string& detalhe);
+
+  // --- cuts, drawer and beep (EscPosPapel.cpp) --------------------------------
+
+  void Marca(TTipoAnotacao tipo, const std::string& rotulo, const std::string& descricao);
+  void Corte(bool total, int avanco);
+  void CorteParcial(std::string_view);
+  void CorteGsV(std::string_view p);
+  void Gaveta(std::string_view p);
+  void GavetaTempoReal();
+  void EscParenteses(std::string_view p);
+  void SensoresEPainel(std::string_view p);
+
+  std::string_view d_;
+  const TOpcoesPreview opcoes_;
+  TFolha folha_;
+  TEstado estado_;
+  TComposicao papel_;
+  std::unique_ptr<TFolha> folhaPagina_;
+  std::unique_ptr<TComposicao> pagina_;
+  std::size_t p_ = 0;
+  std::size_t inicio_ = 0;
+  std::string desconhecidos_;
+  std::size_t inicioDesconhecidos_ = 0;
+  int fimMarcas_ = 0;
+  std::map<std::pair<uint8_t, uint8_t>, TBitmap> logos_;
+  std::vector<TBitmap> logosLegado_;
 };
 
 }  // namespace bilhetor::preview::escpos
