@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "posprinter/PosModelos.h"
+
 namespace bilhetor {
 
 std::string ArquivoConfiguracao(const std::string& executavel) {
@@ -30,7 +32,7 @@ Enum LerEnum(const TIniFile& ini, const char* secao, const char* chave, Enum atu
 
 void CarregarConfiguracao(const TIniFile& ini, TConfiguracaoImpressora& c) {
   const char* pp = "PosPrinter";
-  c.Modelo = LerEnum(ini, pp, "Modelo", c.Modelo, TPosPrinterModelo::ppEscGPrinter);
+  c.Modelo = LerEnum(ini, pp, "Modelo", c.Modelo, ModelosImpressora().back().Modelo);
   c.Porta = ini.ReadString(pp, "Porta", c.Porta);
   c.DeviceParams = ini.ReadString(pp, "DeviceParams", c.DeviceParams);
   c.Colunas = LerFaixa(ini, pp, "Colunas", c.Colunas, 1, 999);
