@@ -210,6 +210,36 @@ TEST(Interpretador, UnknownBytesAndCommandsBecomeBandsAndTheRestPrints) {
   }
 }
 
+// Every command of the interpreter's ESC, GS and FS tables takes exactly its
+// parameter bytes: the text after it prints whole and nothing becomes a band
+// of unknown bytes or an error.
+TEST(Interpretador, EveryCommandOfTheTablesTakesExactlyItsParameters) {
+  const std::string comandos[] = {
+      ESC + "@", ESC + "2", ESC + "3" + B({40}), ESC + " " + B({0}), ESC + "!" + B({0}), ESC + "E" + B({0}),
+      ESC + "G" + B({0}), ESC + "-" + B({0}), ESC + "M" + B({0}), ESC + "4", ESC + "5", ESC + "a" + B({0}),
+      ESC + "t" + B({0}), ESC + "J" + B({10}), ESC + "d" + B({1}), ESC + "$" + B({0, 0}), ESC + "\\" + B({0, 0}),
+      ESC + "{" + B({0}), ESC + "V" + B({0}), ESC + "R" + B({0}), ESC + "L" + ESC + "S", ESC + "T" + B({0}),
+      ESC + "W" + B({0, 0, 0, 0, 64, 0, 64, 0}), ESC + B({0x0C}), ESC + "*" + B({0, 0, 0}), ESC + "i", ESC + "m",
+      ESC + "p" + B({0, 1, 1}), ESC + "(A" + B({0, 0}), ESC + "c3" + B({0}), ESC + "=" + B({1}),
+      ESC + "U" + B({0}), ESC + "r" + B({0}),
+      GS + "!" + B({0}), GS + "B" + B({0}), GS + "L" + B({0, 0}), GS + "W" + B({0x40, 0x02}), GS + "$" + B({0, 0}),
+      GS + "P" + B({0, 0}), GS + "k" + B({4}) + "12" + B({0}), GS + "w" + B({2}), GS + "h" + B({50}),
+      GS + "H" + B({0}), GS + "f" + B({0}), GS + "(k" + B({3, 0, 49, 67, 3}), GS + "8L" + B({2, 0, 0, 0, 48, 48}),
+      GS + "v0" + B({0, 1, 0, 1, 0, 0xFF}), GS + "V" + B({1}), GS + "V" + B({66, 0}), GS + "I" + B({1}),
+      GS + "r" + B({1}), GS + "a" + B({0}), GS + "b" + B({0}),
+      FS + "p" + B({1, 0}), FS + "q" + B({0}),
+  };
+  for (const std::string& c : comandos) {
+    const TFolha f = InterpretarEscPos(c + "ok\n");
+    EXPECT_EQ(Anotacoes(f, TTipoAnotacao::Desconhecido), 0) << testing_bytes::Hex(c);
+    EXPECT_EQ(Anotacoes(f, TTipoAnotacao::Erro), 0) << testing_bytes::Hex(c);
+    std::vector<std::string> textos;
+    for (const TObjeto& o : f.objetos)
+      if (o.tipo == TTipoObjeto::Texto) textos.push_back(o.dados);
+    EXPECT_EQ(textos, std::vector<std::string>{"ok"}) << testing_bytes::Hex(c);
+  }
+}
+
 TEST(Interpretador, CommandsCutShortEndWithAnErrorBand) {
   const std::string casos[] = {
       ESC,
