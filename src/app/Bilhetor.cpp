@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "app/ConfiguraSerial.h"
+#include "app/TabelaConfiguracao.h"
 #include "common/Strings.h"
 #include "device/Device.h"
 
@@ -232,67 +233,22 @@ void TfrmBilhetor::FormCreate() {
 // --- settings file ------------------------------------------------------------------
 
 TConfiguracaoImpressora TfrmBilhetor::ConfiguracaoDoMotor() {
-  TPosPrinter& p = PosPrinter1;
   TConfiguracaoImpressora c;
-  c.Modelo = p.Modelo();
-  c.Porta = p.Porta();
-  c.DeviceParams = p.Device().ParamsString();
-  c.Colunas = p.ColunasFonteNormal();
-  c.EspacoEntreLinhas = p.EspacoEntreLinhas();
-  c.LinhasBuffer = p.LinhasBuffer();
-  c.LinhasPular = p.LinhasEntreCupons();
-  c.CortarPapel = p.CortaPapel();
-  c.ControlePorta = p.ControlePorta();
-  c.TraduzirTags = p.TraduzirTags();
-  c.IgnorarTags = p.IgnorarTags();
-  c.ArqLog = p.ArqLOG();
-  c.PaginaDeCodigo = p.PaginaDeCodigo();
-  c.BarrasLargura = p.ConfigBarras().LarguraLinha;
-  c.BarrasAltura = p.ConfigBarras().Altura;
-  c.HRI = p.ConfigBarras().MostrarCodigo;
-  c.QRCodeTipo = p.ConfigQRCode().Tipo();
-  c.QRCodeLarguraModulo = p.ConfigQRCode().LarguraModulo();
-  c.QRCodeErrorLevel = p.ConfigQRCode().ErrorLevel();
-  c.LogoKC1 = p.ConfigLogo().KeyCode1;
-  c.LogoKC2 = p.ConfigLogo().KeyCode2;
-  c.LogoFatorX = p.ConfigLogo().FatorX;
-  c.LogoFatorY = p.ConfigLogo().FatorY;
-  c.GavetaNumero = 1;
-  c.GavetaTempoOn = p.ConfigGaveta().TempoON;
-  c.GavetaTempoOff = p.ConfigGaveta().TempoOFF;
-  c.GavetaSinalInvertido = p.ConfigGaveta().SinalInvertido;
+  for (const TConfiguracao& l : Configuracoes())
+    if (l.DoMotor) l.DoMotor(PosPrinter1, c);
   return c;
 }
 
 TConfiguracaoImpressora TfrmBilhetor::ConfiguracaoDosControles() {
   TConfiguracaoImpressora c;
-  c.Modelo = static_cast<TPosPrinterModelo>(cbxModelo.ItemIndex);
-  c.Porta = cbxPorta.Text;
-  c.DeviceParams = PosPrinter1.Device().ParamsString();
-  c.Colunas = seColunas.Value();
-  c.EspacoEntreLinhas = seEspLinhas.Value();
-  c.LinhasBuffer = seLinhasBuffer.Value();
-  c.LinhasPular = seLinhasPular.Value();
-  c.CortarPapel = cbCortarPapel.Checked;
-  c.ControlePorta = cbControlePorta.Checked;
-  c.TraduzirTags = cbTraduzirTags.Checked;
-  c.IgnorarTags = cbIgnorarTags.Checked;
-  c.ArqLog = edLog;
-  c.PaginaDeCodigo = static_cast<TPosPaginaCodigo>(cbxPagCodigo.ItemIndex);
-  c.BarrasLargura = seBarrasLargura.Value();
-  c.BarrasAltura = seBarrasAltura.Value();
-  c.HRI = cbHRI.Checked;
-  c.QRCodeTipo = seQRCodeTipo.Value();
-  c.QRCodeLarguraModulo = seQRCodeLarguraModulo.Value();
-  c.QRCodeErrorLevel = seQRCodeErrorLevel.Value();
-  c.LogoKC1 = seLogoKC1.Value();
-  c.LogoKC2 = seLogoKC2.Value();
-  c.LogoFatorX = seLogoFatorX.Value();
-  c.LogoFatorY = seLogoFatorY.Value();
-  c.GavetaNumero = seGavetaNum.Value();
-  c.GavetaTempoOn = seGavetaTempoON.Value();
-  c.GavetaTempoOff = seGavetaTempoOFF.Value();
-  c.GavetaSinalInvertido = cbGavetaSinalInvertido.Checked;
+  for (const TConfiguracao& l : Configuracoes()) {
+    if (l.Spin) l.DefinirValor(c, (this->*l.Spin).Value());
+    else if (l.Caixa) l.DefinirValor(c, (this->*l.Caixa).Checked);
+    else if (l.Lista && l.Tipo == TTipoConfiguracao::Escolha) l.DefinirValor(c, (this->*l.Lista).ItemIndex);
+    else if (l.Lista) c.*l.Texto = (this->*l.Lista).Text;
+    else if (l.Edicao) c.*l.Texto = this->*l.Edicao;
+    else if (l.DoMotor) l.DoMotor(PosPrinter1, c);  // kept in the engine only
+  }
   return c;
 }
 
@@ -304,38 +260,27 @@ void TfrmBilhetor::DefinirMarcado(TCheckBox& caixa, bool marcado, void (TfrmBilh
 
 void TfrmBilhetor::CarregarConfiguracao() {
   // A missing key takes the engine's current value; the values are clamped
-  // into the ranges of their controls.
+  // into the ranges of their controls. A check box that changes runs its
+  // handler, and the port runs its own at once; the settings that live in
+  // the engine only go straight to it.
   TConfiguracaoImpressora c = ConfiguracaoDoMotor();
   bilhetor::CarregarConfiguracao(TIniFile(ArquivoIni()), c);
-
-  cbxModelo.ItemIndex = static_cast<int>(c.Modelo);
-  cbxPorta.Text = c.Porta;
-  cbxPortaChange();
-  PosPrinter1.Device().SetParamsString(c.DeviceParams);
-  seColunas.SetValue(c.Colunas);
-  seEspLinhas.SetValue(c.EspacoEntreLinhas);
-  seLinhasBuffer.SetValue(c.LinhasBuffer);
-  seLinhasPular.SetValue(c.LinhasPular);
-  DefinirMarcado(cbCortarPapel, c.CortarPapel, &TfrmBilhetor::cbCortarPapelClick);
-  DefinirMarcado(cbControlePorta, c.ControlePorta, &TfrmBilhetor::cbControlePortaClick);
-  DefinirMarcado(cbTraduzirTags, c.TraduzirTags, &TfrmBilhetor::cbTraduzirTagsClick);
-  DefinirMarcado(cbIgnorarTags, c.IgnorarTags, &TfrmBilhetor::cbIgnorarTagsClick);
-  edLog = c.ArqLog;
-  cbxPagCodigo.ItemIndex = static_cast<int>(c.PaginaDeCodigo);
-  seBarrasLargura.SetValue(c.BarrasLargura);
-  seBarrasAltura.SetValue(c.BarrasAltura);
-  DefinirMarcado(cbHRI, c.HRI, &TfrmBilhetor::cbHRIClick);
-  seQRCodeTipo.SetValue(c.QRCodeTipo);
-  seQRCodeLarguraModulo.SetValue(c.QRCodeLarguraModulo);
-  seQRCodeErrorLevel.SetValue(c.QRCodeErrorLevel);
-  seLogoKC1.SetValue(c.LogoKC1);
-  seLogoKC2.SetValue(c.LogoKC2);
-  seLogoFatorX.SetValue(c.LogoFatorX);
-  seLogoFatorY.SetValue(c.LogoFatorY);
-  seGavetaNum.SetValue(c.GavetaNumero);
-  seGavetaTempoON.SetValue(c.GavetaTempoOn);
-  seGavetaTempoOFF.SetValue(c.GavetaTempoOff);
-  DefinirMarcado(cbGavetaSinalInvertido, c.GavetaSinalInvertido, &TfrmBilhetor::cbGavetaSinalInvertidoClick);
+  for (const TConfiguracao& l : Configuracoes()) {
+    if (l.Spin) {
+      (this->*l.Spin).SetValue(l.Valor(c));
+    } else if (l.Caixa) {
+      DefinirMarcado(this->*l.Caixa, l.Valor(c) != 0, l.AoMudar);
+    } else if (l.Lista && l.Tipo == TTipoConfiguracao::Escolha) {
+      (this->*l.Lista).ItemIndex = l.Valor(c);
+    } else if (l.Lista) {
+      (this->*l.Lista).Text = c.*l.Texto;
+      if (l.AoMudar) (this->*l.AoMudar)();
+    } else if (l.Edicao) {
+      this->*l.Edicao = c.*l.Texto;
+    } else if (l.ParaMotor) {
+      l.ParaMotor(PosPrinter1, c);
+    }
+  }
 }
 
 void TfrmBilhetor::SalvarConfiguracao() {

@@ -57,6 +57,7 @@
 #include "app/ConfiguracaoImpressora.h"
 #include "app/Controles.h"
 #include "app/Plataforma.h"
+#include "app/TabelaConfiguracao.h"
 #include "db/DbAccess.h"
 #include "posprinter/PosPrinter.h"
 
@@ -134,29 +135,30 @@ class TfrmBilhetor {
   TComboBox cbxModelo;
   TComboBox cbxPorta;
   TComboBox cbxPagCodigo;
-  TSpinEdit seColunas{1, 999};
-  TSpinEdit seEspLinhas{0, 255};
-  TSpinEdit seLinhasBuffer{0, 255};
-  TSpinEdit seLinhasPular{0, 255};
-  TCheckBox cbCortarPapel{"Cortar Papel"};
-  TCheckBox cbControlePorta{"Controle Porta"};
-  TCheckBox cbTraduzirTags{"Traduzir Tags"};
-  TCheckBox cbIgnorarTags{"Ignorar Tags"};
+  // Ranges and labels from the table of settings (TabelaConfiguracao).
+  TSpinEdit seColunas = SpinDe("PosPrinter", "Colunas");
+  TSpinEdit seEspLinhas = SpinDe("PosPrinter", "EspacoEntreLinhas");
+  TSpinEdit seLinhasBuffer = SpinDe("PosPrinter", "LinhasBuffer");
+  TSpinEdit seLinhasPular = SpinDe("PosPrinter", "LinhasPular");
+  TCheckBox cbCortarPapel = CaixaDe("PosPrinter", "CortarPapel");
+  TCheckBox cbControlePorta = CaixaDe("PosPrinter", "ControlePorta");
+  TCheckBox cbTraduzirTags = CaixaDe("PosPrinter", "TraduzirTags");
+  TCheckBox cbIgnorarTags = CaixaDe("PosPrinter", "IgnorarTags");
   std::string edLog;
-  TSpinEdit seBarrasLargura{0, 5};
-  TSpinEdit seBarrasAltura{0, 255};
-  TCheckBox cbHRI{"HRI"};
-  TSpinEdit seQRCodeTipo{1, 2};
-  TSpinEdit seQRCodeLarguraModulo{1, 16};
-  TSpinEdit seQRCodeErrorLevel{0, 3};
-  TSpinEdit seLogoKC1{0, 126};
-  TSpinEdit seLogoKC2{0, 126};
-  TSpinEdit seLogoFatorX{1, 4};
-  TSpinEdit seLogoFatorY{1, 4};
-  TSpinEdit seGavetaNum{1, 2};
-  TSpinEdit seGavetaTempoON{50, 250};
-  TSpinEdit seGavetaTempoOFF{50, 250};
-  TCheckBox cbGavetaSinalInvertido{"Sinal Invertido"};
+  TSpinEdit seBarrasLargura = SpinDe("Barras", "Largura");
+  TSpinEdit seBarrasAltura = SpinDe("Barras", "Altura");
+  TCheckBox cbHRI = CaixaDe("Barras", "HRI");
+  TSpinEdit seQRCodeTipo = SpinDe("QRCode", "Tipo");
+  TSpinEdit seQRCodeLarguraModulo = SpinDe("QRCode", "LarguraModulo");
+  TSpinEdit seQRCodeErrorLevel = SpinDe("QRCode", "ErrorLevel");
+  TSpinEdit seLogoKC1 = SpinDe("Logo", "KC1");
+  TSpinEdit seLogoKC2 = SpinDe("Logo", "KC2");
+  TSpinEdit seLogoFatorX = SpinDe("Logo", "FatorX");
+  TSpinEdit seLogoFatorY = SpinDe("Logo", "FatorY");
+  TSpinEdit seGavetaNum = SpinDe("Gaveta", "Numero");
+  TSpinEdit seGavetaTempoON = SpinDe("Gaveta", "TempoOn");
+  TSpinEdit seGavetaTempoOFF = SpinDe("Gaveta", "TempoOff");
+  TCheckBox cbGavetaSinalInvertido = CaixaDe("Gaveta", "SinalInvertido");
 
   // --- start-up and settings ----------------------------------------------------
   void FormCreate();

@@ -2,7 +2,9 @@
 // The printer settings of the print server as they are kept in the INI file
 // beside the executable: sections PosPrinter, Barras, QRCode, Logo and Gaveta.
 // Values read from the file are clamped into the ranges of their controls;
-// a missing key keeps the value the settings already hold.
+// a missing key keeps the value the settings already hold. Keys, ranges, the
+// way each reaches the engine and the control that shows it are in the table
+// of settings (app/TabelaConfiguracao.h).
 #include <string>
 
 #include "app/IniFile.h"
@@ -15,10 +17,10 @@ struct TConfiguracaoImpressora {
   TPosPrinterModelo Modelo = TPosPrinterModelo::ppEscPosEpson;
   std::string Porta;
   std::string DeviceParams;
-  int Colunas = 48;            // 1 to 999
-  int EspacoEntreLinhas = 0;   // 0 to 255
-  int LinhasBuffer = 0;        // 0 to 255
-  int LinhasPular = 0;         // 0 to 255
+  int Colunas = 48;
+  int EspacoEntreLinhas = 0;
+  int LinhasBuffer = 0;
+  int LinhasPular = 0;
   bool CortarPapel = true;
   bool ControlePorta = false;
   bool TraduzirTags = true;
@@ -26,22 +28,22 @@ struct TConfiguracaoImpressora {
   std::string ArqLog;
   TPosPaginaCodigo PaginaDeCodigo = TPosPaginaCodigo::pc850;
   // Barras
-  int BarrasLargura = 0;  // 0 to 5
-  int BarrasAltura = 0;   // 0 to 255
+  int BarrasLargura = 0;
+  int BarrasAltura = 0;
   bool HRI = false;
   // QRCode
-  int QRCodeTipo = 2;           // 1 to 2
-  int QRCodeLarguraModulo = 4;  // 1 to 16
-  int QRCodeErrorLevel = 0;     // 0 to 3
+  int QRCodeTipo = 2;
+  int QRCodeLarguraModulo = 4;
+  int QRCodeErrorLevel = 0;
   // Logo
-  int LogoKC1 = 32;    // 0 to 126
-  int LogoKC2 = 32;    // 0 to 126
-  int LogoFatorX = 1;  // 1 to 4
-  int LogoFatorY = 1;  // 1 to 4
-  // Gaveta (stored and shown, the number and times never reach the engine)
-  int GavetaNumero = 1;     // 1 to 2
-  int GavetaTempoOn = 50;   // 50 to 250
-  int GavetaTempoOff = 200; // 50 to 250
+  int LogoKC1 = 32;
+  int LogoKC2 = 32;
+  int LogoFatorX = 1;
+  int LogoFatorY = 1;
+  // Gaveta
+  int GavetaNumero = 1;
+  int GavetaTempoOn = 50;
+  int GavetaTempoOff = 200;
   bool GavetaSinalInvertido = false;
 };
 

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "app/TabelaConfiguracao.h"
 #include "gui/TextoQt.h"
 
 namespace bilhetor {
@@ -46,7 +47,9 @@ TJanelaBilhetor::TJanelaBilhetor(TfrmBilhetor& form, QWidget* parent) : QWidget(
   setWindowIcon(IconeBilhetor());
 
   auto* abaixo = new QHBoxLayout;
-  for (QWidget* grupo : {CriarBarras(), CriarQRCode(), CriarLogo(), CriarGaveta()}) abaixo->addWidget(grupo);
+  for (const auto& [secao, titulo] : {std::pair{"Barras", "Código de barras"}, std::pair{"QRCode", "QR Code"},
+                                      std::pair{"Logo", "Logo"}, std::pair{"Gaveta", "Gaveta"}})
+    abaixo->addWidget(CriarSecao(secao, titulo));
   auto* principal = new QVBoxLayout(this);
   principal->addWidget(CriarSituacao());
   principal->addWidget(CriarImpressora());
@@ -114,10 +117,25 @@ QWidget* TJanelaBilhetor::CriarSituacao() {
 
 QWidget* TJanelaBilhetor::CriarImpressora() {
   auto* grade = new QGridLayout;
-  grade->addWidget(new QLabel(U("Modelo")), 0, 0);
-  grade->addWidget(Lista(form_.cbxModelo, &TfrmBilhetor::cbxModeloChange, "cbxModelo"), 0, 1);
-  grade->addWidget(new QLabel(U("Página de código")), 0, 2);
-  grade->addWidget(Lista(form_.cbxPagCodigo, &TfrmBilhetor::cbxPagCodigoChange, "cbxPagCodigo"), 0, 3);
+  // The settings of the printer from the table: the lists on the first row,
+  // the numbers and the switches on rows of their own; the port and the log
+  // file have rows of their own with their buttons.
+  auto* numeros = new QHBoxLayout;
+  auto* chaves = new QHBoxLayout;
+  int coluna = 0;
+  for (const TConfiguracao& l : Configuracoes()) {
+    if (std::string_view(l.Secao) != "PosPrinter") continue;
+    if (l.Lista && l.Tipo == TTipoConfiguracao::Escolha) {
+      grade->addWidget(new QLabel(ParaQt(l.Rotulo)), 0, coluna++);
+      grade->addWidget(Lista(form_.*l.Lista, l.AoMudar, l.Nome), 0, coluna++);
+    } else if (l.Spin) {
+      numeros->addWidget(new QLabel(ParaQt(l.Rotulo)));
+      numeros->addWidget(Spin(form_.*l.Spin, l.Nome));
+      numeros->addSpacing(8);
+    } else if (l.Caixa) {
+      chaves->addWidget(Caixa(form_.*l.Caixa, l.AoMudar, l.Nome));
+    }
+  }
 
   // The port: the serial ports found and the print queues, or any name typed.
   cbxPorta_ = new QComboBox;
@@ -136,7 +154,7 @@ QWidget* TJanelaBilhetor::CriarImpressora() {
                                                    [this](const std::string& t) { cbxPorta_->setEditText(ParaQt(t)); });
   connect(cbxPorta_->lineEdit(), &QLineEdit::editingFinished, this, [this] { ConfirmarPorta(); });
   connect(cbxPorta_, &QComboBox::activated, this, [this](int) { ConfirmarPorta(); });
-  grade->addWidget(new QLabel(U("Porta")), 1, 0);
+  grade->addWidget(new QLabel(ParaQt(Configuracao("PosPrinter", "Porta").Rotulo)), 1, 0);
   auto* linhaPorta = new QHBoxLayout;
   linhaPorta->addWidget(cbxPorta_, 1);
   QPushButton* serial = Botao(form_.btSerial, &TfrmBilhetor::btSerialClick, "btSerial");
@@ -147,25 +165,8 @@ QWidget* TJanelaBilhetor::CriarImpressora() {
   linhaPorta->addWidget(serial);
   grade->addLayout(linhaPorta, 1, 1, 1, 3);
 
-  auto* numeros = new QHBoxLayout;
-  const std::pair<const char*, std::pair<TSpinEdit*, const char*>> spins[] = {
-      {"Colunas", {&form_.seColunas, "seColunas"}},
-      {"Espaço entre linhas", {&form_.seEspLinhas, "seEspLinhas"}},
-      {"Linhas no buffer", {&form_.seLinhasBuffer, "seLinhasBuffer"}},
-      {"Linhas antes do corte", {&form_.seLinhasPular, "seLinhasPular"}}};
-  for (const auto& [titulo, spin] : spins) {
-    numeros->addWidget(new QLabel(U(titulo)));
-    numeros->addWidget(Spin(*spin.first, spin.second));
-    numeros->addSpacing(8);
-  }
   numeros->addStretch(1);
   grade->addLayout(numeros, 2, 0, 1, 4);
-
-  auto* chaves = new QHBoxLayout;
-  chaves->addWidget(Caixa(form_.cbCortarPapel, &TfrmBilhetor::cbCortarPapelClick, "cbCortarPapel"));
-  chaves->addWidget(Caixa(form_.cbControlePorta, &TfrmBilhetor::cbControlePortaClick, "cbControlePorta"));
-  chaves->addWidget(Caixa(form_.cbTraduzirTags, &TfrmBilhetor::cbTraduzirTagsClick, "cbTraduzirTags"));
-  chaves->addWidget(Caixa(form_.cbIgnorarTags, &TfrmBilhetor::cbIgnorarTagsClick, "cbIgnorarTags"));
   chaves->addStretch(1);
   grade->addLayout(chaves, 3, 0, 1, 4);
 
@@ -177,7 +178,7 @@ QWidget* TJanelaBilhetor::CriarImpressora() {
     form_.edLog = DeQt(t);
     log_->Editado(form_.edLog);
   });
-  grade->addWidget(new QLabel(U("Arquivo de log")), 4, 0);
+  grade->addWidget(new QLabel(ParaQt(Configuracao("PosPrinter", "ArqLog").Rotulo)), 4, 0);
   auto* linhaLog = new QHBoxLayout;
   linhaLog->addWidget(edLog_, 1);
   QPushButton* ativar = Botao(form_.bAtivar, &TfrmBilhetor::bAtivarClick, "bAtivar");
@@ -188,38 +189,14 @@ QWidget* TJanelaBilhetor::CriarImpressora() {
   return Grupo("Impressora", grade);
 }
 
-QWidget* TJanelaBilhetor::CriarBarras() {
+QWidget* TJanelaBilhetor::CriarSecao(const char* secao, const char* titulo) {
   auto* f = new QFormLayout;
-  f->addRow(U("Largura"), Spin(form_.seBarrasLargura, "seBarrasLargura"));
-  f->addRow(U("Altura"), Spin(form_.seBarrasAltura, "seBarrasAltura"));
-  f->addRow(Caixa(form_.cbHRI, &TfrmBilhetor::cbHRIClick, "cbHRI"));
-  return Grupo("Código de barras", f);
-}
-
-QWidget* TJanelaBilhetor::CriarQRCode() {
-  auto* f = new QFormLayout;
-  f->addRow(U("Tipo"), Spin(form_.seQRCodeTipo, "seQRCodeTipo"));
-  f->addRow(U("Módulo"), Spin(form_.seQRCodeLarguraModulo, "seQRCodeLarguraModulo"));
-  f->addRow(U("Correção"), Spin(form_.seQRCodeErrorLevel, "seQRCodeErrorLevel"));
-  return Grupo("QR Code", f);
-}
-
-QWidget* TJanelaBilhetor::CriarLogo() {
-  auto* f = new QFormLayout;
-  f->addRow(U("KC1"), Spin(form_.seLogoKC1, "seLogoKC1"));
-  f->addRow(U("KC2"), Spin(form_.seLogoKC2, "seLogoKC2"));
-  f->addRow(U("Fator X"), Spin(form_.seLogoFatorX, "seLogoFatorX"));
-  f->addRow(U("Fator Y"), Spin(form_.seLogoFatorY, "seLogoFatorY"));
-  return Grupo("Logo", f);
-}
-
-QWidget* TJanelaBilhetor::CriarGaveta() {
-  auto* f = new QFormLayout;
-  f->addRow(U("Número"), Spin(form_.seGavetaNum, "seGavetaNum"));
-  f->addRow(U("Tempo ligada"), Spin(form_.seGavetaTempoON, "seGavetaTempoON"));
-  f->addRow(U("Tempo desligada"), Spin(form_.seGavetaTempoOFF, "seGavetaTempoOFF"));
-  f->addRow(Caixa(form_.cbGavetaSinalInvertido, &TfrmBilhetor::cbGavetaSinalInvertidoClick, "cbGavetaSinalInvertido"));
-  return Grupo("Gaveta", f);
+  for (const TConfiguracao& l : Configuracoes()) {
+    if (std::string_view(l.Secao) != secao) continue;
+    if (l.Spin) f->addRow(ParaQt(l.Rotulo), Spin(form_.*l.Spin, l.Nome));
+    else if (l.Caixa) f->addRow(Caixa(form_.*l.Caixa, l.AoMudar, l.Nome));
+  }
+  return Grupo(titulo, f);
 }
 
 std::function<void()> TJanelaBilhetor::Acao(void (TfrmBilhetor::*handler)()) {

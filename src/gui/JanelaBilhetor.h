@@ -98,10 +98,9 @@ class TJanelaBilhetor : public QWidget {
  private:
   QWidget* CriarSituacao();
   QWidget* CriarImpressora();
-  QWidget* CriarBarras();
-  QWidget* CriarQRCode();
-  QWidget* CriarLogo();
-  QWidget* CriarGaveta();
+  // A group of the window with the settings of one section of the settings
+  // file, as the table of settings lists them.
+  QWidget* CriarSecao(const char* secao, const char* titulo);
   // A handler of the model as an action that Executar can run.
   std::function<void()> Acao(void (TfrmBilhetor::*handler)());
   TSpinEditQt* Spin(TSpinEdit& modelo, const char* nome);
