@@ -176,17 +176,25 @@ class TInstanciaUnica {
 // its exit status, or kSemTela when no display can be opened (the caller
 // then runs without a window).
 inline constexpr int kSemTela = -1;
-using TExecutarJanela = int (*)(const char* executavel, const char* pasta);
+
+// The display, looked at once, before the window module is loaded.
+enum class TTela {
+  Nenhuma,     // neither DISPLAY nor WAYLAND_DISPLAY: headless
+  Plataforma,  // QT_QPA_PLATFORM names Qt's platform: taken as given
+  X,           // an X server at DISPLAY accepts a connection
+  Wayland,     // WAYLAND_DISPLAY (the window checks that Qt can use it)
+  Muda,        // DISPLAY names an X server that does not answer
+};
+TTela VerTela();
+
+// The module's entry point: the program file, its settings and state
+// folders, and the display as VerTela saw it.
+using TExecutarJanela = int (*)(const char* executavel, const char* pasta, const char* estado, int tela);
 inline constexpr const char* kModuloJanela = "bilhetor-janela.so";
 inline constexpr const char* kEntradaJanela = "bilhetor_executar_janela";
 
-// True when a display is there: DISPLAY or WAYLAND_DISPLAY set and not empty.
-bool TemTela();
-// True when the display can be used: a Qt platform named in QT_QPA_PLATFORM
-// is taken as given; else an X server at DISPLAY that accepts a connection
-// (asked through libxcb, loaded for the question and unloaded after), or
-// WAYLAND_DISPLAY set (the window then checks that Qt can use it).
-bool TelaResponde();
+// An X server at DISPLAY that accepts a connection (asked through libxcb,
+// loaded for the question and unloaded after).
 bool ServidorXResponde();
 
 // Loads the window module found for the program file; null when it is

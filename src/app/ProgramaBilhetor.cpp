@@ -85,14 +85,16 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
   const std::string pasta =
       !o.pasta.empty() ? o.pasta : executavel.rfind("/usr/", 0) == 0 ? TPastas().Fixa : PastaDe(executavel);
 
-  if (!o.headless && TemTela()) {
-    // A display that does not answer is found out before the window module
-    // (and Qt with it) is loaded: the server then runs as lean as headless.
+  // The display is looked at once, before the window module (and Qt with
+  // it) is loaded: a display that does not answer leaves the server as lean
+  // as headless.
+  const TTela tela = o.headless ? TTela::Nenhuma : VerTela();
+  if (tela != TTela::Nenhuma) {
     const std::string semTela = "a tela n\xE3o p\xF4" "de ser aberta";
     std::string falha = semTela;
-    if (TelaResponde()) {
+    if (tela != TTela::Muda) {
       if (const TExecutarJanela janela = CarregarJanela(executavel, falha)) {
-        const int status = janela(executavel.c_str(), pasta.c_str());
+        const int status = janela(executavel.c_str(), pasta.c_str(), o.estado.c_str(), static_cast<int>(tela));
         if (status != kSemTela) return status;
         falha = semTela;
       }
@@ -103,17 +105,9 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
   // Signals are blocked before the server starts, so none is lost.
   TTemporizadorSinais temporizador;
 
-  const TInstanciaUnica instancia("TfrmBilhetor");
-  if (!instancia.Obtida()) {
-    MostrarInstanciaRecusada(mensagens, instancia);
-    return 1;
-  }
-
-  TPastas pastas;
-  pastas.Executavel = executavel;
-  pastas.Configuracao = pasta;
-  pastas.Estado = o.estado;
-  TfrmBilhetor form(pastas, relogio, mensagens);
+  const TPartida partida(executavel, pasta, o.estado);
+  if (!partida.Obtida(mensagens)) return 1;
+  TfrmBilhetor form(partida.Pastas(), relogio, mensagens);
   // A stop asked for while the server waits on the database ends the wait.
   form.DbConnection1.Interromper = [&temporizador] { return temporizador.ParadaPedida(); };
   TServidorHeadless servidor(form, temporizador);
@@ -133,11 +127,20 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
   return status;
 }
 
-void MostrarInstanciaRecusada(TMensagens& mensagens, const TInstanciaUnica& instancia) {
-  if (instancia.EmUso())
+TPartida::TPartida(const std::string& executavel, const std::string& pasta, const std::string& estado)
+    : instancia_("TfrmBilhetor") {
+  pastas_.Executavel = executavel;
+  pastas_.Configuracao = pasta;
+  pastas_.Estado = estado;
+}
+
+bool TPartida::Obtida(TMensagens& mensagens) const {
+  if (instancia_.Obtida()) return true;
+  if (instancia_.EmUso())
     mensagens.Mostrar(std::string(kMsgJaAberto) + "\r" + kMsgUmaInstancia, kTituloAtencao, TIconeMensagem::Aviso);
   else
-    mensagens.MostrarErro("N\xE3o foi poss\xEDvel criar o arquivo de trava " + instancia.Erro());
+    mensagens.MostrarErro("N\xE3o foi poss\xEDvel criar o arquivo de trava " + instancia_.Erro());
+  return false;
 }
 
 std::string DescricaoEmServico(TfrmBilhetor& form) {

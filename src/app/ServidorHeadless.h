@@ -118,9 +118,20 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
                      const std::string& executavel);
 
 // What the headless loop and the window share at start and at the end: the
-// message of a refused second copy (or of a lock file that cannot be
-// made), the line that says the server is running, and the last line.
-void MostrarInstanciaRecusada(TMensagens& mensagens, const TInstanciaUnica& instancia);
+// lock that keeps a second copy from running and the folders of the server,
+// the line that says the server is running, and the last line.
+class TPartida {
+ public:
+  TPartida(const std::string& executavel, const std::string& pasta, const std::string& estado);
+  // False, after the message of a refused second copy (or of a lock file
+  // that cannot be made), when this copy must end.
+  bool Obtida(TMensagens& mensagens) const;
+  const TPastas& Pastas() const { return pastas_; }
+
+ private:
+  TInstanciaUnica instancia_;
+  TPastas pastas_;
+};
 std::string DescricaoEmServico(TfrmBilhetor& form);
 inline constexpr const char* kMsgEncerrado = "Bilhetor encerrado.";
 

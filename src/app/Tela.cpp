@@ -7,12 +7,6 @@
 
 namespace bilhetor {
 
-bool TemTela() {
-  const char* display = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (display && *display) || (wayland && *wayland);
-}
-
 namespace {
 
 bool Definida(const char* variavel) {
@@ -43,8 +37,12 @@ bool ServidorXResponde() {
   return responde;
 }
 
-bool TelaResponde() {
-  return Definida("QT_QPA_PLATFORM") || ServidorXResponde() || Definida("WAYLAND_DISPLAY");
+TTela VerTela() {
+  const bool x = Definida("DISPLAY"), wayland = Definida("WAYLAND_DISPLAY");
+  if (!x && !wayland) return TTela::Nenhuma;
+  if (Definida("QT_QPA_PLATFORM")) return TTela::Plataforma;
+  if (x && ServidorXResponde()) return TTela::X;
+  return wayland ? TTela::Wayland : TTela::Muda;
 }
 
 }  // namespace bilhetor

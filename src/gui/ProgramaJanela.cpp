@@ -18,11 +18,6 @@ namespace bilhetor {
 
 namespace {
 
-bool Definida(const char* variavel) {
-  const char* valor = std::getenv(variavel);
-  return valor && *valor;
-}
-
 bool PlataformaWaylandInstalada() {
   const QDir pasta(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
   return !pasta.entryList({QStringLiteral("libqwayland*.so")}, QDir::Files).isEmpty();
@@ -30,18 +25,16 @@ bool PlataformaWaylandInstalada() {
 
 }  // namespace
 
-bool TelaDisponivel() {
-  if (Definida("QT_QPA_PLATFORM")) return true;
-  if (ServidorXResponde()) return true;
-  if (Definida("WAYLAND_DISPLAY") && PlataformaWaylandInstalada()) {
-    ::setenv("QT_QPA_PLATFORM", "wayland", 1);
-    return true;
-  }
-  return false;
+bool QtAbreTela(TTela tela) {
+  if (tela == TTela::Plataforma || tela == TTela::X) return true;
+  if (tela != TTela::Wayland || !PlataformaWaylandInstalada()) return false;
+  ::setenv("QT_QPA_PLATFORM", "wayland", 1);
+  return true;
 }
 
-int ExecutarJanela(const std::string& executavel, const std::string& pasta, std::ostream& erro) {
-  if (!TelaDisponivel()) return kSemTela;
+int ExecutarJanela(const std::string& executavel, const std::string& pasta, const std::string& estado, TTela tela,
+                   std::ostream& erro) {
+  if (!QtAbreTela(tela)) return kSemTela;
   // Before Qt starts any thread of its own, so that all of them block them.
   TSinaisParada sinais;
   static int argc = 1;
@@ -57,19 +50,14 @@ int ExecutarJanela(const std::string& executavel, const std::string& pasta, std:
   TMensagensQt mensagens(erro, relogio);
   sinais.Vigiar([] { QCoreApplication::exit(0); });
 
-  const TInstanciaUnica instancia("TfrmBilhetor");
-  if (!instancia.Obtida()) {
-    MostrarInstanciaRecusada(mensagens, instancia);
+  const TPartida partida(executavel, pasta, estado);
+  if (!partida.Obtida(mensagens)) {
     mensagens.AguardarFechamento();
     return 1;
   }
-
-  TPastas pastas;
-  pastas.Executavel = executavel;
-  pastas.Configuracao = pasta;
   TMediaPlayerArquivo mediaPlayer;
   TDialogosQt dialogos;
-  TfrmBilhetor form(pastas, relogio, mensagens, dialogos, mediaPlayer);
+  TfrmBilhetor form(partida.Pastas(), relogio, mensagens, dialogos, mediaPlayer);
   TJanelaBilhetor janela(form);
   dialogos.DefinirPai(&janela);
 

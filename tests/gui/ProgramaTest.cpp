@@ -44,13 +44,12 @@ TEST(SinaisParada, SigtermAndSigintAreTakenByTheEventLoop) {
 // Qt's platform is the display's, not the offscreen one of these tests, and
 // with no session bus the tray is the display's own (XEmbed) one.
 std::unique_ptr<ChildProcess> Iniciar(const std::string& display, const std::string& runtime,
-                                      const std::string& pasta, const std::string& log) {
-  return std::make_unique<ChildProcess>(std::vector<std::string>{"env", "-u", "QT_QPA_PLATFORM", "-u",
-                                                                 "WAYLAND_DISPLAY", "-u", "DBUS_SESSION_BUS_ADDRESS",
-                                                                 "DISPLAY=" + display,
-                                                                 "XDG_RUNTIME_DIR=" + runtime,
-                                                                 testing::ProgramaBilhetor(), "--pasta", pasta},
-                                        log);
+                                      const std::string& pasta, const std::string& log, const std::string& estado = "") {
+  std::vector<std::string> args{"env", "-u", "QT_QPA_PLATFORM", "-u", "WAYLAND_DISPLAY", "-u",
+                                "DBUS_SESSION_BUS_ADDRESS", "DISPLAY=" + display, "XDG_RUNTIME_DIR=" + runtime,
+                                testing::ProgramaBilhetor(), "--pasta", pasta};
+  if (!estado.empty()) args.insert(args.end(), {"--estado", estado});
+  return std::make_unique<ChildProcess>(args, log);
 }
 
 bool Contem(const std::string& arquivo, const std::string& texto) {
@@ -106,13 +105,15 @@ TEST_F(Programa, PrintsFromTheTrayOnAnXServerRefusesASecondCopyAndEndsOnSigterm)
 }
 
 TEST_F(Programa, APreviewPortDrawsTheTicketsInWindowModeToo) {
+  // And the window keeps its journal in the state folder of the command line.
   testing::XvfbServer x;
-  TempDir papel;
+  TempDir papel, estado;
   pastas.Configurar(banco, "PREVIEW:" + papel.Path().string());
   const std::string log = pastas.Config("bilhetor.out");
-  auto programa = Iniciar(x.Display(), runtime.Path(), pastas.Pastas().Configuracao, log);
+  auto programa = Iniciar(x.Display(), runtime.Path(), pastas.Pastas().Configuracao, log, estado.Path());
   ASSERT_TRUE(WaitUntil([&] { return banco.Esperando() == 2; }, std::chrono::milliseconds(30000))) << ReadFile(log);
   EXPECT_TRUE(std::filesystem::exists(papel / "ticket-0003.png")) << ReadFile(log);
+  EXPECT_TRUE(std::filesystem::exists(estado / ("diario-impressao-" + banco.Nome() + ".txt")));
   EXPECT_NE(ReadFile("/proc/" + std::to_string(programa->Pid()) + "/maps").find("bilhetor-janela.so"),
             std::string::npos);
   programa->Stop();
