@@ -160,7 +160,7 @@ void TDiarioImpressao::Abrir(const TDataHora& agora) {
   anexo_.reset();
   devidos_.clear();
   itensDevidos_.clear();
-  const std::vector<TTicketDiario> tickets = Ler(arquivo_);
+  std::vector<TTicketDiario> tickets = Ler(arquivo_);
   for (const TTicketDiario& t : tickets) {
     proximo_ = std::max(proximo_, t.Numero + 1);
     if (t.Marcado) continue;
@@ -169,11 +169,10 @@ void TDiarioImpressao::Abrir(const TDataHora& agora) {
   }
   // Rewritten whole: a line cut short by a crash goes, and the new records
   // start on a line of their own.
-  Compactar(agora);
+  Compactar(agora, std::move(tickets));
 }
 
-void TDiarioImpressao::Compactar(const TDataHora& agora) {
-  std::vector<TTicketDiario> tickets = Ler(arquivo_);
+void TDiarioImpressao::Compactar(const TDataHora& agora, std::vector<TTicketDiario> tickets) {
   const int64_t hoje = Dia(MomentoIso(agora));
   std::erase_if(tickets, [&](const TTicketDiario& t) { return t.Marcado && hoje - Dia(t.Momento) >= limites_.Dias; });
   const auto tamanho = [](const TTicketDiario& t) {
@@ -220,7 +219,7 @@ void TDiarioImpressao::RegistrarMarcado(uint64_t numero, const TDataHora& agora)
   const std::string registro = RegistroMarcado(*it);
   devidos_.erase(it);
   if (anexo_) anexo_->Anexar(registro, false);
-  if (anexo_ && anexo_->Tamanho() > limites_.TamanhoMaximo) Compactar(agora);
+  if (anexo_ && anexo_->Tamanho() > limites_.TamanhoMaximo) Compactar(agora, Ler(arquivo_));
 }
 
 }  // namespace bilhetor

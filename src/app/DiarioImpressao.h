@@ -74,7 +74,8 @@ class TDiarioImpressao {
   static std::vector<TTicketDiario> Ler(const std::string& arquivo);
 
  private:
-  void Compactar(const TDataHora& agora);
+  // Rewrites the file from its tickets (as read from it).
+  void Compactar(const TDataHora& agora, std::vector<TTicketDiario> tickets);
 
   std::string arquivo_;
   TLimitesDiario limites_;
