@@ -1,7 +1,7 @@
 #pragma once
 // A shared library loaded through the platform's dynamic loader (dlopen on
-// Linux). The makers' USB printer libraries are reached this way; a Windows
-// build would put LoadLibrary and GetProcAddress behind the same class.
+// Linux, LoadLibrary and GetProcAddress on Windows). The makers' USB printer
+// libraries are reached this way.
 #include <memory>
 #include <string>
 
@@ -28,10 +28,10 @@ class TBibliotecaDinamica {
  public:
   // Only Carregar makes these.
   TBibliotecaDinamica(Chave, void* handle) : handle_(handle) {}
-  // Loads a library. A name with a "/" is a path; a bare file name goes
-  // through the system's library search. nullptr when it cannot be loaded
-  // (missing file, not a library, unresolved dependencies), with the
-  // loader's reason in Erro when one is given.
+  // Loads a library. A name with a "/" (or, on Windows, a "\\") is a path; a
+  // bare file name goes through the system's library search. nullptr when it
+  // cannot be loaded (missing file, not a library, unresolved dependencies),
+  // with the loader's reason in Erro when one is given.
   static std::unique_ptr<TBibliotecaDinamica> Carregar(const std::string& Nome, std::string* Erro = nullptr);
   // Unloads the library (unless Manter was called): its functions must not
   // be called afterwards.
@@ -56,8 +56,13 @@ class TBibliotecaDinamica {
   bool manter_ = false;
 };
 
-// The folder of the running program (of /proc/self/exe), ending in "/";
+// The folder of the running program (of /proc/self/exe on Linux, of the
+// program's module on Windows), ending in its separator ("/" or "\\");
 // empty when the system does not tell.
 std::string PastaDoExecutavel();
+
+// The file name of the library Nome on this system: "lib<Nome>.so" on Linux,
+// "<Nome>.dll" on Windows.
+std::string NomeArquivoBiblioteca(const std::string& Nome);
 
 }  // namespace bilhetor

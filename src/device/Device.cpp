@@ -1,11 +1,5 @@
 #include "device/Device.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -39,38 +33,6 @@ int SegundosParaMs(int segundos) {
   return static_cast<int>(std::clamp<int64_t>(ms, INT_MIN, INT_MAX));
 }
 
-// Keeps SIGPIPE from ending the process while writing to a FIFO or device
-// whose reader has gone: the write fails with EPIPE instead.
-class SemSigpipe {
- public:
-  SemSigpipe() {
-    sigemptyset(&conjunto_);
-    sigaddset(&conjunto_, SIGPIPE);
-    sigset_t pendentes;
-    sigpending(&pendentes);
-    jaPendente_ = sigismember(&pendentes, SIGPIPE) == 1;
-    pthread_sigmask(SIG_BLOCK, &conjunto_, &anterior_);
-  }
-  ~SemSigpipe() {
-    if (!jaPendente_) {
-      sigset_t pendentes;
-      sigpending(&pendentes);
-      if (sigismember(&pendentes, SIGPIPE) == 1) {
-        timespec zero{0, 0};
-        sigtimedwait(&conjunto_, nullptr, &zero);
-      }
-    }
-    pthread_sigmask(SIG_SETMASK, &anterior_, nullptr);
-  }
-  SemSigpipe(const SemSigpipe&) = delete;
-  SemSigpipe& operator=(const SemSigpipe&) = delete;
-
- private:
-  sigset_t conjunto_{};
-  sigset_t anterior_{};
-  bool jaPendente_ = false;
-};
-
 // The drawing of PREVIEW: ports that the program registered.
 TDesenhoPreview& DesenhoPreview() {
   static TDesenhoPreview desenho;
@@ -97,10 +59,10 @@ std::string NomeDeviceType(TDeviceType v) {
 
 // --- creation ----------------------------------------------------------------
 
-TDevice::TDevice() : TDevice(std::make_shared<TCupsSpooler>(), std::make_shared<TSystemClock>()) {}
+TDevice::TDevice() : TDevice(SpoolerDoSistema(), std::make_shared<TSystemClock>()) {}
 
 TDevice::TDevice(std::shared_ptr<TPrinterSpooler> Spooler, std::shared_ptr<TDeviceClock> Relogio)
-    : spooler_(Spooler ? std::move(Spooler) : std::make_shared<TCupsSpooler>()),
+    : spooler_(Spooler ? std::move(Spooler) : SpoolerDoSistema()),
       relogio_(Relogio ? std::move(Relogio) : std::make_shared<TSystemClock>()),
       serial_(std::make_unique<TSerialPort>()),
       socket_(std::make_unique<TTcpSocket>()) {
@@ -175,7 +137,7 @@ void TDevice::SetPorta(const std::string& Value) {
 
 std::string TDevice::NomeSistemaSerial(const std::string& porta) const {
   const int n = TSerialPort::ComPortNumber(porta);
-  if (n >= 1) return pastaDispositivos_ + "/ttyS" + std::to_string(n - 1);
+  if (n >= 1) return NomeArquivoPorta(pastaDispositivos_, "COM", n);
   return porta;
 }
 
@@ -226,17 +188,12 @@ void TDevice::Ativar() {
         const std::string nomeArq = GetPrinterFileName();
         EscreveLog("  NomeArq: " + nomeArq);
         if (deviceType_ == TDeviceType::dtFile) {
-          struct stat st {};
           // Only a regular file is emptied: a FIFO or a device named as a
           // file port is written as it is, never removed. A link to a
           // regular file stays a link; the file it points to is emptied.
-          if (::stat(nomeArq.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+          if (TipoArquivo(nomeArq) == TTipoArquivo::Regular) {
             EscreveLog("  DeleteFile(" + nomeArq + ")");
-            struct stat lst {};
-            if (::lstat(nomeArq.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode))
-              (void)::truncate(nomeArq.c_str(), 0);
-            else
-              ::unlink(nomeArq.c_str());
+            ApagarArquivoPorta(nomeArq);
           }
         }
         EnviaStringArquivo("");
@@ -407,20 +364,16 @@ void TDevice::EnviaStringPreview(const std::string& AString) {
   std::string arquivo;
   for (;; ++proximaImagem_) {
     arquivo = (std::filesystem::path(pasta) / Format("ticket-%04d.png", proximaImagem_)).string();
-    const int fd = ::open(arquivo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-      ::close(fd);
-      break;
-    }
-    if (errno != EEXIST)
-      DisparaErro(EStreamError(Format(kMsgPastaPreview, pasta.c_str(), std::strerror(errno))));
+    int erro = 0;
+    if (CriarArquivoNovo(arquivo, erro)) break;
+    if (erro != EEXIST) DisparaErro(EStreamError(Format(kMsgPastaPreview, pasta.c_str(), std::strerror(erro))));
   }
   ++proximaImagem_;
   EscreveLog("  Arquivo: " + arquivo);
   try {
     DesenhoPreview()(AString, arquivo);
   } catch (const std::exception& e) {
-    ::unlink(arquivo.c_str());
+    RemoverArquivo(arquivo);
     DisparaErro(EStreamError(Format(kMsgErroDesenho, arquivo.c_str(), e.what())));
   }
 }
@@ -469,30 +422,25 @@ void TDevice::EnviaStringArquivo(const std::string& AString) {
 
 void TDevice::GravarArquivo(const std::string& NomeArq, const std::string& AString, int Tamanho) {
   const bool paralela = deviceType_ == TDeviceType::dtParallel;
-  struct stat st {};
-  const bool existe = ::stat(NomeArq.c_str(), &st) == 0;
-  const bool regular = existe && S_ISREG(st.st_mode);
+  const TTipoArquivo tipo = TipoArquivo(NomeArq);
+  const bool existe = tipo != TTipoArquivo::Ausente;
 
-  int flags = O_WRONLY | O_CLOEXEC | O_NOCTTY;
+  TAberturaSaida modo = TAberturaSaida::Substituir;
   bool dispositivo = false;
-  if (paralela || (existe && !regular)) {
-    // A port (or a FIFO standing in for one): never created, never
-    // truncated, and opened without waiting for a reader.
-    flags |= O_NONBLOCK;
+  if (paralela || tipo == TTipoArquivo::Outro) {
+    // A port (or a FIFO standing in for one).
+    modo = TAberturaSaida::Porta;
     dispositivo = true;
   } else if (deviceType_ == TDeviceType::dtFile && existe) {
-    flags |= O_APPEND;
-  } else {
-    flags |= O_CREAT | O_TRUNC;
+    modo = TAberturaSaida::Acrescentar;
   }
   int erroAbertura = 0;
-  const std::unique_ptr<TSaidaArquivo> saida = AbrirSaida(NomeArq, flags, erroAbertura);
+  const std::unique_ptr<TSaidaArquivo> saida = AbrirSaida(NomeArq, modo, erroAbertura);
   if (!saida) {
     if (paralela) throw EStreamError(Format(kMsgPortaNaoAcessivel, porta_.c_str()));
     throw EStreamError(Format("Cannot open file \"%s\". %s", NomeArq.c_str(), std::strerror(erroAbertura)));
   }
 
-  SemSigpipe semSigpipe;
   // A busy port is waited for while it takes nothing for at most TimeOut
   // seconds (at least one); a port that keeps taking bytes, however slowly,
   // is written to the end.
@@ -518,14 +466,8 @@ void TDevice::GravarArquivo(const std::string& NomeArq, const std::string& AStri
     throw EStreamError(Format(kMsgErroEnvio, porta_.c_str()));
 }
 
-std::unique_ptr<TSaidaArquivo> TDevice::AbrirSaida(const std::string& NomeArq, int Flags, int& Erro) {
-  const int fd = ::open(NomeArq.c_str(), Flags, 0644);
-  if (fd < 0) {
-    Erro = errno;
-    return nullptr;
-  }
-  Erro = 0;
-  return std::make_unique<TSaidaDescritor>(fd);
+std::unique_ptr<TSaidaArquivo> TDevice::AbrirSaida(const std::string& NomeArq, TAberturaSaida Modo, int& Erro) {
+  return AbrirSaidaArquivo(NomeArq, Modo, Erro);
 }
 
 void TDevice::EnviaStringHook(const std::string& AString) {
@@ -656,7 +598,7 @@ std::string TDevice::GetPrinterFileName() {
     r = porta_.substr(5);
   } else if (deviceType_ == TDeviceType::dtParallel && StartsText("LPT", porta_)) {
     const int n = PlainNumberAfter(porta_, 3);
-    if (n >= 1) r = pastaDispositivos_ + "/lp" + std::to_string(n - 1);
+    if (n >= 1) r = NomeArquivoPorta(pastaDispositivos_, "LPT", n);
   }
   EscreveLog("GetPrinterFileName: " + r);
   return r;

@@ -74,7 +74,8 @@ class TDevice {
   // The pause between two calls of a USB library's read while LeString waits.
   static constexpr int kPausaLeituraHookMs = 5;
 
-  // The spooler defaults to CUPS, the clock to the machine's.
+  // The spooler defaults to the system's (SpoolerDoSistema: CUPS on Linux),
+  // the clock to the machine's.
   TDevice();
   TDevice(std::shared_ptr<TPrinterSpooler> Spooler, std::shared_ptr<TDeviceClock> Relogio);
   virtual ~TDevice();
@@ -161,8 +162,10 @@ class TDevice {
   TTcpSocket& Socket() { return *socket_; }
   TPrinterSpooler& Spooler() { return *spooler_; }
 
-  // The folder of the system's device files ("/dev"): "COMn" opens
-  // <folder>/ttyS{n-1}, "LPTn" <folder>/lp{n-1}. Tests point it elsewhere.
+  // The folder of the system's device files ("/dev"; "\\." on Windows):
+  // "COMn" opens <folder>/ttyS{n-1} and "LPTn" <folder>/lp{n-1} on Linux,
+  // <folder>\COMn and <folder>\LPTn on Windows (NomeArquivoPorta). Tests
+  // point it elsewhere.
   const std::string& PastaDispositivos() const { return pastaDispositivos_; }
   void SetPastaDispositivos(const std::string& v) { pastaDispositivos_ = v; }
   // The folder where the system describes its devices ("/sys"), read by the
@@ -171,7 +174,8 @@ class TDevice {
   void SetPastaSysfs(const std::string& v) { pastaSysfs_ = v; }
 
   // The name the serial port is opened under for a serial port name: "COMn"
-  // (n as TSerialPort::ComPortNumber reads it) gives <folder>/ttyS{n-1};
+  // (n as TSerialPort::ComPortNumber reads it) gives the port's file in the
+  // device folder (<folder>/ttyS{n-1} on Linux);
   // any other name is handed over as it stands, and the serial port opens
   // exactly that (TSerialPort::SystemDeviceName).
   std::string NomeSistemaSerial(const std::string& porta) const;
@@ -223,10 +227,10 @@ class TDevice {
  protected:
   // One write to the open serial port; the bytes written.
   virtual int EscreverSerial(const char* Dados, int Tamanho);
-  // Opens the file or device a file or parallel port is written to, with
-  // the open(2) flags given; nullptr with the system's code in Erro when it
-  // cannot be opened.
-  virtual std::unique_ptr<TSaidaArquivo> AbrirSaida(const std::string& NomeArq, int Flags, int& Erro);
+  // Opens the file or device a file or parallel port is written to, as Modo
+  // says; nullptr with an errno code in Erro when it cannot be opened
+  // (AbrirSaidaArquivo).
+  virtual std::unique_ptr<TSaidaArquivo> AbrirSaida(const std::string& NomeArq, TAberturaSaida Modo, int& Erro);
 
  private:
   // A serial port device file the search lists (see AcharPortasSeriais).
@@ -262,7 +266,7 @@ class TDevice {
   std::string arqLOG_;
   std::string hostTCP_;
   std::string portaTCP_;
-  std::string pastaDispositivos_ = "/dev";
+  std::string pastaDispositivos_ = PastaDispositivosPadrao();
   int proximaImagem_ = 1;  // the number of the next PREVIEW: picture to try
   std::string pastaSysfs_ = "/sys";
 

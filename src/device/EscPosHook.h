@@ -62,7 +62,7 @@ class TPosPrinterHook {
   // --- state -----------------------------------------------------------------
   // Brand of the class ("EPSON", "ELGIN").
   const std::string& NomeMarca() const { return nomeMarca_; }
-  // File name of the maker's library ("libInterfaceEpsonNF.so").
+  // File name of the maker's library ("InterfaceEpsonNF.dll", "libInterfaceEpsonNF.so").
   const std::string& NomeDLL() const { return nomeDLL_; }
   // The model whose command set the engine prints with through this hook.
   TPosPrinterModelo Modelo() const { return modelo_; }

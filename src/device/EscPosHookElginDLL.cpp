@@ -8,7 +8,7 @@ namespace bilhetor {
 
 TElginUSBPrinter::TElginUSBPrinter() {
   nomeMarca_ = NomeMarcaClasse();
-  nomeDLL_ = cNomeDLL;
+  nomeDLL_ = NomeArquivo();
 }
 
 TElginUSBPrinter::~TElginUSBPrinter() { FinalizarAoDestruir(); }

@@ -1,6 +1,6 @@
 #pragma once
 // TElginUSBPrinter: Elgin receipt printers on USB, through the printer
-// library libHprtPrinter.so (the Linux name of HprtPrinter.dll).
+// library HprtPrinter.dll (libHprtPrinter.so on Linux).
 //
 // Loading also creates the library's printer object (model "i7"); the hook
 // counts as loaded exactly while it holds that object. Every command goes to
@@ -17,13 +17,15 @@ namespace bilhetor {
 
 class TElginUSBPrinter : public TPosPrinterHook {
  public:
-  static constexpr const char* cNomeDLL = "libHprtPrinter.so";
+  // HprtPrinter.dll on Windows, libHprtPrinter.so on Linux.
+  static constexpr const char* cNomeBiblioteca = "HprtPrinter";
+  static std::string NomeArquivo() { return NomeArquivoBiblioteca(cNomeBiblioteca); }
   // The printer model the library's object is created for.
   static constexpr const char16_t* cModeloImpressora = u"i7";
   // The most a Ler takes from the library at once.
   static constexpr unsigned cTamanhoLeitura = 1024;
 
-  // Brand "ELGIN", library libHprtPrinter.so.
+  // Brand "ELGIN", library NomeArquivo().
   TElginUSBPrinter();
   // Closes the port when open and releases the library.
   ~TElginUSBPrinter() override;
@@ -54,7 +56,7 @@ class TElginUSBPrinter : public TPosPrinterHook {
   void Ler(int NumBytes, int ATimeOut, std::string& Retorno) override;
 
   // The library lies in the program's folder.
-  static bool BibliotecaDisponivel() { return ArquivoNaPasta(cNomeDLL); }
+  static bool BibliotecaDisponivel() { return ArquivoNaPasta(NomeArquivo()); }
   static std::string NomeMarcaClasse() { return "ELGIN"; }
 
   // The library's printer object, nullptr when none.

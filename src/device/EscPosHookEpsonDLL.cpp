@@ -9,7 +9,7 @@ namespace bilhetor {
 
 TEpsonUSBPrinter::TEpsonUSBPrinter() {
   nomeMarca_ = NomeMarcaClasse();
-  nomeDLL_ = cNomeDLL;
+  nomeDLL_ = NomeArquivo();
 }
 
 TEpsonUSBPrinter::~TEpsonUSBPrinter() { FinalizarAoDestruir(); }

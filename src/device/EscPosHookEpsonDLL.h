@@ -1,6 +1,6 @@
 #pragma once
 // TEpsonUSBPrinter: Epson receipt printers on USB, through Epson's library
-// libInterfaceEpsonNF.so (the Linux name of InterfaceEpsonNF.dll).
+// InterfaceEpsonNF.dll (libInterfaceEpsonNF.so on Linux).
 //
 // The library takes printer commands and answers status questions through
 // functions of its own; it has no way to read the printer's replies. So the
@@ -23,9 +23,11 @@ namespace bilhetor {
 
 class TEpsonUSBPrinter : public TPosPrinterHook {
  public:
-  static constexpr const char* cNomeDLL = "libInterfaceEpsonNF.so";
+  // InterfaceEpsonNF.dll on Windows, libInterfaceEpsonNF.so on Linux.
+  static constexpr const char* cNomeBiblioteca = "InterfaceEpsonNF";
+  static std::string NomeArquivo() { return NomeArquivoBiblioteca(cNomeBiblioteca); }
 
-  // Brand "EPSON", library libInterfaceEpsonNF.so.
+  // Brand "EPSON", library NomeArquivo().
   TEpsonUSBPrinter();
   // Closes the port when open and releases the library.
   ~TEpsonUSBPrinter() override;
@@ -51,7 +53,7 @@ class TEpsonUSBPrinter : public TPosPrinterHook {
   void Ler(int NumBytes, int ATimeOut, std::string& Retorno) override;
 
   // The library lies in the program's folder.
-  static bool BibliotecaDisponivel() { return ArquivoNaPasta(cNomeDLL); }
+  static bool BibliotecaDisponivel() { return ArquivoNaPasta(NomeArquivo()); }
   static std::string NomeMarcaClasse() { return "EPSON"; }
 
   // The pending status question (the n of DLE EOT n), 0 = none.

@@ -1,6 +1,8 @@
 #pragma once
 // The print spooler as the device sees it: the installed printers with the
-// default one, and raw print jobs. On Linux it is CUPS (TCupsSpooler).
+// default one, and raw print jobs. On Linux it is CUPS (TCupsSpooler,
+// PrinterSpoolerPosix.cpp), on Windows the system's spooler (winspool,
+// PrinterSpoolerWin32.cpp).
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,7 +34,10 @@ class TPrinterSpooler {
                                     const std::string& Dados, std::string& Erro) = 0;
 };
 
-// The CUPS server the client library is configured for (CUPS_SERVER,
+// The spooler of this system, as a device uses it by default.
+std::shared_ptr<TPrinterSpooler> SpoolerDoSistema();
+
+// Linux: the CUPS server the client library is configured for (CUPS_SERVER,
 // client.conf, or the local scheduler), or the one named here: a host,
 // "host:port", or the path of a local socket.
 class TCupsSpooler : public TPrinterSpooler {

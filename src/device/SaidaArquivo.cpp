@@ -1,43 +1,9 @@
 #include "device/SaidaArquivo.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <thread>
 
 namespace bilhetor {
-
-TSaidaDescritor::~TSaidaDescritor() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-ssize_t TSaidaDescritor::Escrever(const char* Dados, size_t Tamanho, int& Erro) {
-  const ssize_t n = ::write(fd_, Dados, Tamanho);
-  Erro = n < 0 ? errno : 0;
-  return n;
-}
-
-bool TSaidaDescritor::AguardarEscrita(int Ms) {
-  const int64_t limite = AgoraMs() + std::max(Ms, 0);
-  for (;;) {
-    pollfd p{fd_, POLLOUT, 0};
-    const int r = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(limite - AgoraMs(), 0)));
-    if (r < 0 && errno == EINTR) continue;
-    return r > 0 && (p.revents & POLLOUT) != 0;
-  }
-}
-
-int64_t TSaidaDescritor::AgoraMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-void TSaidaDescritor::Dormir(int Ms) {
-  if (Ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
-}
 
 TResultadoEscrita EscreverNaSaida(TSaidaArquivo& Saida, const char* Dados, size_t Tamanho, int EsperaMs,
                                   int& Erro) {

@@ -2,7 +2,9 @@
 // The output of a file port or a parallel port: a regular file, a FIFO, or a
 // printer device (/dev/lp*, LPTn, /dev/usb/lp*), opened once per send and
 // written through the small interface below, with the loop that writes a
-// whole text to it.
+// whole text to it, and the few file operations the device does by name.
+// Each platform has its own implementation (SaidaArquivoPosix.cpp,
+// SaidaArquivoWin32.cpp); error codes are errno values on both.
 //
 // The two printer drivers a parallel port meets on Linux are written in
 // non-blocking mode, because neither gives a bounded blocking write:
@@ -17,7 +19,9 @@
 //     device cancels a transfer still running, so after the last write the
 //     loop waits until the device reports it writable again, that is, until
 //     the last buffer has been taken by the printer.
-// Both waits are bounded by the device's TimeOut.
+// Both waits are bounded by the device's TimeOut. On Windows a write to a
+// file or a port returns when the system has taken the bytes, and there is
+// nothing to wait for afterwards.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -41,22 +45,38 @@ class TSaidaArquivo {
   virtual void Dormir(int Ms) = 0;
 };
 
-// A file or device opened with open(2).
-class TSaidaDescritor : public TSaidaArquivo {
- public:
-  explicit TSaidaDescritor(int Fd) : fd_(Fd) {}
-  ~TSaidaDescritor() override;
-  TSaidaDescritor(const TSaidaDescritor&) = delete;
-  TSaidaDescritor& operator=(const TSaidaDescritor&) = delete;
-
-  ssize_t Escrever(const char* Dados, size_t Tamanho, int& Erro) override;
-  bool AguardarEscrita(int Ms) override;
-  int64_t AgoraMs() override;
-  void Dormir(int Ms) override;
-
- private:
-  int fd_;
+// How a file or parallel port is opened for one send.
+enum class TAberturaSaida {
+  Porta,        // a port, or a FIFO or device standing in for one: never
+                // created, never truncated, opened without waiting for a reader
+  Acrescentar,  // an existing file of a file port: written at its end
+  Substituir,   // any other file: created, or emptied
 };
+
+// Opens Nome for writing; nullptr with an errno code in Erro when it cannot be
+// opened. Writes to a FIFO whose reader has gone fail with EPIPE: they never
+// end the process.
+std::unique_ptr<TSaidaArquivo> AbrirSaidaArquivo(const std::string& Nome, TAberturaSaida Modo, int& Erro);
+
+// What a name leads to, links followed.
+enum class TTipoArquivo { Ausente, Regular, Outro };
+TTipoArquivo TipoArquivo(const std::string& Nome);
+
+// Starts a file port afresh: a regular file is removed, but a link to one
+// stays a link and the file it leads to is emptied.
+void ApagarArquivoPorta(const std::string& Nome);
+
+// Creates the empty file Nome, failing when it exists (Erro = EEXIST): the
+// claim of a free file name. False with an errno code in Erro on failure.
+bool CriarArquivoNovo(const std::string& Nome, int& Erro);
+void RemoverArquivo(const std::string& Nome);
+
+// The system's file name of port n (1 = the first) of a kind, "COM" or "LPT":
+// <Pasta>/ttyS{n-1} and <Pasta>/lp{n-1} on Linux, <Pasta>\COMn and
+// <Pasta>\LPTn on Windows. PastaDispositivosPadrao is the system's own
+// folder ("/dev"; "\\." on Windows, the device namespace).
+std::string NomeArquivoPorta(const std::string& Pasta, const std::string& Tipo, int n);
+std::string PastaDispositivosPadrao();
 
 // How a write loop ended.
 enum class TResultadoEscrita {

@@ -1,9 +1,5 @@
 #include "posprinter/BmpReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -11,6 +7,7 @@
 #include <utility>
 
 #include "common/Strings.h"
+#include "posprinter/ArquivoImagem.h"
 
 namespace bilhetor {
 
@@ -187,69 +184,37 @@ uint8_t TBitmap::Indice(int x, int y) const {
   return indices_.at(static_cast<std::size_t>(y) * static_cast<std::size_t>(largura_) + static_cast<std::size_t>(x));
 }
 
-namespace {
+namespace arquivoimagem {
 
-[[noreturn]] void ArquivoNaoAbre(const std::string& caminho) {
+void NaoAbre(const std::string& caminho) {
   throw EInvalidGraphic(Format("N\xE3o foi poss\xEDvel abrir o arquivo %s", caminho.c_str()));
 }
 
-[[noreturn]] void ArquivoNaoComum(const std::string& caminho) {
+void NaoComum(const std::string& caminho) {
   throw EInvalidGraphic(Format("Arquivo de imagem n\xE3o \xE9 um arquivo comum: %s", caminho.c_str()));
 }
 
-[[noreturn]] void ArquivoGrande(const std::string& caminho) {
+void Grande(const std::string& caminho) {
   throw EInvalidGraphic(
       Format("Arquivo de imagem maior que %zu MiB: %s", kTamanhoMaximoArquivoImagem >> 20, caminho.c_str()));
 }
 
-// Refuses what is not a regular file of at most kTamanhoMaximoArquivoImagem
-// bytes.
-void ConferirArquivo(const struct stat& estado, const std::string& caminho) {
-  if (!S_ISREG(estado.st_mode)) ArquivoNaoComum(caminho);
-  if (estado.st_size < 0 || static_cast<uintmax_t>(estado.st_size) > kTamanhoMaximoArquivoImagem)
-    ArquivoGrande(caminho);
+void ConferirTamanho(uint64_t tamanho, const std::string& caminho) {
+  if (tamanho > kTamanhoMaximoArquivoImagem) Grande(caminho);
 }
 
-class TDescritor {
- public:
-  explicit TDescritor(int fd) : fd_(fd) {}
-  ~TDescritor() { ::close(fd_); }
-  TDescritor(const TDescritor&) = delete;
-  TDescritor& operator=(const TDescritor&) = delete;
-  int Fd() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
-std::string LerArquivoImagem(const std::string& caminho) {
-  // Checked by name first: opening a FIFO with no writer would block.
-  struct stat estado {};
-  if (::stat(caminho.c_str(), &estado) != 0) ArquivoNaoAbre(caminho);
-  ConferirArquivo(estado, caminho);
-
-  // O_NONBLOCK keeps the open from blocking should the name have become a
-  // FIFO since; the open file is checked again, as the name may now lead
-  // elsewhere.
-  const int fd = ::open(caminho.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) ArquivoNaoAbre(caminho);
-  const TDescritor arquivo(fd);
-  if (::fstat(arquivo.Fd(), &estado) != 0) ArquivoNaoAbre(caminho);
-  ConferirArquivo(estado, caminho);
-
+std::string LerAteOFim(uint64_t tamanho, const std::function<int64_t(char*, std::size_t)>& ler,
+                       const std::string& caminho) {
   // At most one byte past the limit is read: that byte tells a file that grew
   // past it while being read.
-  std::string bytes(static_cast<std::size_t>(estado.st_size), '\0');
+  std::string bytes(static_cast<std::size_t>(std::min<uint64_t>(tamanho, kTamanhoMaximoArquivoImagem)), '\0');
   std::size_t lidos = 0;
   for (;;) {
     if (lidos == bytes.size()) {
-      if (lidos > kTamanhoMaximoArquivoImagem) ArquivoGrande(caminho);
+      if (lidos > kTamanhoMaximoArquivoImagem) Grande(caminho);
       bytes.resize(std::min(kTamanhoMaximoArquivoImagem + 1, lidos + 64 * 1024));
     }
-    const ssize_t n = ::read(arquivo.Fd(), bytes.data() + lidos, bytes.size() - lidos);
-    if (n < 0 && errno == EINTR) continue;
+    const int64_t n = ler(bytes.data() + lidos, bytes.size() - lidos);
     if (n < 0) throw EInvalidGraphic(Format("Erro lendo o arquivo %s", caminho.c_str()));
     if (n == 0) break;
     lidos += static_cast<std::size_t>(n);
@@ -257,6 +222,8 @@ std::string LerArquivoImagem(const std::string& caminho) {
   bytes.resize(lidos);
   return bytes;
 }
+
+}  // namespace arquivoimagem
 
 TBitmap TBmpReader::CarregarArquivo(const std::string& caminho) const {
   return CarregarBytes(LerArquivoImagem(caminho));

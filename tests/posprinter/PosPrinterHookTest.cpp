@@ -70,8 +70,9 @@ TEST(PosPrinterHookUsb, ThePortNameChoosesTheBrandOrTheFirstLibraryAvailable) {
       {true, true, "USB:ZEBRA", "Marca ZEBRA, n\xE3o tem suporte em modo USB", {}, {}},
       {true, true, "USB:NONE", "Marca NONE, n\xE3o tem suporte em modo USB", {}, {}},
       // A brand named in the port is used even when its library is missing.
-      {true, false, "USB:ELGIN", "Erro ao carregar a fun\xE7\xE3o: PrtPrinterCreatorW na Biblioteca: libHprtPrinter.so",
-       {}, {}},
+      {true, false, "USB:ELGIN",
+       "Erro ao carregar a fun\xE7\xE3o: PrtPrinterCreatorW na Biblioteca: " + UsbSubstituta::NomeArquivo(M::Elgin), {},
+       {}},
   };
   for (const Caso& c : casos) {
     Bibliotecas b(c.epson, c.elgin);
@@ -122,7 +123,8 @@ TEST(PosPrinterHookUsb, ALibraryThatFailedToLoadIsTriedAgainAtTheNextActivation)
   b.usb.Copiar(M::Epson, true);
   TPosPrinter p;
   p.SetPorta("USB");
-  EXPECT_EQ(ErroAtivar(p), "Erro ao carregar a fun\xE7\xE3o: Le_Status_Gaveta na Biblioteca: libInterfaceEpsonNF.so");
+  EXPECT_EQ(ErroAtivar(p),
+            "Erro ao carregar a fun\xE7\xE3o: Le_Status_Gaveta na Biblioteca: " + UsbSubstituta::NomeArquivo(M::Epson));
   EXPECT_FALSE(p.Ativo());
   EXPECT_FALSE(p.Device().Ativo());
   b.usb.Copiar(M::Epson);

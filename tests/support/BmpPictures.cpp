@@ -1,10 +1,6 @@
 #include "support/BmpPictures.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <random>
@@ -39,24 +35,6 @@ TestPicture ColourPicture(int width, int height, const std::vector<Rgb>& colours
   for (std::size_t i = 0; i < p.pixels.size(); ++i)
     p.pixels[i] = i < colours.size() ? colours[i] : colours[rng() % colours.size()];
   return p;
-}
-
-bool RunConvert(const std::vector<std::string>& args) {
-  // Debian's ImageMagick, when installed, before any other "convert" that
-  // may come earlier on PATH.
-  const std::string program =
-      access("/usr/bin/convert", X_OK) == 0 ? std::string("/usr/bin/convert") : FindProgram("convert");
-  if (program.empty()) return false;
-  std::vector<std::string> argv{program};
-  argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<char*> cargv;
-  for (auto& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, cargv.data(), environ) != 0) return false;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 std::string MakeBmp(const std::string& folder, const std::string& name, const TestPicture& picture, BmpKind kind) {

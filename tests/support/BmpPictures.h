@@ -47,6 +47,9 @@ enum class BmpKind {
 // an empty string) when convert is missing or fails.
 std::string MakeBmp(const std::string& folder, const std::string& name, const TestPicture& picture, BmpKind kind);
 
+// Whether convert can be run: on Linux when ImageMagick is installed; the
+// Windows tests do not run it (BmpPicturesWin32.cpp).
+bool ConvertAvailable();
 // Runs convert with the arguments; true when it exited with 0.
 bool RunConvert(const std::vector<std::string>& args);
 

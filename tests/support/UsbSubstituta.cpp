@@ -19,15 +19,17 @@ std::string Prefixo(UsbSubstituta::Marca m) { return m == UsbSubstituta::Marca::
 UsbSubstituta::UsbSubstituta() {
   fs::create_directories(dir_.Path() / "programa");
   fs::create_directories(dir_.Path() / "controle");
-  setenv(kVariavel, (dir_.Path() / "controle").c_str(), 1);
+  DefinirVariavelAmbiente(kVariavel, (dir_.Path() / "controle").string());
 }
 
-UsbSubstituta::~UsbSubstituta() { unsetenv(kVariavel); }
+UsbSubstituta::~UsbSubstituta() { ApagarVariavelAmbiente(kVariavel); }
 
 std::string UsbSubstituta::Pasta() const { return (dir_.Path() / "programa").string() + "/"; }
 
+// The names the build gave the stand-ins (usb/CMakeLists.txt), the ones the
+// hooks load on this system.
 std::string UsbSubstituta::NomeArquivo(Marca m) {
-  return m == Marca::Epson ? "libInterfaceEpsonNF.so" : "libHprtPrinter.so";
+  return m == Marca::Epson ? BILHETOR_USB_ARQUIVO_EPSON : BILHETOR_USB_ARQUIVO_ELGIN;
 }
 
 void UsbSubstituta::Copiar(Marca m, bool incompleta) {

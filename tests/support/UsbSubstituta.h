@@ -1,8 +1,9 @@
 #pragma once
 // The stand-ins for the makers' USB printer libraries that the tests build
-// (tests/support/usb): libInterfaceEpsonNF.so and libHprtPrinter.so export the
-// functions the hooks call, record every call with its arguments, and return
-// what the test sets. See usb/EpsonSubstituta.cpp and usb/ElginSubstituta.cpp
+// (tests/support/usb): InterfaceEpsonNF and HprtPrinter (libInterfaceEpsonNF.so
+// and libHprtPrinter.so on Linux, InterfaceEpsonNF.dll and HprtPrinter.dll on
+// Windows) export the functions the hooks call, record every call with its
+// arguments, and return what the test sets. See usb/EpsonSubstituta.cpp and usb/ElginSubstituta.cpp
 // for the names of the results and the form of the recorded calls.
 //
 // An object makes a program folder (Pasta) to copy libraries into, and a
@@ -29,7 +30,7 @@ class UsbSubstituta {
 
   // The program folder, ending in "/".
   std::string Pasta() const;
-  // The library's file name ("libInterfaceEpsonNF.so").
+  // The library's file name ("libInterfaceEpsonNF.so", "InterfaceEpsonNF.dll").
   static std::string NomeArquivo(Marca m);
   // Copies the built stand-in into Pasta: the whole one, or the one that
   // lacks a function (Le_Status_Gaveta for Epson, PrtDirectIO for Elgin).
@@ -58,6 +59,11 @@ class UsbSubstituta {
   TempDir dir_;
   std::map<Marca, std::vector<std::pair<std::string, std::string>>> respostas_;
 };
+
+// The environment of this process, which a stand-in loaded into it reads
+// (UsbSubstitutaPosix.cpp, UsbSubstitutaWin32.cpp).
+void DefinirVariavelAmbiente(const char* Nome, const std::string& Valor);
+void ApagarVariavelAmbiente(const char* Nome);
 
 // Bytes as the stand-ins record them: upper-case hexadecimal, two digits each.
 std::string Hex(const std::string& Bytes);

@@ -36,4 +36,6 @@ std::string PastaDoExecutavel() {
   return pasta;
 }
 
+std::string NomeArquivoBiblioteca(const std::string& Nome) { return "lib" + Nome + ".so"; }
+
 }  // namespace bilhetor

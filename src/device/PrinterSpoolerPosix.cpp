@@ -110,4 +110,6 @@ TResultadoRaw TCupsSpooler::ImprimirRaw(const std::string& Nome, const std::stri
   return TResultadoRaw::Impresso;
 }
 
+std::shared_ptr<TPrinterSpooler> SpoolerDoSistema() { return std::make_shared<TCupsSpooler>(); }
+
 }  // namespace bilhetor
