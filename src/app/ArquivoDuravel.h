@@ -2,7 +2,7 @@
 // Files that must survive a crash or a power cut: a file that records are
 // appended to, each one on the disk once Anexar returns when asked to be
 // durable, and the atomic replacement of a whole file. One implementation per
-// platform (ArquivoDuravelPosix.cpp).
+// platform (ArquivoDuravelPosix.cpp, ArquivoDuravelWin32.cpp).
 #include <cstdint>
 #include <string>
 #include <string_view>

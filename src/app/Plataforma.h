@@ -6,12 +6,14 @@
 // modal dialogs, the media player that opens the sound file, the folders of
 // the program, the modification time of a file, the lock that keeps a second
 // copy from running, and the loading of the window.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "app/TicketSeparacao.h"
 #include "common/Exception.h"
+#include "device/SaidaArquivo.h"
 
 namespace bilhetor {
 
@@ -87,8 +89,19 @@ class TMediaPlayerArquivo : public TMediaPlayer {
   void Abrir(const std::string& Arquivo) override;
 };
 
-// The sound file that the window opens each time it is shown.
-inline constexpr const char* kArquivoSom = "/usr/share/bilhetor/Som.wav";
+// The platform's own places (PastasPosix.cpp, PastasWin32.cpp):
+// - the fixed folder of sys.txt and banco.txt: /etc/bilhetor, C:\bkp;
+// - the sound file that the window opens each time it is shown:
+//   /usr/share/bilhetor/Som.wav, C:\Vialto\Musica\Som.wav.
+std::string PastaFixaPadrao();
+std::string ArquivoSomPadrao();
+// (The folder of the device files is the device layer's
+// PastaDispositivosPadrao.)
+
+// Whether the program file is an installed copy (under /usr/), which takes
+// its settings from the fixed folder when no --pasta is given rather than
+// from its own folder. On Windows the settings stay beside the program.
+bool ExecutavelInstalado(const std::string& executavel);
 
 // Where the program finds its files.
 struct TPastas {
@@ -99,22 +112,23 @@ struct TPastas {
   // own folder unless the command line names another.
   std::string Configuracao;
   // The fallback folder of sys.txt and banco.txt.
-  std::string Fixa = "/etc/bilhetor";
+  std::string Fixa = PastaFixaPadrao();
   // The folder of the device files in which the serial ports are searched.
-  std::string Dispositivos = "/dev";
+  std::string Dispositivos = PastaDispositivosPadrao();
   // The sound file of the window.
-  std::string Som = kArquivoSom;
+  std::string Som = ArquivoSomPadrao();
   // The folder of the journal of printed tickets (PastaEstado()).
   std::string Estado;
 };
 
 // The server's state folder: $STATE_DIRECTORY (the service manager's
 // StateDirectory=), else $XDG_STATE_HOME/bilhetor, else
-// ~/.local/state/bilhetor; empty when none of them is known.
+// ~/.local/state/bilhetor; on Windows %LOCALAPPDATA%\Bilhetor. Empty when
+// none of them is known.
 std::string PastaEstado();
 
-// The folder of the running program ("/proc/self/exe" resolved) and the
-// program file itself.
+// The program file of the running program ("/proc/self/exe" resolved; the
+// module file name on Windows).
 std::string ExecutavelAtual();
 std::string PastaDe(const std::string& arquivo);
 
@@ -154,7 +168,7 @@ class TInstanciaUnica {
   TInstanciaUnica& operator=(const TInstanciaUnica&) = delete;
 
   // True when this process holds the lock.
-  bool Obtida() const { return fd_ >= 0; }
+  bool Obtida() const { return trava_ != kSemTrava; }
   // True when another process holds it (false also when the lock file could
   // not be opened or was refused; Erro then says why).
   bool EmUso() const { return emUso_; }
@@ -163,9 +177,11 @@ class TInstanciaUnica {
   const std::string& Arquivo() const { return arquivo_; }
 
  private:
+  static constexpr std::intptr_t kSemTrava = -1;
   std::string arquivo_;
   std::string erro_;
-  int fd_ = -1;
+  // The open lock file (a descriptor; a handle on Windows).
+  std::intptr_t trava_ = kSemTrava;
   bool emUso_ = false;
 };
 

@@ -2,10 +2,9 @@
 // time, the formats of the window's clocks.
 #include "app/Plataforma.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 
 #include "common/Strings.h"
 
@@ -34,17 +33,21 @@ TDataHora TRelogioSistema::Agora() const {
   const std::time_t segundos = std::chrono::system_clock::to_time_t(agora);
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(agora.time_since_epoch()).count() % 1000;
   std::tm t{};
-  localtime_r(&segundos, &t);
+  HoraLocal(segundos, t);
   return DeTm(t, static_cast<int>(ms));
 }
 
 std::optional<TDataHora> DataModificacao(const std::string& arquivo) {
-  struct stat st {};
-  if (::stat(arquivo.c_str(), &st) != 0) return std::nullopt;
+  std::error_code ec;
+  const auto escrita = std::filesystem::last_write_time(arquivo, ec);
+  if (ec) return std::nullopt;
+  const auto quando = std::chrono::time_point_cast<std::chrono::milliseconds>(
+      std::chrono::file_clock::to_sys(escrita));
+  const long long ms = quando.time_since_epoch().count();
+  const std::time_t segundos = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
   std::tm t{};
-  const std::time_t quando = st.st_mtim.tv_sec;
-  localtime_r(&quando, &t);
-  return DeTm(t, static_cast<int>(st.st_mtim.tv_nsec / 1000000));
+  if (!HoraLocal(segundos, t)) return std::nullopt;
+  return DeTm(t, static_cast<int>(ms - static_cast<long long>(segundos) * 1000));
 }
 
 long long MilissegundosEntre(const TDataHora& a, const TDataHora& b) {

@@ -83,7 +83,7 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
   // The installed program keeps its settings in the fixed folder; one run
   // from a build folder keeps them beside it.
   const std::string pasta =
-      !o.pasta.empty() ? o.pasta : executavel.rfind("/usr/", 0) == 0 ? TPastas().Fixa : PastaDe(executavel);
+      !o.pasta.empty() ? o.pasta : ExecutavelInstalado(executavel) ? TPastas().Fixa : PastaDe(executavel);
 
   // The display is looked at once, before the window module (and Qt with
   // it) is loaded: a display that does not answer leaves the server as lean

@@ -65,10 +65,13 @@ class TTemporizador {
 
 // SIGTERM and SIGINT ask for the stop. They are blocked from construction on,
 // so that one arriving during a tick waits for the tick to end and is taken
-// by the next wait: the program never ends in the middle of a ticket.
+// by the next wait: the program never ends in the middle of a ticket. On
+// Windows the stop is Ctrl-C, Ctrl-Break, closing the console, logging off or
+// shutting down, taken the same way.
 class TTemporizadorSinais : public TTemporizador {
  public:
   TTemporizadorSinais();
+  ~TTemporizadorSinais() override;
   int64_t AgoraMs() override;
   bool Esperar(int64_t ms) override;
   bool ParadaPedida() override;

@@ -7,10 +7,17 @@
 #include <string_view>
 #include <vector>
 
+// The printf dialect that Format's arguments are checked against: the C99
+// one (%zu, %lld). The Windows build names it gnu_printf, since there plain
+// printf means the system library's older dialect.
+#ifndef BILHETOR_FORMATO_PRINTF
+#define BILHETOR_FORMATO_PRINTF printf
+#endif
+
 namespace bilhetor {
 
 // printf-style formatting into a std::string ("Communication error %d: %s").
-[[gnu::format(printf, 1, 2)]] std::string Format(const char* format, ...);
+[[gnu::format(BILHETOR_FORMATO_PRINTF, 1, 2)]] std::string Format(const char* format, ...);
 
 // Trimming of blanks and control characters (bytes <= 0x20).
 std::string Trim(std::string_view s);

@@ -1,4 +1,5 @@
-// The lock that keeps a second copy of the program from running.
+// The lock that keeps a second copy of the program from running: a lock
+// file in a folder of the user's own.
 #include "app/Plataforma.h"
 
 #include <fcntl.h>
@@ -95,10 +96,10 @@ TInstanciaUnica::TInstanciaUnica(const std::string& nome, const std::string& run
   // No link is followed, and O_NONBLOCK keeps a planted FIFO from holding
   // the open; the checks after it refuse anything but a file of this user.
   const int modo = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-  fd_ = ::openat(dir.fd, arquivo.c_str(), O_RDWR | O_CREAT | modo, 0600);
-  if (fd_ < 0 && errno != ELOOP) fd_ = ::openat(dir.fd, arquivo.c_str(), O_RDONLY | modo);
+  int fd = ::openat(dir.fd, arquivo.c_str(), O_RDWR | O_CREAT | modo, 0600);
+  if (fd < 0 && errno != ELOOP) fd = ::openat(dir.fd, arquivo.c_str(), O_RDONLY | modo);
   struct stat st {};
-  if (fd_ < 0) {
+  if (fd < 0) {
     // Say what is there when it is not ours (a link, another user's file)
     // rather than only "permission denied".
     const int erro = errno;
@@ -107,23 +108,25 @@ TInstanciaUnica::TInstanciaUnica(const std::string& nome, const std::string& run
     recusar(problema.empty() ? std::strerror(erro) : problema);
     return;
   }
-  std::string problema = ::fstat(fd_, &st) == 0 ? ProblemaArquivo(st) : std::strerror(errno);
+  std::string problema = ::fstat(fd, &st) == 0 ? ProblemaArquivo(st) : std::strerror(errno);
   if (problema.empty()) {
     int r;
     do {
-      r = ::flock(fd_, LOCK_EX | LOCK_NB);
+      r = ::flock(fd, LOCK_EX | LOCK_NB);
     } while (r != 0 && errno == EINTR);
-    if (r == 0) return;
+    if (r == 0) {
+      trava_ = fd;
+      return;
+    }
     emUso_ = errno == EWOULDBLOCK;
     if (!emUso_) problema = std::strerror(errno);
   }
-  ::close(fd_);
-  fd_ = -1;
+  ::close(fd);
   if (!problema.empty()) recusar(problema);
 }
 
 TInstanciaUnica::~TInstanciaUnica() {
-  if (fd_ >= 0) ::close(fd_);
+  if (trava_ != kSemTrava) ::close(static_cast<int>(trava_));
 }
 
 }  // namespace bilhetor

@@ -18,6 +18,8 @@ TTemporizadorSinais::TTemporizadorSinais() {
   pthread_sigmask(SIG_BLOCK, &sinais, nullptr);
 }
 
+TTemporizadorSinais::~TTemporizadorSinais() = default;
+
 int64_t TTemporizadorSinais::AgoraMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
