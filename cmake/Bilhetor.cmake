@@ -62,6 +62,11 @@ function(bilhetor_test name)
   add_executable(test_${name} ${sources})
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} bilhetor_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
   add_test(NAME ${name} COMMAND test_${name} --gtest_color=no)
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "BILHETOR_SOURCE_DIR=${PROJECT_SOURCE_DIR};BILHETOR_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  set(environment "BILHETOR_SOURCE_DIR=${PROJECT_SOURCE_DIR};BILHETOR_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  if(WIN32 AND BILHETOR_LINUX_BUILD)
+    # Under Wine the Linux side serves the test's MariaDB (tests/wine).
+    list(APPEND environment
+      "BILHETOR_ANFITRIAO_PROGRAMA=${BILHETOR_LINUX_BUILD}/tests/wine/anfitriao/bilhetor-anfitriao-wine")
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}")
 endfunction()

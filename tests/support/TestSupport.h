@@ -29,7 +29,9 @@ class TempDir {
 
 // A child process started with execvp; stopped with SIGTERM (then SIGKILL)
 // when the object goes away. stdout/stderr go to the given log file, or are
-// inherited when it is empty.
+// inherited when it is empty. On Windows it is started in a process group of
+// its own: SIGTERM and SIGINT become a Ctrl-Break to that group, any other
+// signal ends it at once, and Stop returns its exit code.
 class ChildProcess {
  public:
   ChildProcess(std::vector<std::string> argv, const std::string& logFile = "");
@@ -47,6 +49,7 @@ class ChildProcess {
 
  private:
   pid_t pid_ = -1;
+  void* processo_ = nullptr;  // the process handle on Windows
   bool reaped_ = false;
   int status_ = 0;
 };
@@ -67,5 +70,9 @@ std::string FindProgram(const std::string& name);
 // The repository's source folder (for sample files), from the environment
 // that ctest sets, or the compiled-in fallback.
 std::string SourceDir();
+
+// A path of the Linux machine, as the program under test sees it: under Wine
+// "/work/x" is "Z:/work/x"; on Linux, and for other paths, the path itself.
+std::string CaminhoDoAnfitriao(const std::string& caminho);
 
 }  // namespace bilhetor::testing

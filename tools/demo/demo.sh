@@ -7,6 +7,10 @@
 # bytes by name), draws it as a picture of the paper (a PNG beside it) and
 # shows the queue rows now marked, then stops everything it started. The files
 # stay in the folder it names at the end.
+#
+# With BILHETOR_DEMO_WINDOWS=1 ("./run demo --windows") the print server is
+# the Windows program of build/windows, run under Wine; everything else is the
+# same.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 tools=$top/build/release/tools
@@ -17,6 +21,16 @@ rm -rf "$out/db" "$out/config" "$out/impressora" "$out/runtime"
 mkdir -p "$out/db" "$out/config" "$out/impressora" "$out/runtime"
 
 log() { printf '\n== %s\n' "$*"; }
+
+# The print server, and the paths it is given, as the program sees them
+# (under Wine the Linux root is drive Z:).
+if [ "${BILHETOR_DEMO_WINDOWS:-}" = 1 ]; then
+  servidor=("$top/tests/wine/executar" "$top/build/windows/tools/bilhetor/bilhetor.exe")
+  caminho() { printf 'Z:%s' "$1"; }
+else
+  servidor=("$tools/bilhetor/bilhetor")
+  caminho() { printf '%s' "$1"; }
+fi
 
 # A TCP port on 127.0.0.1 that nothing answers on.
 free_port() {
@@ -81,12 +95,12 @@ Colunas=48
 ControlePorta=1
 CortarPapel=1
 PaginaDeCodigo=2
-ArqLog=$out/motor.log
+ArqLog=$(caminho "$out/motor.log")
 INI
 
-log "running: bilhetor --headless --pasta $out/config --estado $out/estado"
-XDG_RUNTIME_DIR=$out/runtime "$tools/bilhetor/bilhetor" --headless --pasta "$out/config" --estado "$out/estado" \
-  2> "$out/bilhetor.log" &
+log "running: ${servidor[*]##*/} --headless --pasta $(caminho "$out/config") --estado $(caminho "$out/estado")"
+XDG_RUNTIME_DIR=$out/runtime "${servidor[@]}" --headless --pasta "$(caminho "$out/config")" \
+  --estado "$(caminho "$out/estado")" 2> "$out/bilhetor.log" &
 server=$!
 pids+=($server)
 waiting() { [ "$(sql -N beleza -e "SELECT COUNT(*) FROM imprimir WHERE impressao = 'N'")" -le 2 ]; }

@@ -1,0 +1,174 @@
+// The Windows programs of the build (BILHETOR_WINDOWS_BINARY_DIR), run under
+// Wine from Linux against the same real parts a shop's machine has: a file,
+// a network printer on loopback, a serial cable (a socat pty pair that Wine
+// shows as a COM port) and the private MariaDB with the order system's
+// sample data.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ServidorTeste.h"
+#include "support/LoopbackServer.h"
+#include "support/MariaDbServer.h"
+#include "support/SocatPty.h"
+#include "support/TestSupport.h"
+
+namespace bilhetor::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string PastaWindows() {
+  const char* pasta = std::getenv("BILHETOR_WINDOWS_BINARY_DIR");
+  return pasta ? pasta : "";
+}
+
+std::string ProgramaWindows(const std::string& nome) {
+  return PastaWindows() + "/tools/" + nome + "/" + nome + ".exe";
+}
+
+std::string ProgramaLinux(const std::string& nome) {
+  const char* binario = std::getenv("BILHETOR_BINARY_DIR");
+  return std::string(binario ? binario : ".") + "/tools/" + nome + "/" + nome;
+}
+
+// The build's own Wine prefix (tests/wine/executar makes it on first use).
+std::string PrefixoWine() { return PastaWindows() + "/wine-prefix"; }
+
+// "Z:/tmp/x": a Linux path as the Windows programs see it.
+std::string Z(const std::string& caminho) { return "Z:" + caminho; }
+
+struct Execucao {
+  int status = -1;
+  std::string saida;
+};
+
+// Runs a program and waits for its end (killed after the time-out).
+Execucao Rodar(std::vector<std::string> argumentos, std::chrono::seconds limite = 120s) {
+  TempDir dir;
+  const std::string log = dir / "saida.txt";
+  ChildProcess processo(std::move(argumentos), log);
+  WaitUntil([&] { return !processo.Running(); }, limite);
+  Execucao e;
+  const int estado = processo.Stop(1000ms);
+  e.status = WIFEXITED(estado) ? WEXITSTATUS(estado) : 128 + WTERMSIG(estado);
+  e.saida = ReadFile(log);
+  return e;
+}
+
+std::vector<std::string> SobWine(const std::string& programa, std::vector<std::string> argumentos) {
+  argumentos.insert(argumentos.begin(), {SourceDir() + "/tests/wine/executar", programa});
+  return argumentos;
+}
+
+class ProgramasWindows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (PastaWindows().empty()) GTEST_SKIP() << "BILHETOR_WINDOWS_BINARY_DIR is not set: ./run test --windows sets it";
+    ASSERT_TRUE(std::filesystem::exists(ProgramaWindows("bilhetor-print"))) << ProgramaWindows("bilhetor-print");
+  }
+};
+
+// The sample ticket printed by the Windows bilhetor-print to a file, a network
+// printer and a serial port is, byte for byte, what the Linux program prints.
+TEST_F(ProgramasWindows, BilhetorPrintImprimeOExemploEmCadaPortaComoNoLinux) {
+  TempDir dir;
+  const std::vector<std::string> comum = {"--ticket-exemplo", "--modelo", "1", "--colunas", "48"};
+  auto linux = comum;
+  linux.insert(linux.begin(), ProgramaLinux("bilhetor-print"));
+  linux.insert(linux.end(), {"--porta", "FILE:" + (dir / "linux.bin")});
+  const Execucao referencia = Rodar(linux);
+  ASSERT_EQ(referencia.status, 0) << referencia.saida;
+  const std::string esperado = ReadFile(dir / "linux.bin");
+  ASSERT_GT(esperado.size(), 200u);
+
+  LoopbackServer impressora;
+  SocatPty cabo;
+  const std::string com = "com21";
+  std::filesystem::create_directories(PrefixoWine() + "/dosdevices");
+  const std::string link = PrefixoWine() + "/dosdevices/" + com;
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(cabo.PortName(), link);
+
+  struct Caso {
+    std::string porta;
+    std::function<std::string()> recebido;
+  };
+  const std::vector<Caso> casos = {
+      {"FILE:" + Z(dir / "windows.bin"), [&] { return ReadFile(dir / "windows.bin"); }},
+      {"TCP:127.0.0.1:" + impressora.PortText(),
+       [&] {
+         impressora.WaitForReceived(esperado.size());
+         return impressora.Received();
+       }},
+      {"COM21", [&] { return cabo.PeerRead(esperado.size(), 10000ms); }},
+  };
+  for (const Caso& caso : casos) {
+    auto windows = comum;
+    windows.insert(windows.end(), {"--porta", caso.porta});
+    const Execucao e = Rodar(SobWine(ProgramaWindows("bilhetor-print"), windows));
+    EXPECT_EQ(e.status, 0) << caso.porta << "\n" << e.saida;
+    EXPECT_EQ(caso.recebido(), esperado) << caso.porta << "\n" << e.saida;
+  }
+  std::filesystem::remove(link);
+}
+
+// bilhetor.exe --headless polls the private MariaDB like the demo: the three
+// waiting orders print once each on the network printer and their items are
+// marked, the journal records them, and a second run prints nothing again.
+TEST_F(ProgramasWindows, ServidorHeadlessImprimeOsPedidosDoExemploUmaVez) {
+  BancoTeste banco;
+  LoopbackServer impressora;
+  TempDir dir;
+  const std::string config = dir / "config", estado = dir / "estado";
+  std::filesystem::create_directories(config);
+  WriteFile(config + "/sys.txt", "127.0.0.1\r\n" + std::to_string(BancoTeste::Servidor().Port()) + "\r\n");
+  WriteFile(config + "/banco.txt", banco.Nome() + "\r\n");
+  WriteFile(config + "/bilhetor.ini", "[PosPrinter]\r\nModelo=1\r\nPorta=TCP:127.0.0.1:" + impressora.PortText() +
+                                          "\r\nColunas=48\r\nControlePorta=1\r\nCortarPapel=1\r\nPaginaDeCodigo=2\r\n");
+  const auto servidor = SobWine(ProgramaWindows("bilhetor"), {"--headless", "--pasta", Z(config), "--estado", Z(estado)});
+
+  {
+    ChildProcess programa(servidor, dir / "bilhetor1.log");
+    ASSERT_TRUE(WaitUntil([&] { return banco.Esperando() <= 2 || !programa.Running(); }, 90000ms))
+        << ReadFile(dir / "bilhetor1.log");
+    programa.Signal(SIGINT);
+    WaitUntil([&] { return !programa.Running(); }, 20000ms);
+    EXPECT_FALSE(programa.Running()) << "Ctrl-C did not stop the server";
+  }
+  const std::string log1 = ReadFile(dir / "bilhetor1.log");
+  EXPECT_EQ(banco.Esperando(), 2) << log1;
+  for (const char* pedido : {"Pedido 57 impresso", "Pedido 58 impresso", "Pedido 59 impresso"})
+    EXPECT_NE(log1.find(pedido), std::string::npos) << pedido << "\n" << log1;
+  const std::string recebido = impressora.Received();
+  for (const char* numero : {"057", "058", "059"})
+    EXPECT_NE(recebido.find(std::string("PEDIDO...: ") + numero), std::string::npos) << numero;
+
+  // The journal of printed tickets is where --estado put it, one file per database.
+  bool diario = false;
+  for (const auto& arquivo : std::filesystem::directory_iterator(estado))
+    diario = diario || ReadFile(arquivo.path().string()).find("57") != std::string::npos;
+  EXPECT_TRUE(diario);
+
+  // A second run prints only what waits: order 57, set back to waiting by
+  // the order system, prints again; 58 and 59 do not.
+  banco.Sql("UPDATE imprimir SET impressao = 'N' WHERE numped = 57;\n");
+  impressora.ClearReceived();
+  {
+    ChildProcess programa(servidor, dir / "bilhetor2.log");
+    ASSERT_TRUE(WaitUntil([&] { return banco.Esperando() <= 2 || !programa.Running(); }, 90000ms))
+        << ReadFile(dir / "bilhetor2.log");
+    programa.Signal(SIGINT);
+    WaitUntil([&] { return !programa.Running(); }, 20000ms);
+  }
+  EXPECT_NE(impressora.Received().find("PEDIDO...: 057"), std::string::npos) << ReadFile(dir / "bilhetor2.log");
+  EXPECT_EQ(impressora.Received().find("PEDIDO...: 058"), std::string::npos);
+  EXPECT_EQ(impressora.Received().find("PEDIDO...: 059"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace bilhetor::testing
