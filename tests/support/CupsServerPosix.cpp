@@ -1,3 +1,4 @@
+// The private cupsd of the tests: Linux only (the Windows tests have no CUPS).
 #include "support/CupsServer.h"
 
 #include <cups/cups.h>
