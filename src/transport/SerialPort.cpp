@@ -1,25 +1,12 @@
 #include "transport/SerialPort.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sched.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
-#include <linux/serial.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <thread>
 
 #include "common/Strings.h"
 #include "transport/DrainWait.h"
 #include "transport/ReadLoop.h"
-#include "transport/SerialSettings.h"
-#include "transport/SerialSpeed.h"
+#include "transport/SerialLine.h"
 
 namespace bilhetor {
 
@@ -30,15 +17,7 @@ ESerialError::ESerialError(int errorCode, const std::string& errorMessage)
       errorCode_(errorCode),
       errorMessage_(errorMessage) {}
 
-namespace {
-
-std::string SystemMessage(int code) {
-  char buf[256];
-  // GNU strerror_r: returns the message (possibly not in buf).
-  return std::string(strerror_r(code, buf, sizeof buf));
-}
-
-}  // namespace
+using transport_detail::SerialLine;
 
 int TSerialPort::ComPortNumber(const std::string& Port) {
   if (!UpperCase(Port).starts_with("COM")) return 0;
@@ -46,13 +25,12 @@ int TSerialPort::ComPortNumber(const std::string& Port) {
 }
 
 std::string TSerialPort::SystemDeviceName(const std::string& Port) {
-  const int n = ComPortNumber(Port);
-  if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
-  if (Port.size() > 4 && Port.starts_with("\\\\.\\")) return "/dev/" + Port.substr(4);
-  return Port;
+  return SerialLine::SystemName(Port, ComPortNumber(Port));
 }
 
-TSerialPort::TSerialPort() = default;
+TSerialPort::TSerialPort() : line_(std::make_unique<SerialLine>()) {}
+
+intptr_t TSerialPort::Handle() const { return line_->Handle(); }
 
 TSerialPort::~TSerialPort() {
   try {
@@ -78,7 +56,7 @@ std::string TSerialPort::GetErrorDesc(int ErrorCode) {
     case ErrRxOver: return "Receive Queue overflow";
     case ErrRxParity: return "Receive Parity Error";
     case ErrTxFull: return "Tranceive Queue is full";
-    default: return SystemMessage(ErrorCode);
+    default: return transport_detail::SystemErrorText(ErrorCode);
   }
 }
 
@@ -88,8 +66,6 @@ void TSerialPort::SetError(int code) {
   lastError_ = code;
   lastErrorDesc_ = GetErrorDesc(code);
 }
-
-void TSerialPort::CheckSystemResult(int result) { SetError(result == -1 ? errno : 0); }
 
 void TSerialPort::RaiseIfError() {
   if (raiseExcept_ && lastError_ != 0) throw ESerialError(lastError_, lastErrorDesc_);
@@ -126,44 +102,7 @@ void TSerialPort::Connect(const std::string& Port) {
   }
   deviceName_ = SystemDeviceName(Port);
 
-  // Only terminals are opened: a name that is not a character device fails
-  // with ENOTTY before anything is opened, so that a port name can never
-  // open (or create) an ordinary file.
-  errno = 0;
-  int err = 0;
-  struct stat st {};
-  if (stat(deviceName_.c_str(), &st) != 0) {
-    err = errno;
-  } else if (!S_ISCHR(st.st_mode)) {
-    err = ENOTTY;
-  } else {
-    fd_ = open(deviceName_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) {
-      err = errno;
-    } else {
-      termios t {};
-      if (tcgetattr(fd_, &t) != 0) {
-        err = errno;
-      } else if (linuxLock_ && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        err = (errno == EWOULDBLOCK) ? ErrAlreadyOwned : errno;
-      } else {
-        // No sharing: further opens of the terminal fail (except for root).
-        ioctl(fd_, TIOCEXCL);
-        // Binary mode: no line editing, echo, signals or byte translation;
-        // the line settings (speed, size, parity, stop bits, flow control)
-        // stay as they are until ApplySettings.
-        t.c_iflag &= IXON | IXOFF | INPCK;
-        t.c_oflag = 0;
-        t.c_lflag = 0;
-        t.c_cflag |= CREAD | CLOCAL;
-        t.c_cc[VMIN] = 0;
-        t.c_cc[VTIME] = 0;
-        if (tcsetattr(fd_, TCSANOW, &t) != 0) err = errno;
-      }
-      if (err != 0) CloseHandle();
-    }
-  }
-  SetError(err);
+  SetError(line_->Open(deviceName_, linuxLock_, recvBufferSize_));
   RaiseIfError();
 
   if (lastError_ == 0) {
@@ -186,27 +125,19 @@ void TSerialPort::Connect(const std::string& Port) {
   }
 }
 
-void TSerialPort::CloseHandle() {
-  if (fd_ >= 0) {
-    // The exclusive mark outlives this descriptor on some terminals (a pty
-    // stays while its master is open); drop it so the port can be reopened.
-    ioctl(fd_, TIOCNXCL);
-    close(fd_);
-    fd_ = InvalidHandle;
-  }
-}
+void TSerialPort::CloseHandle() { line_->Close(); }
 
 void TSerialPort::CloseSocket() {
-  if (fd_ >= 0) {
+  if (line_->IsOpen()) {
     // Closing never raises: the input is discarded and the lines dropped
     // without looking at the results, so the handle is always released.
     // The output is left alone: every write has already waited for its
     // bytes to leave, and what a pseudo-terminal has handed on to its other
     // end must reach it.
-    tcflush(fd_, TCIFLUSH);
+    line_->FlushInput();
     lineBuffer_.clear();
-    SetModemLine(TIOCM_RTS, false);
-    SetModemLine(TIOCM_DTR, false);
+    line_->SetRTS(false);
+    line_->SetDTR(false);
     rts_ = dtr_ = false;
     CloseHandle();
   }
@@ -219,38 +150,31 @@ void TSerialPort::CloseSocket() {
 // --- modem lines ------------------------------------------------------------------
 
 int TSerialPort::ModemStatus() {
-  int bits = 0;
-  if (fd_ < 0 || ioctl(fd_, TIOCMGET, &bits) != 0) bits = 0;
-  modemWord_ = bits;
-  return bits;
+  modemWord_ = line_->ModemStatus();
+  return modemWord_;
 }
 
-bool TSerialPort::CTS() { return (ModemStatus() & TIOCM_CTS) != 0; }
-bool TSerialPort::DSR() { return (ModemStatus() & TIOCM_DSR) != 0; }
-bool TSerialPort::Ring() { return (ModemStatus() & TIOCM_RNG) != 0; }
-bool TSerialPort::Carrier() { return (ModemStatus() & TIOCM_CAR) != 0; }
+bool TSerialPort::CTS() { return (ModemStatus() & ModemCTS) != 0; }
+bool TSerialPort::DSR() { return (ModemStatus() & ModemDSR) != 0; }
+bool TSerialPort::Ring() { return (ModemStatus() & ModemRing) != 0; }
+bool TSerialPort::Carrier() { return (ModemStatus() & ModemCarrier) != 0; }
 
-void TSerialPort::SetModemLine(int bit, bool on) {
-  if (fd_ < 0) return;
-  // Devices without modem lines (pseudo-terminals) refuse this; like the
-  // line function of other platforms its result is not an error of the port.
-  ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit);
-}
-
+// Devices without modem lines (pseudo-terminals) refuse to drive them; that
+// is not an error of the port.
 void TSerialPort::SetRTS(bool Value) {
   rts_ = Value;
-  SetModemLine(TIOCM_RTS, Value);
+  line_->SetRTS(Value);
 }
 
 void TSerialPort::SetDTR(bool Value) {
   dtr_ = Value;
-  SetModemLine(TIOCM_DTR, Value);
+  line_->SetDTR(Value);
 }
 
 bool TSerialPort::DeviceAnswers() {
   const int bits = ModemStatus();
-  if (testDSR_ && (bits & TIOCM_DSR) == 0) return false;
-  if (testCTS_ && (bits & TIOCM_CTS) == 0) return false;
+  if (testDSR_ && (bits & ModemDSR) == 0) return false;
+  if (testCTS_ && (bits & ModemCTS) == 0) return false;
   return true;
 }
 
@@ -271,23 +195,12 @@ bool TSerialPort::NotReady() {
 void TSerialPort::ApplySettings(int Baud, int Bits, char Parity, int Stop, bool SoftFlow,
                                 bool HardFlow) {
   SetError(0);
-  if (fd_ < 0) {
+  if (!line_->IsOpen()) {
     FailWith(ErrPortNotOpen);
     return;
   }
-  termios t {};
-  tcgetattr(fd_, &t);
   // Values the line cannot take are refused before anything is changed.
-  const int invalid = transport_detail::BuildLineSettings(t, Baud, Bits, Parity, Stop, SoftFlow, HardFlow);
-  if (invalid != 0) {
-    SetError(invalid);
-    RaiseIfError();
-    return;
-  }
-  const speed_t standard = transport_detail::StandardSpeed(Baud);
-  int result = tcsetattr(fd_, TCSANOW, &t);
-  if (result == 0 && standard == 0) result = transport_detail::SetArbitrarySpeed(fd_, Baud);
-  CheckSystemResult(result);
+  SetError(line_->Apply({Baud, Bits, Parity, Stop, SoftFlow, HardFlow}, recvBufferSize_));
   if (lastError_ == 0) {
     // With hardware flow control the driver drives RTS itself.
     SetDTR(true);
@@ -299,69 +212,33 @@ void TSerialPort::ApplySettings(int Baud, int Bits, char Parity, int Stop, bool 
 
 // --- waiting --------------------------------------------------------------------------
 
-bool TSerialPort::WaitFor(short events, int timeout, short* revents) {
-  if (revents) *revents = 0;
-  if (fd_ < 0) return false;
-  const int64_t deadline = NowMs() + std::max(timeout, 0);
-  for (;;) {
-    pollfd p {fd_, events, 0};
-    const int64_t remaining = std::max<int64_t>(deadline - NowMs(), 0);
-    const int rc = poll(&p, 1, static_cast<int>(remaining));
-    if (rc < 0 && errno == EINTR) continue;
-    if (revents) *revents = rc > 0 ? p.revents : 0;
-    return rc > 0;
-  }
-}
-
-int TSerialPort::BytesWaiting() {
-  int n = 0;
-  if (fd_ < 0 || ioctl(fd_, FIONREAD, &n) != 0) return 0;
-  return n;
-}
+int TSerialPort::BytesWaiting() { return line_->BytesWaiting(); }
 
 int TSerialPort::WaitingDataEx() { return BytesWaiting() + static_cast<int>(lineBuffer_.size()); }
 
-int TSerialPort::SendingData() {
-  int n = 0;
-  if (fd_ < 0 || ioctl(fd_, TIOCOUTQ, &n) != 0) return 0;
-  return n;
-}
+int TSerialPort::SendingData() { return line_->OutputQueued(); }
 
 bool TSerialPort::WaitReadable(int Timeout) {
   bool ok = BytesWaiting() > 0;
   if (!ok) {
     const int64_t deadline = NowMs() + std::max(Timeout, 0);
     for (;;) {
-      short rev = 0;
       const int remaining = static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0));
-      const bool ready = WaitFor(POLLIN, remaining, &rev);
+      const auto state = line_->WaitReadable(remaining);
       ok = BytesWaiting() > 0;
-      // Done when data is there, the time is up, or the line has hung up
-      // (a hung-up terminal stays "readable" with nothing to read).
-      if (ok || !ready || (rev & (POLLHUP | POLLERR | POLLNVAL)) != 0 || remaining == 0) break;
+      // Done when data is there, the time is up, or the line has hung up.
+      if (ok || state != SerialLine::Readiness::Ready || remaining == 0) break;
     }
   }
   if (ok) ReportStatus(TSerialStatusReason::HR_CanRead, "");
   return ok;
 }
 
-int TSerialPort::PendingOutput() {
-  if (fd_ < 0) return 0;
-  const int queued = SendingData();
-  if (queued > 0) return queued;
-  // The queue is empty once the driver has moved its last bytes into the
-  // UART; they have left the port when the transmitter is empty too.
-  // Drivers that cannot tell (USB adapters, pseudo-terminals) refuse this.
-  unsigned int lsr = 0;
-  if (ioctl(fd_, TIOCSERGETLSR, &lsr) == 0 && (lsr & TIOCSER_TEMT) == 0) return 1;
-  return 0;
-}
-
 int TSerialPort::WaitSent(int stallMs, int limitMs) {
-  // Terminals signal no "output drained" event that a wait could be bounded
-  // by: the queue is looked at in growing pauses.
+  // The drivers signal no "output drained" event that a wait could be
+  // bounded by: the queue is looked at in growing pauses.
   return transport_detail::WaitUntilSent(
-      stallMs, limitMs, [this] { return PendingOutput(); },
+      stallMs, limitMs, [this] { return line_->PendingOutput(); },
       [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }, [] { return NowMs(); });
 }
 
@@ -373,7 +250,7 @@ bool TSerialPort::WaitWritable(int Timeout) {
 }
 
 void TSerialPort::Flush() {
-  if (fd_ >= 0) WaitWritable(std::max(deadlockTimeout_, 0));
+  if (line_->IsOpen()) WaitWritable(std::max(deadlockTimeout_, 0));
 }
 
 // --- transfers ---------------------------------------------------------------------------
@@ -390,17 +267,8 @@ void TSerialPort::LimitRate(int length, int max, int64_t& nextMark) {
 }
 
 void TSerialPort::CheckLineErrors() {
-  serial_icounter_struct ic {};
-  if (fd_ < 0 || ioctl(fd_, TIOCGICOUNT, &ic) != 0) return;
-  int code = 0;
-  if (ic.frame != icountFrame_) code = ErrFrame;
-  if (ic.overrun != icountOverrun_) code = ErrOverrun;
-  if (ic.buf_overrun != icountBufOverrun_) code = ErrRxOver;
-  if (ic.parity != icountParity_) code = ErrRxParity;
-  icountFrame_ = ic.frame;
-  icountOverrun_ = ic.overrun;
-  icountBufOverrun_ = ic.buf_overrun;
-  icountParity_ = ic.parity;
+  if (!line_->IsOpen()) return;
+  const int code = line_->LineErrors();
   if (code != 0) SetError(code);
 }
 
@@ -424,23 +292,20 @@ int TSerialPort::WriteBuffer(const void* Data, int Length) {
   int64_t deadline = NowMs() + stall;
   bool stalled = false;
   while (written < Length) {
-    const ssize_t n = write(fd_, p + written, static_cast<size_t>(Length - written));
+    const int remaining = static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0));
+    int err = 0;
+    const int n = line_->Write(p + written, Length - written, remaining, err);
     if (n > 0) {
-      written += static_cast<int>(n);
+      written += n;
       deadline = NowMs() + stall;
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      SetError(errno);
+    if (n < 0) {
+      SetError(err);
       break;
     }
-    const int remaining = static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0));
-    short rev = 0;
-    if (remaining == 0 || !WaitFor(POLLOUT, remaining, &rev)) {
-      stalled = true;
-      break;
-    }
+    stalled = true;
+    break;
   }
   // The write is done when its bytes have left the port: the driver's queue
   // is waited for as long as it keeps going down.
@@ -449,8 +314,8 @@ int TSerialPort::WriteBuffer(const void* Data, int Length) {
     // The line does not take the data in time: what is still queued is
     // thrown away so that a later write does not send stale bytes, and only
     // the bytes that did leave are counted.
-    written = std::max(written - PendingOutput(), 0);
-    tcflush(fd_, TCOFLUSH);
+    written = std::max(written - line_->PendingOutput(), 0);
+    line_->FlushOutput();
     SetError(ErrTimeout);
   }
   CheckLineErrors();
@@ -493,29 +358,22 @@ int TSerialPort::ReadRaw(std::string& into, int length) {
   int got = 0;
   const int64_t deadline = NowMs() + std::max(deadlockTimeout_, 0);
   while (got < length) {
-    const ssize_t n = read(fd_, into.data() + start + got, static_cast<size_t>(length - got));
+    const int remaining = static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0));
+    int err = 0;
+    const int n = line_->Read(into.data() + start + got, length - got, got > 0 ? 0 : remaining, err);
     if (n > 0) {
-      got += static_cast<int>(n);
+      got += n;
       if (BytesWaiting() == 0) break;  // took what had arrived
       continue;
     }
-    if (n == 0) {
-      // End of file on a terminal: the other end has hung up.
-      SetError(ErrReadFailed);
-      break;
-    }
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) {
-      SetError(errno);
+    if (n < 0) {
+      SetError(err);
       break;
     }
     if (got > 0) break;
-    const int remaining = static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0));
-    if (remaining == 0 || !WaitFor(POLLIN, remaining, nullptr)) {
-      tcflush(fd_, TCIFLUSH);
-      SetError(ErrTimeout);
-      break;
-    }
+    line_->FlushInput();
+    SetError(ErrTimeout);
+    break;
   }
   into.resize(start + static_cast<size_t>(got));
   const int err = lastError_;
@@ -542,7 +400,7 @@ std::string TSerialPort::ReadAvailableQuiet(int Timeout) {
     result.swap(lineBuffer_);
     return result;
   }
-  sched_yield();
+  std::this_thread::yield();
   int n = BytesWaiting();
   if (n > 0) {
     ReadRaw(result, n);
@@ -556,13 +414,12 @@ std::string TSerialPort::ReadAvailableQuiet(int Timeout) {
   }
   // Nothing arrived. A line that has hung up says so at once; tell that
   // apart from a plain time-out by asking the device.
-  short rev = 0;
-  if (WaitFor(POLLIN, 0, &rev) && (rev & (POLLHUP | POLLERR)) != 0) {
+  if (line_->WaitReadable(0) == SerialLine::Readiness::HungUp) {
     char byte = 0;
-    const ssize_t r = read(fd_, &byte, 1);
+    int err = 0;
+    const int r = line_->Read(&byte, 1, 0, err);
     if (r == 1) result.push_back(byte);
-    else if (r == 0) SetError(ErrReadFailed);
-    else if (errno != EAGAIN && errno != EWOULDBLOCK) SetError(errno);
+    else if (r < 0) SetError(err);
     else SetError(ErrTimeout);
     return result;
   }
@@ -686,7 +543,7 @@ std::string TSerialPort::ATConnect(const std::string& Value) {
 
 void TSerialPort::ClearBuffers() {
   SetError(0);
-  CheckSystemResult(fd_ < 0 ? (errno = EBADF, -1) : tcflush(fd_, TCIFLUSH));
+  SetError(line_->FlushInput());
   lineBuffer_.clear();
   RaiseIfError();
 }

@@ -12,6 +12,11 @@
 //   "\\.\NAME"   opens /dev/NAME
 //   other names  are opened as they stand (/dev/ttyUSB0, /dev/pts/3, ...)
 // and must name a terminal; anything else fails with the system's error.
+// On Windows the port is a COM port driven through the communications
+// functions: "COMn" opens \\.\COMn (the form every COM number needs, COM10
+// and above included), other names are opened as they stand and must name a
+// communications device. Error numbers of the system are errno values on
+// Linux and GetLastError values on Windows.
 //
 // A write returns when its bytes have left the port, not when the driver has
 // queued them: the driver's output queue is drained (and, where the driver
@@ -21,6 +26,7 @@
 // clearing its buffers discards only input.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,6 +49,10 @@ class ESerialError : public Exception {
 };
 
 class TSerialPort;
+
+namespace transport_detail {
+class SerialLine;
+}
 
 enum class TSerialStatusReason {
   HR_SerialClose,  // Value: the device name
@@ -75,6 +85,12 @@ class TSerialPort {
   static constexpr int ErrTxFull = 10003;         // "Tranceive Queue is full"
 
   static constexpr int InvalidHandle = -1;
+
+  // Modem status bits of ModemStatus (the values of Linux's TIOCM_* bits).
+  static constexpr int ModemCarrier = 0x040;
+  static constexpr int ModemRing = 0x080;
+  static constexpr int ModemCTS = 0x020;
+  static constexpr int ModemDSR = 0x100;
 
   TSerialPort();
   ~TSerialPort();  // runs CloseSocket
@@ -114,7 +130,7 @@ class TSerialPort {
   bool DSR();
   bool Ring();
   bool Carrier();
-  int ModemStatus();  // TIOCM_* bits; 0 when the device has no modem lines
+  int ModemStatus();  // Modem* bits; 0 when the device has no modem lines
 
   // --- transfers -------------------------------------------------------------
   int WriteBuffer(const void* Data, int Length);
@@ -141,7 +157,7 @@ class TSerialPort {
   std::string ATConnect(const std::string& Value);
   bool ATResult() const { return atResult_; }
 
-  // Bytes in the driver's input queue (FIONREAD).
+  // Bytes in the driver's input queue.
   int BytesWaiting();
   // BytesWaiting plus the bytes held in LineBuffer.
   int WaitingDataEx();
@@ -160,7 +176,9 @@ class TSerialPort {
   // --- properties ------------------------------------------------------------
   int Tag() const { return tag_; }
   void SetTag(int v) { tag_ = v; }
-  int Handle() const { return fd_; }
+  // The open device: a descriptor on Linux, a HANDLE on Windows;
+  // InvalidHandle when closed.
+  intptr_t Handle() const;
   const std::string& LineBuffer() const { return lineBuffer_; }
   void SetLineBuffer(const std::string& v) { lineBuffer_ = v; }
   bool RaiseExcept() const { return raiseExcept_; }
@@ -175,8 +193,10 @@ class TSerialPort {
   void SetMaxLineLength(int v) { maxLineLength_ = v; }
   int DeadlockTimeout() const { return deadlockTimeout_; }
   void SetDeadlockTimeout(int v) { deadlockTimeout_ = v; }
-  // On Linux: take an advisory exclusive lock (flock) on the device while it
-  // is open, so two programs that both lock never share a port.
+  // Mark the device as taken while it is open, so two programs that both
+  // lock never share a port: an advisory exclusive lock (flock) on Linux, a
+  // named mutex of the port on Windows (where the driver refuses a second
+  // open by itself as well).
   bool LinuxLock() const { return linuxLock_; }
   void SetLinuxLock(bool v) { linuxLock_ = v; }
   bool ConvertLineEnd() const { return convertLineEnd_; }
@@ -198,40 +218,33 @@ class TSerialPort {
   void SetMaxBandwidth(int v) { maxSendBandwidth_ = maxRecvBandwidth_ = v; }
   int RecvBufferSize() const { return recvBufferSize_; }
   // Size asked for the driver's input queue; also sets the XON and XOFF
-  // limits to a quarter of it. Stored (Linux has no per-port queue size).
+  // limits to a quarter of it. Given to the driver at Connect on Windows;
+  // stored on Linux (which has no per-port queue size).
   void SetRecvBufferSize(int v) { recvBufferSize_ = v; }
   bool RTSToggle() const { return rtsToggle_; }
   void SetRTSToggle(bool v) { rtsToggle_ = v; }
 
  private:
   void SetError(int code);
-  void CheckSystemResult(int result);
   void RaiseIfError();
   void FailWith(int code);
   void ReportStatus(TSerialStatusReason reason, const std::string& value);
   bool DeviceAnswers();
   bool NotReady();
   void LimitRate(int length, int max, int64_t& nextMark);
-  // Bytes written but not yet on the line: the driver's output queue, or 1
-  // while it is empty but the transmitter still sends (where the driver
-  // tells). 0 when the device keeps no queue (a pseudo-terminal hands its
-  // bytes to the other end at once).
-  int PendingOutput();
   // Waits until PendingOutput is 0; gives up when it has not gone down for
   // stallMs ms, or when limitMs (>= 0) has passed. Returns what is pending.
   int WaitSent(int stallMs, int limitMs);
   int ReadRaw(std::string& into, int length);
   std::string ReadAvailableQuiet(int Timeout);
-  bool WaitFor(short events, int timeout, short* revents);
   void CheckLineErrors();
-  void SetModemLine(int bit, bool on);
   void CloseHandle();
   std::string ModemExchange(const std::string& value, int lineTimeout,
                             const std::vector<std::string>& success,
                             const std::vector<std::string>& failure);
 
   int tag_ = 0;
-  int fd_ = InvalidHandle;
+  std::unique_ptr<transport_detail::SerialLine> line_;
   std::string lineBuffer_;
   bool raiseExcept_ = false;
   TSerialStatusHook onStatus_;
@@ -261,8 +274,6 @@ class TSerialPort {
   bool atResult_ = false;
   bool lastCR_ = false;  // the last ConvertLineEnd read ended on a lone CR
   bool lastLF_ = false;  // ... on a lone LF
-  // Line error counters seen last (framing, overrun, buffer overrun, parity).
-  int icountFrame_ = 0, icountOverrun_ = 0, icountBufOverrun_ = 0, icountParity_ = 0;
 };
 
 }  // namespace bilhetor

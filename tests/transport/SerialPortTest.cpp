@@ -1,51 +1,18 @@
-// The serial port against real pseudo-terminal pairs made by socat.
-#include "transport/SerialPort.h"
+// The serial port against real pseudo-terminal pairs made by socat: what it
+// promises on every platform.
+#include "SerialPortTest.h"
 
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <chrono>
+#include <atomic>
 #include <climits>
-#include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
-#include "support/PacedReader.h"
-#include "support/SocatPty.h"
 #include "support/TestSupport.h"
 #include "transport/DrainWait.h"
-#include "transport/SerialSettings.h"
-#include "transport/SerialSpeed.h"
 
-namespace bilhetor {
+namespace bilhetor::serial_test {
 namespace {
-
-using testing::SocatPty;
-using Clock = std::chrono::steady_clock;
-
-long ElapsedMs(Clock::time_point since) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
-class SerialPortTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (testing::SocatPath().empty()) FAIL() << testing::kSocatMissing;
-    pty = std::make_unique<SocatPty>();
-  }
-
-  // Opens the port end; fails the test when that does not work.
-  void Open(TSerialPort& port) {
-    port.Connect(pty->PortName());
-    ASSERT_EQ(port.LastError(), 0) << port.LastErrorDesc();
-    ASSERT_TRUE(port.InstanceActive());
-  }
-
-  std::unique_ptr<SocatPty> pty;
-};
 
 TEST(SerialPortErrors, DescriptionsAndErrorMessage) {
   EXPECT_EQ(TSerialPort::GetErrorDesc(0), "OK");
@@ -54,9 +21,6 @@ TEST(SerialPortErrors, DescriptionsAndErrorMessage) {
   EXPECT_EQ(TSerialPort::GetErrorDesc(9996), "Maximal buffer length exceeded");
   EXPECT_EQ(TSerialPort::GetErrorDesc(9997), "Timeout during operation");
   EXPECT_EQ(TSerialPort::GetErrorDesc(10003), "Tranceive Queue is full");
-  // Any other code is the operating system's text.
-  EXPECT_EQ(TSerialPort::GetErrorDesc(2), "No such file or directory");
-  EXPECT_EQ(TSerialPort::GetErrorDesc(5), "Input/output error");
 
   const ESerialError e(9997, "Timeout during operation");
   EXPECT_STREQ(e.what(), "Communication error 9997: Timeout during operation");
@@ -64,77 +28,59 @@ TEST(SerialPortErrors, DescriptionsAndErrorMessage) {
   EXPECT_EQ(e.ErrorMessage(), "Timeout during operation");
 }
 
-TEST(SerialPortNames, ComNamesMapToSystemDevices) {
-  TSerialPort port;
-  port.Connect("COM200");  // /dev/ttyS199 does not exist on any usual machine
-  EXPECT_EQ(port.DeviceName(), "/dev/ttyS199");
-  EXPECT_EQ(port.ComNumber(), 199);
-  port.Connect("com3");
-  EXPECT_EQ(port.DeviceName(), "/dev/ttyS2");
-  port.CloseSocket();
-  // COM0 and COMX parse to no number and open the name unchanged.
-  port.Connect("COM0");
-  EXPECT_EQ(port.DeviceName(), "COM0");
-  EXPECT_EQ(port.LastError(), 2);
-  port.Connect("COMX");
-  EXPECT_EQ(port.DeviceName(), "COMX");
-  EXPECT_EQ(port.ComNumber(), -1);
-  port.Connect("\\\\.\\bilhetor-no-such-port");
-  EXPECT_EQ(port.DeviceName(), "/dev/bilhetor-no-such-port");
-  EXPECT_FALSE(port.InstanceActive());
-}
-
 // Only "COM" + a plain decimal number is a COM name; anything else is opened
-// exactly as written, however close it comes (a blank, a sign, hexadecimal,
-// leading zeros in a /dev name, another case of "ttyS").
-TEST(SerialPortNames, OnlyPlainComNumbersAreMapped) {
+// exactly as written, however close it comes (a blank, a sign, hexadecimal).
+TEST(SerialPortNames, OnlyPlainComNumbersAreComNames) {
   const struct {
     const char* name;
     int number;
-    const char* system;
   } cases[] = {
-      {"COM1", 1, "/dev/ttyS0"},
-      {"com12", 12, "/dev/ttyS11"},
-      {"COM01", 1, "/dev/ttyS0"},
-      {"COM999999", 999999, "/dev/ttyS999998"},
-      {"COM1 ", 0, "COM1 "},
-      {" COM1", 0, " COM1"},
-      {"COM 1", 0, "COM 1"},
-      {"COM+1", 0, "COM+1"},
-      {"COM-1", 0, "COM-1"},
-      {"COM$A", 0, "COM$A"},
-      {"COM0x1", 0, "COM0x1"},
-      {"COM1000000", 0, "COM1000000"},
-      {"COM0", 0, "COM0"},
-      {"COMX", 0, "COMX"},
-      {"COM", 0, "COM"},
-      {"\\\\.\\ttyUSB0", 0, "/dev/ttyUSB0"},
-      {"/dev/ttyS1", 0, "/dev/ttyS1"},
-      {"/dev/ttyS01", 0, "/dev/ttyS01"},
-      {"/dev/ttys1", 0, "/dev/ttys1"},
-      {"/dev/ttyUSB0", 0, "/dev/ttyUSB0"},
+      {"COM1", 1},      {"com12", 12},  {"COM01", 1},  {"COM999999", 999999}, {"COM1 ", 0},
+      {" COM1", 0},     {"COM 1", 0},   {"COM+1", 0},  {"COM-1", 0},          {"COM$A", 0},
+      {"COM0x1", 0},    {"COM1000000", 0}, {"COM0", 0}, {"COMX", 0},          {"COM", 0},
+      {"/dev/ttyS1", 0},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TSerialPort::ComPortNumber(c.name), c.number) << "[" << c.name << "]";
-    EXPECT_EQ(TSerialPort::SystemDeviceName(c.name), c.system) << "[" << c.name << "]";
+    if (c.number == 0) {
+      EXPECT_EQ(TSerialPort::SystemDeviceName(c.name), c.name) << "[" << c.name << "]";
+    }
+  }
+}
+
+// Connect records the system name it opened and the zero-based COM number;
+// names that are no COM name are opened unchanged.
+TEST(SerialPortNames, ConnectRecordsTheNameItOpened) {
+  TSerialPort port;
+  port.Connect("COM200");  // no usual machine has a 200th serial port
+  EXPECT_EQ(port.DeviceName(), TSerialPort::SystemDeviceName("COM200"));
+  EXPECT_NE(port.DeviceName(), "COM200");
+  EXPECT_EQ(port.ComNumber(), 199);
+  EXPECT_EQ(port.LastError(), 2);
+  for (const char* name : {"COM0", "COMX"}) {
+    port.Connect(name);
+    EXPECT_EQ(port.DeviceName(), name);
+    EXPECT_EQ(port.ComNumber(), -1);
+    EXPECT_EQ(port.LastError(), 2) << name;
+    EXPECT_FALSE(port.InstanceActive());
   }
 }
 
 TEST(SerialPortNames, MissingPortFailsWithSystemError2) {
   TSerialPort port;
-  port.Connect("/dev/ttyBilhetorMissing");
+  port.Connect(kMissingPort);
   EXPECT_EQ(port.LastError(), 2);
-  EXPECT_EQ(port.LastErrorDesc(), "No such file or directory");
+  EXPECT_EQ(port.LastErrorDesc(), TSerialPort::GetErrorDesc(2));
   EXPECT_FALSE(port.InstanceActive());
   EXPECT_EQ(port.Handle(), TSerialPort::InvalidHandle);
 
   port.SetRaiseExcept(true);
   try {
-    port.Connect("/dev/ttyBilhetorMissing");
+    port.Connect(kMissingPort);
     FAIL() << "no error raised";
   } catch (const ESerialError& e) {
     EXPECT_EQ(e.ErrorCode(), 2);
-    EXPECT_STREQ(e.what(), "Communication error 2: No such file or directory");
+    EXPECT_EQ(e.what(), "Communication error 2: " + TSerialPort::GetErrorDesc(2));
   }
 }
 
@@ -143,9 +89,9 @@ TEST(SerialPortNames, NamesThatAreNotPortsAreRefusedUntouched) {
   const std::string file = dir / "not-a-port";
   testing::WriteFile(file, "keep me");
   TSerialPort port;
-  for (const std::string& name : {file, dir.Path().string(), std::string("/dev/null")}) {
+  for (const std::string& name : {file, dir.Path().string(), std::string(kNullDevice)}) {
     port.Connect(name);
-    EXPECT_EQ(port.LastError(), ENOTTY) << name;
+    EXPECT_EQ(port.LastError(), kNotAPort) << name;
     EXPECT_FALSE(port.InstanceActive()) << name;
     EXPECT_EQ(port.Handle(), TSerialPort::InvalidHandle) << name;
   }
@@ -153,6 +99,21 @@ TEST(SerialPortNames, NamesThatAreNotPortsAreRefusedUntouched) {
   // An empty name is no port either.
   port.Connect("");
   EXPECT_EQ(port.LastError(), 2);
+}
+
+TEST_F(SerialPortTest, ImpossibleSettingsAreRefusedAndChangeNothing) {
+  TSerialPort port;
+  Open(port);
+  port.ApplySettings(38400, 8, 'N', 0, false, false);
+  const std::string before = DriverSettings(port);
+  for (auto [baud, bits, stop] : {std::tuple{9600, 9, 0}, std::tuple{9600, 4, 0}, std::tuple{0, 8, 0},
+                                  std::tuple{-9600, 8, 0}, std::tuple{9600, 8, 3}, std::tuple{9600, 8, -1}}) {
+    port.ApplySettings(baud, bits, 'E', stop, true, true);
+    EXPECT_EQ(port.LastError(), kRefusedSettings) << baud << " " << bits << " " << stop;
+  }
+  EXPECT_EQ(DriverSettings(port), before);
+  port.SetRaiseExcept(true);
+  EXPECT_THROW(port.ApplySettings(9600, 9, 'N', 0, false, false), ESerialError);
 }
 
 TEST_F(SerialPortTest, ConnectOpensTheSystemNameInBinaryMode) {
@@ -260,117 +221,6 @@ TEST_F(SerialPortTest, OperationsOnAClosedPortFailWith9994) {
   } catch (const ESerialError& e) {
     EXPECT_STREQ(e.what(), "Communication error 9994: Instance not yet connected");
   }
-}
-
-// Pseudo-terminals force 8 data bits and clear the parity enable flag
-// whatever they are told, so data bits and parity are checked on the flags
-// the port hands to the driver, and everything else on the terminal itself.
-TEST(SerialLineSettings, DataBitsParityAndStopBitsBecomeFlags) {
-  termios t {};
-  cfsetospeed(&t, B9600);
-  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 7, 'E', 0, false, false), 0);
-  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
-  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB));
-  EXPECT_NE(t.c_iflag & INPCK, 0u);
-  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 5, 'o', 1, false, false), 0);
-  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS5));
-  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB | PARODD));
-  EXPECT_NE(t.c_cflag & CSTOPB, 0u);
-  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 6, 'm', 2, false, false), 0);
-  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS6));
-  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB | PARODD | CMSPAR));
-  // An unknown letter keeps the parity read from the port.
-  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 8, 'x', 0, false, false), 0);
-  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB | PARODD | CMSPAR));
-  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 8, 'S', 0, false, false), 0);
-  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB | CMSPAR));
-  ASSERT_EQ(transport_detail::BuildLineSettings(t, 9600, 8, 'n', 0, false, false), 0);
-  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), 0u);
-  EXPECT_EQ(t.c_iflag & INPCK, 0u);
-  // Refused values leave the flags alone.
-  const termios before = t;
-  EXPECT_EQ(transport_detail::BuildLineSettings(t, 9600, 9, 'E', 0, true, true), EINVAL);
-  EXPECT_EQ(t.c_cflag, before.c_cflag);
-  EXPECT_EQ(t.c_iflag, before.c_iflag);
-}
-
-TEST_F(SerialPortTest, ApplySettingsReachesTheTerminal) {
-  TSerialPort port;
-  Open(port);
-  termios t {};
-
-  port.ApplySettings(115200, 8, 'N', 0, false, false);
-  ASSERT_EQ(port.LastError(), 0) << port.LastErrorDesc();
-  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
-  EXPECT_EQ(cfgetospeed(&t), B115200);
-  EXPECT_EQ(cfgetispeed(&t), B115200);
-  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS), 0u);
-  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK | ICRNL | ISTRIP), 0u);
-  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
-  EXPECT_EQ(t.c_oflag & OPOST, 0u);
-
-  port.ApplySettings(9600, 7, 'o', 2, true, false);
-  ASSERT_EQ(port.LastError(), 0) << port.LastErrorDesc();
-  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
-  EXPECT_EQ(cfgetospeed(&t), B9600);
-  EXPECT_NE(t.c_cflag & PARODD, 0u);
-  EXPECT_NE(t.c_iflag & INPCK, 0u);  // parity checking on
-  EXPECT_NE(t.c_cflag & CSTOPB, 0u);
-  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
-  EXPECT_EQ(t.c_cc[VSTART], 17);
-  EXPECT_EQ(t.c_cc[VSTOP], 19);
-  EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
-
-  port.ApplySettings(19200, 8, 'N', 0, false, true);
-  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
-  EXPECT_EQ(cfgetospeed(&t), B19200);
-  EXPECT_NE(t.c_cflag & CRTSCTS, 0u);
-  EXPECT_EQ(t.c_cflag & (PARODD | CSTOPB), 0u);
-  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK), 0u);
-
-  port.ApplySettings(4800, 8, 'M', 1, false, false);
-  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
-  EXPECT_EQ(t.c_cflag & (PARODD | CMSPAR), static_cast<tcflag_t>(PARODD | CMSPAR));
-  EXPECT_NE(t.c_cflag & CSTOPB, 0u);
-
-  // A letter that names no parity keeps the parity that was set.
-  port.ApplySettings(4800, 8, '?', 0, false, false);
-  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
-  EXPECT_EQ(t.c_cflag & (PARODD | CMSPAR), static_cast<tcflag_t>(PARODD | CMSPAR));
-  EXPECT_EQ(port.LastError(), 0);
-}
-
-TEST_F(SerialPortTest, SpeedsWithoutATermiosConstantAreSetExactly) {
-  TSerialPort port;
-  Open(port);
-  for (int baud : {14400, 56000, 250000}) {
-    port.ApplySettings(baud, 8, 'N', 0, false, false);
-    EXPECT_EQ(port.LastError(), 0) << baud;
-    EXPECT_EQ(transport_detail::GetLineSpeed(port.Handle()), baud);
-  }
-  port.ApplySettings(9600, 8, 'N', 0, false, false);
-  EXPECT_EQ(transport_detail::GetLineSpeed(port.Handle()), 9600);
-}
-
-TEST_F(SerialPortTest, ImpossibleSettingsAreRefusedAndChangeNothing) {
-  TSerialPort port;
-  Open(port);
-  port.ApplySettings(38400, 8, 'N', 0, false, false);
-  termios before {};
-  ASSERT_EQ(tcgetattr(port.Handle(), &before), 0);
-  for (auto [baud, bits, stop] : {std::tuple{9600, 9, 0}, std::tuple{9600, 4, 0}, std::tuple{0, 8, 0},
-                                  std::tuple{-9600, 8, 0}, std::tuple{9600, 8, 3}, std::tuple{9600, 8, -1}}) {
-    port.ApplySettings(baud, bits, 'E', stop, true, true);
-    EXPECT_EQ(port.LastError(), EINVAL) << baud << " " << bits << " " << stop;
-  }
-  termios after {};
-  ASSERT_EQ(tcgetattr(port.Handle(), &after), 0);
-  EXPECT_EQ(after.c_cflag, before.c_cflag);
-  EXPECT_EQ(after.c_iflag, before.c_iflag);
-  port.SetRaiseExcept(true);
-  EXPECT_THROW(port.ApplySettings(9600, 9, 'N', 0, false, false), ESerialError);
 }
 
 TEST_F(SerialPortTest, ModemLinesFollowTheSetters) {
@@ -614,12 +464,12 @@ TEST_F(SerialPortTest, AWriteThatCannotCompleteIsAbortedAfterDeadlockTimeout) {
   TSerialPort port;
   Open(port);
   port.SetDeadlockTimeout(300);
-  pty->Pause();  // nothing leaves the port's queue any more
+  // The printer reads nothing: once the buffers between the ends are full,
+  // nothing leaves the port's queue any more.
   const std::string big(1 << 20, 'w');
   const auto start = Clock::now();
   const int written = port.WriteBuffer(big.data(), static_cast<int>(big.size()));
   const long elapsed = ElapsedMs(start);
-  pty->Resume();
   EXPECT_EQ(port.LastError(), 9997);
   EXPECT_LT(written, static_cast<int>(big.size()));
   EXPECT_GE(elapsed, 250);
@@ -638,13 +488,25 @@ TEST_F(SerialPortTest, ASlowLineIsWrittenToTheEnd) {
   port.SetDeadlockTimeout(300);
   std::string image;
   for (int i = 0; image.size() < 120000; ++i) image += static_cast<char>(i * 7);
-  testing::PacedReader printer(pty->PeerFd(), 2048, std::chrono::milliseconds(10));
+  // A slow printer: at most 2 KiB every 10 ms.
+  std::string received;
+  std::atomic<bool> written {false};
+  std::thread printer([&] {
+    while (received.size() < image.size()) {
+      const std::string piece = pty->PeerRead(std::min<std::size_t>(2048, image.size() - received.size()),
+                                              std::chrono::milliseconds(50));
+      received += piece;
+      if (piece.empty() && written) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
   const auto start = Clock::now();
   EXPECT_EQ(port.WriteBuffer(image.data(), static_cast<int>(image.size())), static_cast<int>(image.size()));
   EXPECT_EQ(port.LastError(), 0);
   EXPECT_GT(ElapsedMs(start), 300) << "the line was not slow enough to show the difference";
-  ASSERT_TRUE(printer.WaitForBytes(image.size()));
-  EXPECT_EQ(printer.Received(), image);
+  written = true;
+  printer.join();
+  EXPECT_TRUE(received == image);
 }
 
 // The wait for the output queue, against a driver's queue simulated on a
@@ -687,28 +549,8 @@ TEST(SerialDrainWait, WaitsWhileTheQueueMovesAndGivesUpWhenItStops) {
   }
 }
 
-TEST_F(SerialPortTest, WriteToAPortWhoseOtherEndWentAway) {
-  TSerialPort port;
-  Open(port);
-  pty->Stop();
-  EXPECT_EQ(port.WriteBuffer("lost", 4), 0);
-  EXPECT_EQ(port.LastError(), EIO);
-  EXPECT_EQ(port.LastErrorDesc(), "Input/output error");
-  port.SetRaiseExcept(true);
-  try {
-    port.WriteBuffer("lost", 4);
-    FAIL() << "no error raised";
-  } catch (const ESerialError& e) {
-    EXPECT_EQ(e.ErrorCode(), EIO);
-    EXPECT_STREQ(e.what(), "Communication error 5: Input/output error");
-  }
-  // Closing a hung-up port works and does not raise.
-  port.CloseSocket();
-  EXPECT_EQ(port.LastError(), 0);
-  EXPECT_FALSE(port.InstanceActive());
-}
-
 TEST_F(SerialPortTest, ReadFromAPortWhoseOtherEndWentAwayFailsAtOnce) {
+  if (const char* why = testing::SocatPty::StopUnavailable()) GTEST_SKIP() << why;
   TSerialPort port;
   Open(port);
   pty->Stop();
@@ -790,4 +632,4 @@ TEST_F(SerialPortTest, ModemCommandsCollectReplyLines) {
 }
 
 }  // namespace
-}  // namespace bilhetor
+}  // namespace bilhetor::serial_test

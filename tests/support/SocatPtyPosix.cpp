@@ -108,4 +108,7 @@ void SocatPty::Stop() {
 
 bool SocatPty::Running() { return socat_->Running(); }
 
+const char* SocatPty::PauseUnavailable() { return nullptr; }
+const char* SocatPty::StopUnavailable() { return nullptr; }
+
 }  // namespace bilhetor::testing
