@@ -1,10 +1,8 @@
 #include "ServidorTeste.h"
 
-#include <unistd.h>
-
-#include <ctime>
 #include <atomic>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <sstream>
 
@@ -20,9 +18,9 @@ namespace {
 // programs they start keep their journals in a folder of the tests.
 struct SemSpooler {
   SemSpooler() {
-    ::setenv("CUPS_SERVER", "/nonexistent/bilhetor-tests/cups.sock", 1);
+    SetEnv("CUPS_SERVER", "/nonexistent/bilhetor-tests/cups.sock");
     static TempDir estado;
-    ::setenv("STATE_DIRECTORY", estado.Path().c_str(), 1);
+    SetEnv("STATE_DIRECTORY", estado.Path().string());
   }
 } semSpooler;
 
@@ -44,7 +42,7 @@ void BancoTeste::SenhaRoot(const std::string& senha) {
 
 BancoTeste::BancoTeste(bool comExemplo) {
   static std::atomic<int> contador{0};
-  nome_ = "beleza_" + std::to_string(::getpid()) + "_" + std::to_string(++contador);
+  nome_ = "beleza_" + std::to_string(ProcessId()) + "_" + std::to_string(++contador);
   SenhaRoot("5209384kq");
   std::string sql = "CREATE DATABASE " + nome_ + ";\nUSE " + nome_ + ";\n" +
                     ReadFile(SourceDir() + "/sql/schema.sql");
@@ -127,7 +125,7 @@ std::string ComoNoLog(const std::vector<std::string>& linhas) {
 
 std::string ProgramaBilhetor() {
   const char* binario = std::getenv("BILHETOR_BINARY_DIR");
-  return std::string(binario ? binario : ".") + "/tools/bilhetor/bilhetor";
+  return CaminhoDoAnfitriao(binario ? binario : ".") + "/tools/bilhetor/bilhetor";
 }
 
 }  // namespace bilhetor::testing

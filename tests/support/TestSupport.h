@@ -67,6 +67,11 @@ void WriteFile(const std::string& path, const std::string& bytes);
 // Finds an executable on PATH (or in the sbin folders); empty when missing.
 std::string FindProgram(const std::string& name);
 
+// Sets a variable of this process's environment (seen by the children it
+// starts), and this process's id.
+void SetEnv(const std::string& name, const std::string& value);
+int ProcessId();
+
 // The repository's source folder (for sample files), from the environment
 // that ctest sets, or the compiled-in fallback.
 std::string SourceDir();

@@ -125,6 +125,10 @@ std::string FindProgram(const std::string& name) {
   return "";
 }
 
+void SetEnv(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
+
+int ProcessId() { return static_cast<int>(::getpid()); }
+
 std::string CaminhoDoAnfitriao(const std::string& caminho) { return caminho; }
 
 std::string SourceDir() {

@@ -157,6 +157,10 @@ std::string FindProgram(const std::string& name) {
   return "";
 }
 
+void SetEnv(const std::string& name, const std::string& value) { _putenv_s(name.c_str(), value.c_str()); }
+
+int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
+
 std::string SourceDir() {
   const char* env = std::getenv("BILHETOR_SOURCE_DIR");
   return CaminhoDoAnfitriao(env && *env ? env : BILHETOR_SOURCE_DIR_FALLBACK);
