@@ -43,4 +43,8 @@ std::string LerArquivoInteiro(const std::string& caminho);
 // EArquivoDuravel.
 void SubstituirArquivo(const std::string& caminho, std::string_view conteudo);
 
+// Renames a file over another, which it replaces when there is one (rename;
+// MoveFileEx with REPLACE_EXISTING on Windows). False when it failed.
+bool RenomearSobre(const std::string& de, const std::string& para);
+
 }  // namespace bilhetor

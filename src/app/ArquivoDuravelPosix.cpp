@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -80,6 +81,10 @@ std::string LerArquivoInteiro(const std::string& caminho) {
   }
   ::close(fd);
   return conteudo;
+}
+
+bool RenomearSobre(const std::string& de, const std::string& para) {
+  return ::rename(de.c_str(), para.c_str()) == 0;
 }
 
 void SubstituirArquivo(const std::string& caminho, std::string_view conteudo) {

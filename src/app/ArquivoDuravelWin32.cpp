@@ -79,6 +79,10 @@ std::string LerArquivoInteiro(const std::string& caminho) {
   return conteudo;
 }
 
+bool RenomearSobre(const std::string& de, const std::string& para) {
+  return ::MoveFileExA(de.c_str(), para.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 void SubstituirArquivo(const std::string& caminho, std::string_view conteudo) {
   CriarPasta(caminho);
   const std::string temporario = caminho + ".novo";

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/ArquivoDuravel.h"
 #include "common/Exception.h"
 #include "common/Strings.h"
 
@@ -132,7 +133,7 @@ void TIniFile::UpdateFile() const {
       throw EIniFile(Format("Cannot write settings file %s", fileName_.c_str()));
     }
   }
-  if (std::rename(temp.c_str(), fileName_.c_str()) != 0) {
+  if (!RenomearSobre(temp, fileName_)) {
     std::remove(temp.c_str());
     throw EIniFile(Format("Cannot write settings file %s", fileName_.c_str()));
   }

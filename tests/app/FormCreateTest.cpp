@@ -46,7 +46,7 @@ TEST_F(Inicio, FillsTheListsLoadsTheSettingsAndConnects) {
   EXPECT_EQ(s.form.cbxModelo.Items.back(), "ppEscGPrinter");
   EXPECT_EQ(s.form.cbxPagCodigo.Items,
             (std::vector<std::string>{"pcNone", "pc437", "pc850", "pc852", "pc860", "pcUTF8", "pc1252"}));
-  EXPECT_TRUE(s.form.cbxPorta.Items.empty());  // no serial port, no print queue
+  EXPECT_EQ(s.form.cbxPorta.Items, std::vector<std::string>());  // no serial port, no print queue
   EXPECT_EQ(s.form.seColunas.Text, "42");
   EXPECT_EQ(s.form.cbxModelo.ItemSelecionado(), "ppEscPosEpson");
   EXPECT_EQ(s.form.cbxPorta.Text, "FILE:" + pastas.Saida());

@@ -1,8 +1,6 @@
 // bilhetor-print on USB hook ports, end to end: the program, copied into a
 // folder with a stand-in of a maker's library beside it, checks the printer
 // and prints a whole ticket through the library.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "app/PrintTool.h"
+#include "common/Strings.h"
 #include "support/TestSupport.h"
 #include "support/UsbSubstituta.h"
 
@@ -35,10 +34,10 @@ struct Saida {
 
 class PrintToolUsb : public ::testing::Test {
  protected:
-  PrintToolUsb() : programa(usb.Pasta() + "bilhetor-print") {
-    const char* binario = std::getenv("BILHETOR_BINARY_DIR");
-    std::filesystem::copy_file(std::string(binario ? binario : ".") + "/tools/bilhetor-print/bilhetor-print",
-                               programa);
+  PrintToolUsb()
+      : programa(usb.Pasta() +
+                 std::filesystem::path(testing::BuildProgram("tools/bilhetor-print/bilhetor-print")).filename().string()) {
+    std::filesystem::copy_file(testing::BuildProgram("tools/bilhetor-print/bilhetor-print"), programa);
   }
 
   Saida Executar(std::vector<std::string> args) {
@@ -48,7 +47,8 @@ class PrintToolUsb : public ::testing::Test {
     ChildProcess filho(args, log);
     EXPECT_TRUE(WaitUntil([&] { return !filho.Running(); }, std::chrono::seconds(60)));
     const int status = filho.Stop();
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(log)};
+    // Windows' console output ends its lines with CR LF.
+    return {testing::ExitCode(status), ReplaceAll(ReadFile(log), "\r\n", "\n")};
   }
 
   // The bytes of the sample ticket as the Epson command set prints it.

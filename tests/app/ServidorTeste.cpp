@@ -1,6 +1,7 @@
 #include "ServidorTeste.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -77,16 +78,17 @@ int BancoTeste::Esperando() const {
 }
 
 void RelogioTeste::Avancar(long long segundos) {
-  std::tm t{};
-  t.tm_year = agora.Ano - 1900;
-  t.tm_mon = agora.Mes - 1;
-  t.tm_mday = agora.Dia;
-  t.tm_hour = agora.Hora;
-  t.tm_min = agora.Minuto;
-  t.tm_sec = static_cast<int>(agora.Segundo + segundos);
-  const std::time_t quando = timegm(&t);
-  gmtime_r(&quando, &t);
-  agora = TDataHora{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, agora.Milissegundo};
+  using namespace std::chrono;
+  const sys_days dia = year{agora.Ano} / agora.Mes / agora.Dia;
+  const sys_seconds antes = dia + hours{agora.Hora} + minutes{agora.Minuto} + seconds{agora.Segundo};
+  const sys_seconds depois = antes + seconds{segundos};
+  const sys_days novoDia = floor<days>(depois);
+  const year_month_day data{novoDia};
+  const hh_mm_ss hora{depois - novoDia};
+  agora = TDataHora{static_cast<int>(data.year()), static_cast<int>(static_cast<unsigned>(data.month())),
+                    static_cast<int>(static_cast<unsigned>(data.day())), static_cast<int>(hora.hours().count()),
+                    static_cast<int>(hora.minutes().count()), static_cast<int>(hora.seconds().count()),
+                    agora.Milissegundo};
 }
 
 PastasTeste::PastasTeste() {

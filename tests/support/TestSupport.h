@@ -67,6 +67,12 @@ void WriteFile(const std::string& path, const std::string& bytes);
 // Finds an executable on PATH (or in the sbin folders); empty when missing.
 std::string FindProgram(const std::string& name);
 
+// The exit code of a ChildProcess's Stop status (-1: ended by a signal).
+int ExitCode(int status);
+// A program of the build (BILHETOR_BINARY_DIR), by its path in the build
+// without the system's suffix: "tools/bilhetor-print/bilhetor-print".
+std::string BuildProgram(const std::string& path);
+
 // Sets a variable of this process's environment (seen by the children it
 // starts), and this process's id.
 void SetEnv(const std::string& name, const std::string& value);

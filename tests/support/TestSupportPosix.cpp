@@ -125,6 +125,13 @@ std::string FindProgram(const std::string& name) {
   return "";
 }
 
+int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+std::string BuildProgram(const std::string& path) {
+  const char* binario = std::getenv("BILHETOR_BINARY_DIR");
+  return std::string(binario ? binario : ".") + "/" + path;
+}
+
 void SetEnv(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
 
 int ProcessId() { return static_cast<int>(::getpid()); }

@@ -157,6 +157,13 @@ std::string FindProgram(const std::string& name) {
   return "";
 }
 
+int ExitCode(int status) { return status; }
+
+std::string BuildProgram(const std::string& path) {
+  const char* binario = std::getenv("BILHETOR_BINARY_DIR");
+  return CaminhoDoAnfitriao(binario ? binario : ".") + "/" + path + ".exe";
+}
+
 void SetEnv(const std::string& name, const std::string& value) { _putenv_s(name.c_str(), value.c_str()); }
 
 int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
