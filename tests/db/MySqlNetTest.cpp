@@ -1,9 +1,6 @@
 // The packet layer over a real loopback connection: splitting and joining of
 // large payloads, sequence numbers, length-encoded values, the error table.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 #include <thread>
@@ -12,6 +9,7 @@
 #include "db/MySqlNet.h"
 #include "db/VioTcp.h"
 #include "support/FakeMySqlServer.h"
+#include "support/Soquetes.h"
 #include "support/TestSupport.h"
 
 namespace bilhetor {
@@ -438,16 +436,8 @@ TEST(MySqlNetTest, CloseFromAnotherThreadEndsABlockedRead) {
 
 TEST(MySqlNetTest, AddressFamilies) {
   // A listener on the IPv6 loopback.
-  const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_in6 addr{};
-  addr.sin6_family = AF_INET6;
-  addr.sin6_addr = in6addr_loopback;
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::listen(fd, 2), 0);
-  socklen_t len = sizeof addr;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  const int port = ntohs(addr.sin6_port);
+  int port = 0;
+  const testing::SoqueteTeste listener = testing::Escutar(testing::FamiliaTeste::IPv6, 2, port);
 
   TVioTcp v6("::1", port, TIPVersion::ivIPv6);
   ASSERT_NO_THROW(v6.Connect()) << v6.LastError();
@@ -460,7 +450,7 @@ TEST(MySqlNetTest, AddressFamilies) {
   TVioTcp v4("::1", port, TIPVersion::ivIPv4);
   EXPECT_THROW(v4.Connect(), Exception);
   EXPECT_EQ(v4.LastErrorCode(), 11001);
-  ::close(fd);
+  testing::Fechar(listener);
 }
 
 }  // namespace

@@ -1,62 +1,21 @@
 #include "support/EscPosPrinterSim.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
 
 namespace bilhetor::testing {
 
-namespace {
-
-void EscreverTudo(int fd, const std::string& dados) {
-  std::size_t feito = 0;
-  while (feito < dados.size()) {
-    const ssize_t n = ::write(fd, dados.data() + feito, dados.size() - feito);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN) {
-        pollfd p{fd, POLLOUT, 0};
-        ::poll(&p, 1, 100);
-        continue;
-      }
-      return;  // the peer went away: a printer does not care
-    }
-    feito += static_cast<std::size_t>(n);
-  }
-}
-
-std::atomic<int> contadorPty{0};
-
-}  // namespace
-
-EscPosPrinterSim::EscPosPrinterSim() {
-  if (::pipe(pararFd_) != 0) throw std::runtime_error("pipe failed");
-}
+EscPosPrinterSim::EscPosPrinterSim() = default;
 
 EscPosPrinterSim::~EscPosPrinterSim() {
   parar_ = true;
-  const char c = 'x';
-  [[maybe_unused]] ssize_t ignorado = ::write(pararFd_[1], &c, 1);
+  pararAviso_.Acordar();
   if (threadTcp_.joinable()) threadTcp_.join();
   if (threadPty_.joinable()) threadPty_.join();
-  if (escutaFd_ >= 0) ::close(escutaFd_);
-  if (ptyFd_ >= 0) ::close(ptyFd_);
-  socat_.reset();
-  if (!linkDev_.empty()) ::unlink(linkDev_.c_str());
-  ::close(pararFd_[0]);
-  ::close(pararFd_[1]);
+  Fechar(escutaFd_);
+  EncerrarPty();
 }
 
 // ---------------------------------------------------------------------------
@@ -359,21 +318,7 @@ bool EscPosPrinterSim::AguardarRecebido(std::size_t n, std::chrono::milliseconds
 // TCP
 
 int EscPosPrinterSim::IniciarTcp() {
-  escutaFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (escutaFd_ < 0) throw std::runtime_error("socket failed");
-  const int um = 1;
-  ::setsockopt(escutaFd_, SOL_SOCKET, SO_REUSEADDR, &um, sizeof um);
-  sockaddr_in endereco{};
-  endereco.sin_family = AF_INET;
-  endereco.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  endereco.sin_port = 0;
-  if (::bind(escutaFd_, reinterpret_cast<sockaddr*>(&endereco), sizeof endereco) != 0 ||
-      ::listen(escutaFd_, 4) != 0) {
-    throw std::runtime_error(std::string("bind/listen failed: ") + std::strerror(errno));
-  }
-  socklen_t tamanho = sizeof endereco;
-  ::getsockname(escutaFd_, reinterpret_cast<sockaddr*>(&endereco), &tamanho);
-  portaTcp_ = ntohs(endereco.sin_port);
+  escutaFd_ = Escutar(FamiliaTeste::IPv4, 4, portaTcp_);
   threadTcp_ = std::thread([this] { LoopTcp(); });
   return portaTcp_;
 }
@@ -381,87 +326,34 @@ int EscPosPrinterSim::IniciarTcp() {
 std::string EscPosPrinterSim::NomePortaTcp() const { return "TCP:127.0.0.1:" + std::to_string(portaTcp_); }
 
 void EscPosPrinterSim::LoopTcp() {
-  int cliente = -1;
+  SoqueteTeste cliente = kSemSoquete;
   char buffer[4096];
   while (!parar_) {
-    pollfd p[2] = {{pararFd_[0], POLLIN, 0}, {cliente >= 0 ? cliente : escutaFd_, POLLIN, 0}};
-    if (::poll(p, 2, 200) <= 0) continue;
-    if (p[0].revents) break;
-    if (!p[1].revents) continue;
-    if (cliente < 0) {
-      cliente = ::accept4(escutaFd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (cliente >= 0) {
+    std::vector<Vigia> p {{pararAviso_.Leitura()}, {cliente != kSemSoquete ? cliente : escutaFd_}};
+    if (Vigiar(p, 200) <= 0) continue;
+    if (p[0].pronto) break;
+    if (!p[1].pronto) continue;
+    if (cliente == kSemSoquete) {
+      cliente = Aceitar(escutaFd_);
+      if (cliente != kSemSoquete) {
         std::lock_guard<std::mutex> lock(mutex_);
         ++conexoes_;
         pendente_.clear();
       }
       continue;
     }
-    const ssize_t n = ::read(cliente, buffer, sizeof buffer);
+    const long n = Receber(cliente, buffer, sizeof buffer);
     if (n <= 0) {
       // The device closed its connection; wait for the next one.
-      ::close(cliente);
-      cliente = -1;
+      Fechar(cliente);
+      cliente = kSemSoquete;
       continue;
     }
     const std::string resposta = Processar(buffer, static_cast<std::size_t>(n));
-    if (!resposta.empty()) EscreverTudo(cliente, resposta);
+    // A device that went away gets no answer: a printer does not care.
+    if (!resposta.empty()) EnviarTudo(cliente, resposta);
   }
-  if (cliente >= 0) ::close(cliente);
-}
-
-// ---------------------------------------------------------------------------
-// Pseudo-terminal
-
-std::string EscPosPrinterSim::IniciarPty() {
-  const std::string socat = FindProgram("socat");
-  if (socat.empty()) throw std::runtime_error("socat not found");
-  dirPty_ = std::make_unique<TempDir>();
-  const std::string lado = *dirPty_ / "impressora";
-  std::string host = *dirPty_ / "host";
-  // The device takes names under /dev/tty as serial ports: link the host end
-  // there when the folder is writable, else use the temporary link.
-  const int numero = contadorPty++;
-  if (::access("/dev", W_OK) == 0) {
-    linkDev_ = "/dev/ttyBilhetorSim" + std::to_string(::getpid()) + "_" + std::to_string(numero);
-    ::unlink(linkDev_.c_str());
-    host = linkDev_;
-  }
-  socat_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{socat, "pty,raw,echo=0,link=" + lado, "pty,raw,echo=0,link=" + host},
-      *dirPty_ / "socat.log");
-  namespace fs = std::filesystem;
-  if (!WaitUntil([&] { return fs::exists(lado) && fs::exists(host); }, std::chrono::milliseconds(5000))) {
-    throw std::runtime_error("socat did not create its pty links");
-  }
-  ptyFd_ = ::open(lado.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  if (ptyFd_ < 0) throw std::runtime_error("cannot open the pty end");
-  termios t{};
-  if (::tcgetattr(ptyFd_, &t) == 0) {
-    ::cfmakeraw(&t);
-    ::tcsetattr(ptyFd_, TCSANOW, &t);
-  }
-  nomeSerial_ = host;
-  threadPty_ = std::thread([this] { LoopPty(); });
-  return host;
-}
-
-void EscPosPrinterSim::LoopPty() {
-  char buffer[4096];
-  while (!parar_) {
-    pollfd p[2] = {{pararFd_[0], POLLIN, 0}, {ptyFd_, POLLIN, 0}};
-    if (::poll(p, 2, 200) <= 0) continue;
-    if (p[0].revents) break;
-    if (!(p[1].revents & POLLIN)) {
-      // Nobody holds the other end open (HUP): wait a little and look again.
-      ::usleep(10000);
-      continue;
-    }
-    const ssize_t n = ::read(ptyFd_, buffer, sizeof buffer);
-    if (n <= 0) continue;
-    const std::string resposta = Processar(buffer, static_cast<std::size_t>(n));
-    if (!resposta.empty()) EscreverTudo(ptyFd_, resposta);
-  }
+  Fechar(cliente);
 }
 
 }  // namespace bilhetor::testing

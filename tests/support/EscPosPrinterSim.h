@@ -11,9 +11,9 @@
 //           that start with a byte that is not part of the value.
 //
 // It is reached like a real printer: over a TCP listener on 127.0.0.1 (a
-// port 9100 printer) and/or over a socat pseudo-terminal pair (a serial
-// printer): the simulator holds one end and the device under test opens the
-// other.
+// port 9100 printer) and/or, on Linux, over a socat pseudo-terminal pair (a
+// serial printer): the simulator holds one end and the device under test
+// opens the other (EscPosPrinterSimPosix.cpp; on Windows IniciarPty throws).
 #include <atomic>
 #include <condition_variable>
 #include <chrono>
@@ -22,6 +22,7 @@
 #include <string>
 #include <thread>
 
+#include "support/Soquetes.h"
 #include "support/TestSupport.h"
 
 namespace bilhetor::testing {
@@ -78,7 +79,7 @@ class EscPosPrinterSim {
   // Starts socat with a pty pair and opens the printer's end. Returns the
   // path of the end the device opens (a symbolic link to the pty; also
   // linked as /dev/ttyBilhetorSim<pid>_<n> when /dev is writable, see
-  // NomePortaSerial).
+  // NomePortaSerial). Linux only: throws std::runtime_error elsewhere.
   std::string IniciarPty();
   // The path the device should use as its serial port name.
   std::string NomePortaSerial() const { return nomeSerial_; }
@@ -109,6 +110,8 @@ class EscPosPrinterSim {
   std::string RespostaDaFamilia(const std::string& consulta);
   void LoopTcp();
   void LoopPty();
+  // Closes the pty end and stops socat (after the threads have ended).
+  void EncerrarPty();
   // Feeds received bytes through the parser; returns what to answer.
   std::string Processar(const char* dados, std::size_t n);
 
@@ -121,9 +124,9 @@ class EscPosPrinterSim {
   int consultasInfo_ = 0;
   int conexoes_ = 0;
 
-  int pararFd_[2] = {-1, -1};
+  Despertador pararAviso_;  // readable once the simulator stops
   std::atomic<bool> parar_{false};
-  int escutaFd_ = -1;
+  SoqueteTeste escutaFd_ = kSemSoquete;
   int portaTcp_ = 0;
   std::thread threadTcp_;
 

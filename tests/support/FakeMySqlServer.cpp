@@ -1,11 +1,5 @@
 #include "support/FakeMySqlServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <stdexcept>
 
 namespace bilhetor::testing {
@@ -21,12 +15,7 @@ std::string LE(uint64_t v, int bytes) {
 }  // namespace
 
 void FakeMySqlConnection::SendRaw(const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) throw std::runtime_error("fake server: send failed");
-    done += static_cast<size_t>(n);
-  }
+  if (!EnviarTudo(fd_, bytes)) throw std::runtime_error("fake server: send failed");
 }
 
 void FakeMySqlConnection::SendPacket(uint8_t seq, const std::string& payload) {
@@ -37,9 +26,8 @@ std::string FakeMySqlConnection::ReadExactly(size_t n) {
   std::string out(n, '\0');
   size_t done = 0;
   while (done < n) {
-    pollfd pfd{fd_, POLLIN, 0};
-    if (::poll(&pfd, 1, 10000) <= 0) throw std::runtime_error("fake server: read timed out");
-    const ssize_t got = ::recv(fd_, out.data() + done, n - done, 0);
+    if (Aguardar(fd_, false, 10000) <= 0) throw std::runtime_error("fake server: read timed out");
+    const long got = Receber(fd_, out.data() + done, n - done);
     if (got <= 0) throw std::runtime_error("fake server: client closed the connection");
     done += static_cast<size_t>(got);
   }
@@ -61,9 +49,8 @@ std::string FakeMySqlConnection::ReadUntilClosed(int timeoutMs) {
   std::string out;
   char buf[65536];
   while (true) {
-    pollfd pfd{fd_, POLLIN, 0};
-    if (::poll(&pfd, 1, timeoutMs) <= 0) break;
-    const ssize_t got = ::recv(fd_, buf, sizeof buf, 0);
+    if (Aguardar(fd_, false, timeoutMs) <= 0) break;
+    const long got = Receber(fd_, buf, sizeof buf);
     if (got <= 0) break;
     out.append(buf, static_cast<size_t>(got));
   }
@@ -72,11 +59,11 @@ std::string FakeMySqlConnection::ReadUntilClosed(int timeoutMs) {
 }
 
 void FakeMySqlConnection::Close() {
-  if (fd_ >= 0) {
-    ::shutdown(fd_, SHUT_RDWR);
-    ::close(fd_);
+  if (fd_ != kSemSoquete) {
+    EncerrarTudo(fd_);
+    Fechar(fd_);
   }
-  fd_ = -1;
+  fd_ = kSemSoquete;
 }
 
 std::string FakeGreeting::Build() const {
@@ -128,27 +115,19 @@ std::string ColumnDef(const std::string& name, uint8_t type, uint32_t length, ui
 }
 
 FakeMySqlServer::FakeMySqlServer(Script script, int connections) {
-  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) throw std::runtime_error("fake server: socket failed");
-  int on = 1;
-  setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 4) != 0)
-    throw std::runtime_error("fake server: bind/listen failed");
-  socklen_t len = sizeof addr;
-  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-  port_ = ntohs(addr.sin_port);
+  try {
+    listenFd_ = Escutar(FamiliaTeste::IPv4, 4, port_);
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error(std::string("fake server: ") + e.what());
+  }
   thread_ = std::thread([this, connections, script = std::move(script)] {
     for (int index = 0; index < connections; ++index) {
-      pollfd pfd{listenFd_, POLLIN, 0};
-      if (::poll(&pfd, 1, 10000) <= 0) {
+      if (Aguardar(listenFd_, false, 10000) <= 0) {
         failure_ = "fake server: no client connected";
         return;
       }
-      const int fd = ::accept(listenFd_, nullptr, nullptr);
-      if (fd < 0) {
+      const SoqueteTeste fd = Aceitar(listenFd_);
+      if (fd == kSemSoquete) {
         failure_ = "fake server: accept failed";
         return;
       }
@@ -174,7 +153,7 @@ std::string FakeMySqlServer::Finish() {
 
 FakeMySqlServer::~FakeMySqlServer() {
   Finish();
-  if (listenFd_ >= 0) ::close(listenFd_);
+  Fechar(listenFd_);
 }
 
 }  // namespace bilhetor::testing

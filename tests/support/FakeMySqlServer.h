@@ -9,15 +9,17 @@
 #include <string>
 #include <thread>
 
+#include "support/Soquetes.h"
+
 namespace bilhetor::testing {
 
 class FakeMySqlConnection {
  public:
-  explicit FakeMySqlConnection(int fd, int index = 0) : fd_(fd), index_(index) {}
+  explicit FakeMySqlConnection(SoqueteTeste fd, int index = 0) : fd_(fd), index_(index) {}
   // 0 for the first connection accepted, 1 for the next, ...
   int Index() const { return index_; }
   // The socket, for a script that runs its own protocol on it (TLS).
-  int Fd() const { return fd_; }
+  SoqueteTeste Fd() const { return fd_; }
 
   struct Packet {
     uint8_t seq = 0;
@@ -38,7 +40,7 @@ class FakeMySqlConnection {
   void Close();
 
  private:
-  int fd_;
+  SoqueteTeste fd_;
   int index_;
   std::string received_;
 };
@@ -79,7 +81,7 @@ class FakeMySqlServer {
   std::string Finish();
 
  private:
-  int listenFd_ = -1;
+  SoqueteTeste listenFd_ = kSemSoquete;
   int port_ = 0;
   std::thread thread_;
   std::string failure_;

@@ -1,70 +1,18 @@
 #include "support/LoopbackServer.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <future>
 #include <stdexcept>
 
 namespace bilhetor::testing {
 
-namespace {
-
-void SendAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && errno == EAGAIN) {
-      pollfd p {fd, POLLOUT, 0};
-      if (poll(&p, 1, 5000) <= 0) return;
-    } else {
-      return;  // the client went away; nothing to send to
-    }
-  }
-}
-
-}  // namespace
-
 LoopbackServer::LoopbackServer(Family family, int backlog, bool accepting)
     : family_(family), accepting_(accepting) {
-  const int af = family == Family::IPv4 ? AF_INET : AF_INET6;
-  listenFd_ = ::socket(af, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) throw std::runtime_error("LoopbackServer: socket failed");
-  const int one = 1;
-  setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_storage ss {};
-  socklen_t len;
-  if (af == AF_INET) {
-    auto* a = reinterpret_cast<sockaddr_in*>(&ss);
-    a->sin_family = AF_INET;
-    a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    len = sizeof *a;
-  } else {
-    auto* a = reinterpret_cast<sockaddr_in6*>(&ss);
-    a->sin6_family = AF_INET6;
-    a->sin6_addr = in6addr_loopback;
-    setsockopt(listenFd_, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
-    len = sizeof *a;
+  try {
+    listenFd_ = Escutar(family == Family::IPv4 ? FamiliaTeste::IPv4 : FamiliaTeste::IPv6, backlog, port_);
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error(std::string("LoopbackServer: ") + e.what());
   }
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&ss), len) != 0 || ::listen(listenFd_, backlog) != 0) {
-    ::close(listenFd_);
-    throw std::runtime_error(std::string("LoopbackServer: cannot listen: ") + std::strerror(errno));
-  }
-  len = sizeof ss;
-  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&ss), &len);
-  port_ = af == AF_INET ? ntohs(reinterpret_cast<sockaddr_in*>(&ss)->sin_port)
-                        : ntohs(reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port);
-  if (pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("LoopbackServer: pipe failed");
+  wake_ = std::make_unique<Despertador>();
   thread_ = std::thread([this] { Loop(); });
 }
 
@@ -72,18 +20,11 @@ LoopbackServer::~LoopbackServer() {
   stop_ = true;
   Wake();
   thread_.join();
-  for (auto& c : conns_) {
-    if (c.fd >= 0) ::close(c.fd);
-  }
-  ::close(listenFd_);
-  ::close(wakePipe_[0]);
-  ::close(wakePipe_[1]);
+  for (auto& c : conns_) Fechar(c.fd);
+  Fechar(listenFd_);
 }
 
-void LoopbackServer::Wake() {
-  const char b = 1;
-  [[maybe_unused]] ssize_t n = ::write(wakePipe_[1], &b, 1);
-}
+void LoopbackServer::Wake() { wake_->Acordar(); }
 
 void LoopbackServer::RunOnThread(std::function<void()> task) {
   auto done = std::make_shared<std::promise<void>>();
@@ -104,30 +45,28 @@ void LoopbackServer::RunOnThread(std::function<void()> task) {
 }
 
 void LoopbackServer::Loop() {
-  std::vector<pollfd> fds;
-  std::vector<std::size_t> index;  // conns_ index of each pollfd after the first two
-  char buf[65536];
+  std::vector<Vigia> fds;
+  std::vector<std::size_t> index;  // conns_ index of each entry from `first` on
   while (!stop_) {
     fds.clear();
     index.clear();
-    fds.push_back({wakePipe_[0], POLLIN, 0});
-    fds.push_back({listenFd_, static_cast<short>(accepting_ ? POLLIN : 0), 0});
+    const bool accepting = accepting_;
+    fds.push_back({wake_->Leitura()});
+    if (accepting) fds.push_back({listenFd_});
+    const std::size_t first = fds.size();
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (reading_) {
         for (std::size_t i = 0; i < conns_.size(); ++i) {
           if (conns_[i].open) {
-            fds.push_back({conns_[i].fd, POLLIN, 0});
+            fds.push_back({conns_[i].fd});
             index.push_back(i);
           }
         }
       }
     }
-    if (::poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR) break;
-    if (fds[0].revents & POLLIN) {
-      while (::read(wakePipe_[0], buf, sizeof buf) > 0) {
-      }
-    }
+    if (Vigiar(fds, 200) < 0) break;
+    if (fds[0].pronto) wake_->Esvaziar();
     // Tasks from the test thread run here, so that only this thread
     // touches the connections' descriptors.
     for (;;) {
@@ -140,20 +79,20 @@ void LoopbackServer::Loop() {
       }
       task();
     }
-    if (accepting_ && (fds[1].revents & POLLIN)) {
-      const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd >= 0) {
+    if (accepting && fds[1].pronto) {
+      const SoqueteTeste fd = Aceitar(listenFd_);
+      if (fd != kSemSoquete) {
         std::lock_guard<std::mutex> lock(mutex_);
         conns_.push_back(Conn {fd, {}, {}, true});
         changed_.notify_all();
       }
     }
-    for (std::size_t k = 2; k < fds.size(); ++k) {
-      if (fds[k].revents == 0) continue;
+    for (std::size_t k = first; k < fds.size(); ++k) {
+      if (!fds[k].pronto) continue;
       Conn* c;
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        c = &conns_[index[k - 2]];
+        c = &conns_[index[k - first]];
       }
       if (c->open) ReadFrom(*c);
     }
@@ -162,15 +101,15 @@ void LoopbackServer::Loop() {
 
 void LoopbackServer::ReadFrom(Conn& c) {
   char buf[65536];
-  const ssize_t n = ::recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
-  if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+  const long n = Receber(c.fd, buf, sizeof buf, true);
+  if (n == kVazio) return;
   std::string reply;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (n <= 0) {
       c.open = false;
-      ::close(c.fd);
-      c.fd = -1;
+      Fechar(c.fd);
+      c.fd = kSemSoquete;
       ++closedByClient_;
       changed_.notify_all();
       return;
@@ -200,7 +139,7 @@ void LoopbackServer::ReadFrom(Conn& c) {
     if (responder_) reply += responder_(piece);
     changed_.notify_all();
   }
-  if (!reply.empty()) SendAll(c.fd, reply);
+  if (!reply.empty()) EnviarTudo(c.fd, reply);  // a client gone needs no reply
 }
 
 LoopbackServer::Conn* LoopbackServer::Newest() {
@@ -272,13 +211,13 @@ bool LoopbackServer::WaitForClosedByClient(std::size_t count, Ms timeout) const 
 
 void LoopbackServer::Send(const std::string& bytes) {
   RunOnThread([&] {
-    int fd = -1;
+    SoqueteTeste fd = kSemSoquete;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (Conn* c = Newest()) fd = c->fd;
     }
-    if (fd < 0) throw std::logic_error("LoopbackServer::Send: no open connection");
-    SendAll(fd, bytes);
+    if (fd == kSemSoquete) throw std::logic_error("LoopbackServer::Send: no open connection");
+    EnviarTudo(fd, bytes);  // a client gone needs nothing sent
   });
 }
 
@@ -286,9 +225,9 @@ void LoopbackServer::CloseConnection() {
   RunOnThread([&] {
     std::lock_guard<std::mutex> lock(mutex_);
     if (Conn* c = Newest()) {
-      ::shutdown(c->fd, SHUT_RDWR);
-      ::close(c->fd);
-      c->fd = -1;
+      EncerrarTudo(c->fd);
+      Fechar(c->fd);
+      c->fd = kSemSoquete;
       c->open = false;
     }
   });
@@ -298,10 +237,8 @@ void LoopbackServer::ResetConnection() {
   RunOnThread([&] {
     std::lock_guard<std::mutex> lock(mutex_);
     if (Conn* c = Newest()) {
-      const linger l {1, 0};  // close with a reset instead of a FIN
-      setsockopt(c->fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-      ::close(c->fd);
-      c->fd = -1;
+      FecharComReset(c->fd);
+      c->fd = kSemSoquete;
       c->open = false;
     }
   });

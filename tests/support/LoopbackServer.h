@@ -15,10 +15,13 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/Soquetes.h"
 
 namespace bilhetor::testing {
 
@@ -73,7 +76,7 @@ class LoopbackServer {
 
  private:
   struct Conn {
-    int fd = -1;
+    SoqueteTeste fd = kSemSoquete;
     std::string received;
     std::string unmatched;
     bool open = true;
@@ -86,9 +89,9 @@ class LoopbackServer {
   bool WaitFor(const std::function<bool()>& cond, Ms timeout) const;
 
   Family family_;
-  int listenFd_ = -1;
+  SoqueteTeste listenFd_ = kSemSoquete;
   int port_ = 0;
-  int wakePipe_[2] = {-1, -1};
+  std::unique_ptr<Despertador> wake_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> accepting_;
   std::atomic<bool> reading_{true};

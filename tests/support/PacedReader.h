@@ -9,6 +9,8 @@
 //   printer.AnswerAfter("\x10\x04\x01", "\x12");
 //   ... send the ticket ...
 //   EXPECT_TRUE(printer.WaitForBytes(ticket.size()));
+//
+// Linux only (PacedReaderPosix.cpp), as the pty pairs it reads are.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>

@@ -20,6 +20,8 @@
 #include <string>
 #include <thread>
 
+#include "support/Soquetes.h"
+
 namespace bilhetor::testing {
 
 class SlowTcpPrinter {
@@ -45,7 +47,7 @@ class SlowTcpPrinter {
  private:
   void Loop();
 
-  int listenFd_ = -1;
+  SoqueteTeste listenFd_ = kSemSoquete;
   int port_ = 0;
   std::size_t chunk_;
   std::chrono::milliseconds interval_;
