@@ -1,21 +1,6 @@
 #include "transport/TcpSocket.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <linux/sockios.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -35,6 +20,8 @@ ESocketError::ESocketError(int errorCode, const std::string& errorMessage)
 ESocketError::ESocketError(const std::string& message, int errorCode, const std::string& errorMessage)
     : Exception(message), errorCode_(errorCode), errorMessage_(errorMessage) {}
 
+namespace sq = soquete;
+
 namespace {
 
 std::mutex& InterfaceMutex() {
@@ -46,34 +33,6 @@ std::mutex& InterfaceMutex() {
 constexpr int kClearInputLimitMs = 1000;
 // Most bytes BytesWaiting reports (and so one raw read takes).
 constexpr int kMaxWaiting = 65536;
-
-std::string AddressText(const sockaddr* sa) {
-  char text[INET6_ADDRSTRLEN] = {0};
-  if (sa->sa_family == AF_INET) {
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, text, sizeof text);
-  } else if (sa->sa_family == AF_INET6) {
-    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr, text, sizeof text);
-  } else {
-    return "0.0.0.0";
-  }
-  return text;
-}
-
-int PortOf(const sockaddr* sa) {
-  if (sa->sa_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in*>(sa)->sin_port);
-  if (sa->sa_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6*>(sa)->sin6_port);
-  return 0;
-}
-
-bool IsIP4Text(const std::string& s) {
-  in_addr a {};
-  return inet_pton(AF_INET, s.c_str(), &a) == 1;
-}
-
-bool IsIP6Text(const std::string& s) {
-  in6_addr a {};
-  return inet_pton(AF_INET6, s.c_str(), &a) == 1;
-}
 
 }  // namespace
 
@@ -164,7 +123,7 @@ void TSocketBase::SetLastError(int code) {
 
 int TSocketBase::CheckResult(int result) {
   ResetError();
-  if (result == -1) SetLastError(ErrnoToWinsock(errno));
+  if (result == -1) SetLastError(sq::UltimoErro().codigo);
   return lastError_;
 }
 
@@ -194,13 +153,13 @@ void TSocketBase::SetSocketOption(int Level, int Name, int Value) {
     pendingOptions_.push_back({Level, Name, Value});
     return;
   }
-  CheckResult(setsockopt(socket_, Level, Name, &Value, sizeof Value));
+  CheckResult(sq::OpcaoInteira(socket_, Level, Name, Value));
   RaiseIfError();
 }
 
 void TSocketBase::ApplyPendingOptions() {
   for (const auto& o : pendingOptions_) {
-    setsockopt(socket_, o.level, o.name, &o.value, sizeof o.value);
+    sq::OpcaoInteira(socket_, o.level, o.name, o.value);
   }
   pendingOptions_.clear();
 }
@@ -208,74 +167,52 @@ void TSocketBase::ApplyPendingOptions() {
 void TSocketBase::SetNonBlockMode(bool Value) {
   nonBlockMode_ = Value;
   if (socket_ == InvalidSocket) return;
-  const int flags = fcntl(socket_, F_GETFL);
-  if (flags < 0) return;
-  fcntl(socket_, F_SETFL, Value ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK));
+  sq::DefinirNaoBloqueante(socket_, Value);
 }
 
 // --- connection ------------------------------------------------------------------
 
-int TSocketBase::Resolve(const std::string& ip, const std::string& port, void* addr, unsigned* addrLen) {
+int TSocketBase::Resolve(const std::string& ip, const std::string& port, sq::Endereco& addr) {
   // Numeric ports must fit in 16 bits; the resolver would silently wrap them.
   if (!port.empty() && OnlyDigits(port) == port && (port.size() > 5 || std::stoi(port) > 65535)) {
     return wsa::WSAEINVAL;
   }
   std::lock_guard<std::mutex> lock(InterfaceMutex());
-  auto attempt = [&](int family) {
-    addrinfo hints {};
-    hints.ai_family = family;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* list = nullptr;
-    errno = 0;
-    const int rc = getaddrinfo(ip.c_str(), port.empty() ? "0" : port.c_str(), &hints, &list);
-    const int err = errno;
-    if (rc != 0) return AddrInfoErrorToWinsock(rc, err);
-    std::memcpy(addr, list->ai_addr, list->ai_addrlen);
-    *addrLen = static_cast<unsigned>(list->ai_addrlen);
-    freeaddrinfo(list);
-    return 0;
-  };
   switch (family_) {
-    case TSocketFamily::SF_IP4: return attempt(AF_INET);
-    case TSocketFamily::SF_IP6: return attempt(AF_INET6);
+    case TSocketFamily::SF_IP4: return sq::Resolver(ip, port, sq::Familia::IPv4, addr);
+    case TSocketFamily::SF_IP6: return sq::Resolver(ip, port, sq::Familia::IPv6, addr);
     case TSocketFamily::SF_Any:
     default: {
-      const int first = preferIP4_ ? AF_INET : AF_INET6;
-      const int second = preferIP4_ ? AF_INET6 : AF_INET;
-      const int rc = attempt(first);
-      return rc == 0 ? 0 : attempt(second);
+      const auto first = preferIP4_ ? sq::Familia::IPv4 : sq::Familia::IPv6;
+      const auto second = preferIP4_ ? sq::Familia::IPv6 : sq::Familia::IPv4;
+      const int rc = sq::Resolver(ip, port, first, addr);
+      return rc == 0 ? 0 : sq::Resolver(ip, port, second, addr);
     }
   }
 }
 
-void TSocketBase::CreateSocket(int family) {
+void TSocketBase::CreateSocket(sq::Familia family) {
   stopFlag_.store(false);
   sentBytes_ = recvBytes_ = 0;
   ResetError();
   buffer_.clear();
-  socket_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-  if (socket_ < 0) {
-    socket_ = InvalidSocket;
-    SetLastError(ErrnoToWinsock(errno));
+  socket_ = sq::Criar(family);
+  if (socket_ == InvalidSocket) {
+    SetLastError(sq::UltimoErro().codigo);
     RaiseIfError();
     return;
   }
-  family_ = family == AF_INET6 ? TSocketFamily::SF_IP6 : TSocketFamily::SF_IP4;
-  ReportStatus(THookSocketReason::HR_SocketCreate, family == AF_INET6 ? "IPv6" : "IPv4");
+  const bool ipv6 = family == sq::Familia::IPv6;
+  family_ = ipv6 ? TSocketFamily::SF_IP6 : TSocketFamily::SF_IP4;
+  ReportStatus(THookSocketReason::HR_SocketCreate, ipv6 ? "IPv6" : "IPv4");
   if (nonBlockMode_) SetNonBlockMode(true);
   ApplyPendingOptions();
   if (onCreateSocket_) onCreateSocket_(*this);
 }
 
-void TSocketBase::ConnectTo(const void* addr, unsigned addrLen) {
-  const auto* sa = static_cast<const sockaddr*>(addr);
+void TSocketBase::ConnectTo(const sq::Endereco& addr) {
   if (connectionTimeout_ <= 0) {
-    int rc;
-    do {
-      rc = ::connect(socket_, sa, addrLen);
-    } while (rc != 0 && errno == EINTR);
-    CheckResult(rc);
+    CheckResult(sq::Conectar(socket_, addr));
     // A send time-out set on this socket also bounds a blocking connect,
     // which then ends "in progress": that is a time-out, not a success.
     if (lastError_ == wsa::WSAEINPROGRESS || lastError_ == wsa::WSAEWOULDBLOCK) {
@@ -285,16 +222,14 @@ void TSocketBase::ConnectTo(const void* addr, unsigned addrLen) {
   }
   const bool wasNonBlocking = nonBlockMode_;
   SetNonBlockMode(true);
-  CheckResult(::connect(socket_, sa, addrLen));
+  CheckResult(sq::Conectar(socket_, addr));
   if (lastError_ == wsa::WSAEWOULDBLOCK || lastError_ == wsa::WSAEINPROGRESS) {
     if (!WaitWritable(connectionTimeout_)) {
       SetLastError(wsa::WSAETIMEDOUT);
     } else {
       // Writable also means "failed": the socket's pending error says which.
-      int err = 0;
-      socklen_t len = sizeof err;
-      getsockopt(socket_, SOL_SOCKET, SO_ERROR, &err, &len);
-      if (err != 0) SetLastError(ErrnoToWinsock(err));
+      const int err = sq::ErroPendente(socket_).codigo;
+      if (err != 0) SetLastError(err);
       else ResetError();
     }
   }
@@ -302,16 +237,15 @@ void TSocketBase::ConnectTo(const void* addr, unsigned addrLen) {
 }
 
 void TSocketBase::ReadAddresses() {
-  sockaddr_storage ss {};
-  socklen_t len = sizeof ss;
-  if (getsockname(socket_, reinterpret_cast<sockaddr*>(&ss), &len) == 0) {
-    localAddress_ = AddressText(reinterpret_cast<sockaddr*>(&ss));
-    localPort_ = PortOf(reinterpret_cast<sockaddr*>(&ss));
+  sq::Endereco local;
+  if (sq::EnderecoLocal(socket_, local)) {
+    localAddress_ = sq::TextoDe(local);
+    localPort_ = sq::PortaDe(local);
   }
-  len = sizeof ss;
-  if (getpeername(socket_, reinterpret_cast<sockaddr*>(&ss), &len) == 0) {
-    remoteAddress_ = AddressText(reinterpret_cast<sockaddr*>(&ss));
-    remotePort_ = PortOf(reinterpret_cast<sockaddr*>(&ss));
+  sq::Endereco remote;
+  if (sq::EnderecoRemoto(socket_, remote)) {
+    remoteAddress_ = sq::TextoDe(remote);
+    remotePort_ = sq::PortaDe(remote);
   }
 }
 
@@ -319,19 +253,17 @@ void TSocketBase::Connect(const std::string& IP, const std::string& Port) {
   ReportStatus(THookSocketReason::HR_ResolvingBegin, IP + ":" + Port);
   ResetError();
   if (socket_ == InvalidSocket && family_ == TSocketFamily::SF_Any) {
-    if (IsIP4Text(IP)) family_ = TSocketFamily::SF_IP4;
-    else if (IsIP6Text(IP)) family_ = TSocketFamily::SF_IP6;
+    if (sq::EhTextoIP(IP, sq::Familia::IPv4)) family_ = TSocketFamily::SF_IP4;
+    else if (sq::EhTextoIP(IP, sq::Familia::IPv6)) family_ = TSocketFamily::SF_IP6;
   }
-  sockaddr_storage addr {};
-  unsigned addrLen = 0;
-  SetLastError(Resolve(IP, Port, &addr, &addrLen));
-  const auto* sa = reinterpret_cast<const sockaddr*>(&addr);
-  ReportStatus(THookSocketReason::HR_ResolvingEnd, AddressText(sa) + ":" + std::to_string(PortOf(sa)));
+  sq::Endereco addr;
+  SetLastError(Resolve(IP, Port, addr));
+  ReportStatus(THookSocketReason::HR_ResolvingEnd, sq::TextoDe(addr) + ":" + std::to_string(sq::PortaDe(addr)));
 
   if (lastError_ == 0) {
-    if (socket_ == InvalidSocket) CreateSocket(sa->sa_family);
+    if (socket_ == InvalidSocket) CreateSocket(sq::EhIPv6(addr) ? sq::Familia::IPv6 : sq::Familia::IPv4);
     if (socket_ != InvalidSocket) {
-      ConnectTo(&addr, addrLen);
+      ConnectTo(addr);
       if (lastError_ == 0) ReadAddresses();
       buffer_.clear();
       lastCR_ = lastLF_ = false;
@@ -343,7 +275,7 @@ void TSocketBase::Connect(const std::string& IP, const std::string& Port) {
 }
 
 void TSocketBase::CloseSystemSocket() {
-  ::close(socket_);
+  sq::Fechar(socket_);
   socket_ = InvalidSocket;
   sendStalled_ = false;
   sendTimeoutApplied_ = 0;
@@ -362,52 +294,56 @@ void TSocketBase::CloseSocket() {
   // connection and cut off what the printer has not taken yet.
   const bool intact = lastError_ == 0 || (lastError_ == wsa::WSAETIMEDOUT && !sendStalled_);
   if (intact && Connected()) {
-    ::shutdown(socket_, SHUT_WR);
-    WaitAcknowledged(nonblockSendTimeout_);
+    sq::EncerrarEnvio(socket_);
+    const bool counted = WaitAcknowledged(nonblockSendTimeout_) >= 0;
     ClearInput();
+    // Where the system cannot count the unacknowledged bytes, the close
+    // itself waits for what is left, within the same time.
+    if (!counted && !nonBlockMode_) sq::ProlongarFechamento(socket_, nonblockSendTimeout_);
   }
   CloseSystemSocket();
 }
 
-bool TSocketBase::Connected() {
-  tcp_info info {};
-  socklen_t len = sizeof info;
-  if (getsockopt(socket_, IPPROTO_TCP, TCP_INFO, &info, &len) != 0) return false;
-  return info.tcpi_state == TCP_ESTABLISHED || info.tcpi_state == TCP_CLOSE_WAIT ||
-         info.tcpi_state == TCP_FIN_WAIT1 || info.tcpi_state == TCP_CLOSING || info.tcpi_state == TCP_LAST_ACK;
-}
+bool TSocketBase::Connected() { return sq::Conectado(socket_); }
 
 int TSocketBase::WaitAcknowledged(int stallMs) {
-  // The system's output count of a connection is what was sent but not yet
-  // acknowledged (and the end-of-data mark). Input that arrives meanwhile is
-  // read and dropped: unread input at the close would make the system reset
-  // the connection. Once the peer has ended its side or reset the
-  // connection, input needs no more reading.
+  // Input that arrives meanwhile is read and dropped: unread input at the
+  // close would make the system reset the connection. Once the peer has
+  // ended its side or reset the connection, input needs no more reading.
   bool inputOpen = true;
   bool reset = false;
   char scratch[4096];
-  auto queued = [&] {
-    int n = 0;
-    if (reset || !Connected() || ioctl(socket_, SIOCOUTQ, &n) != 0) return 0;
-    return n;
-  };
   auto pause = [&](int ms) {
     if (!inputOpen) {
       std::this_thread::sleep_for(std::chrono::milliseconds(ms));
       return;
     }
-    pollfd p {socket_, POLLIN, 0};
-    if (::poll(&p, 1, ms) <= 0) return;
-    const ssize_t n = ::recv(socket_, scratch, sizeof scratch, MSG_DONTWAIT);
+    if (sq::Aguardar(socket_, false, ms) <= 0) return;
+    const long n = sq::Receber(socket_, scratch, sizeof scratch, true);
     if (n == 0) inputOpen = false;
-    if (n < 0 && errno != EAGAIN && errno != EINTR) reset = true;
+    if (n < 0 && sq::UltimoErro().codigo != wsa::WSAEWOULDBLOCK) reset = true;
+  };
+  if (sq::NaoConfirmados(socket_, sentBytes_) < 0) {
+    // The system cannot count what the peer has not acknowledged. A printer
+    // ends its side once it has read the end of data, after everything
+    // before it: that, or a reset, ends the wait, which lasts stallMs at
+    // most.
+    const int64_t end = NowMs() + std::max(stallMs, 0);
+    for (int64_t now = NowMs(); inputOpen && !reset && now < end; now = NowMs()) {
+      pause(static_cast<int>(std::min<int64_t>(end - now, transport_detail::kDrainMaxPauseMs)));
+    }
+    return -1;
+  }
+  auto queued = [&] {
+    if (reset || !Connected()) return 0;
+    return std::max(sq::NaoConfirmados(socket_, sentBytes_), 0);
   };
   return transport_detail::WaitUntilSent(stallMs, -1, queued, pause, [] { return NowMs(); });
 }
 
 // --- waiting ----------------------------------------------------------------------
 
-bool TSocketBase::WaitFor(short events, int timeout) {
+bool TSocketBase::WaitFor(bool writing, int timeout) {
   if (socket_ == InvalidSocket) {
     SetLastError(wsa::WSAENOTSOCK);
     return false;
@@ -417,11 +353,10 @@ bool TSocketBase::WaitFor(short events, int timeout) {
   for (;;) {
     int slice = forever ? -1 : static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0));
     if (heartbeatRate_ > 0 && (slice < 0 || slice > heartbeatRate_)) slice = heartbeatRate_;
-    pollfd p {socket_, events, 0};
-    const int rc = ::poll(&p, 1, slice);
+    const int rc = sq::Aguardar(socket_, writing, slice);
     if (rc > 0) return true;
-    if (rc < 0 && errno != EINTR) {
-      SetLastError(ErrnoToWinsock(errno));
+    if (rc < 0) {
+      SetLastError(sq::UltimoErro().codigo);
       return false;
     }
     if (heartbeatRate_ > 0 && onHeartbeat_) onHeartbeat_(*this);
@@ -432,23 +367,22 @@ bool TSocketBase::WaitFor(short events, int timeout) {
 }
 
 bool TSocketBase::WaitReadable(int Timeout) {
-  const bool ok = WaitFor(POLLIN, Timeout);
+  const bool ok = WaitFor(false, Timeout);
   RaiseIfError();
   if (ok) ReportStatus(THookSocketReason::HR_CanRead, "");
   return ok;
 }
 
 bool TSocketBase::WaitWritable(int Timeout) {
-  const bool ok = WaitFor(POLLOUT, Timeout);
+  const bool ok = WaitFor(true, Timeout);
   RaiseIfError();
   if (ok) ReportStatus(THookSocketReason::HR_CanWrite, "");
   return ok;
 }
 
 int TSocketBase::BytesWaiting() {
-  int n = 0;
-  if (socket_ == InvalidSocket || ioctl(socket_, FIONREAD, &n) != 0) return 0;
-  return std::min(n, kMaxWaiting);
+  if (socket_ == InvalidSocket) return 0;
+  return std::clamp(sq::BytesRecebidos(socket_), 0, kMaxWaiting);
 }
 
 // --- transfers -----------------------------------------------------------------------
@@ -495,17 +429,16 @@ int TSocketBase::WriteBuffer(const void* Data, int Length) {
   while (sent < Length) {
     const int piece = std::min(sendMaxChunk_, Length - sent);
     LimitRate(piece, maxSendBandwidth_, nextSend_);
-    // Pieces before the last are sent with MSG_MORE, so that the system does
-    // not hold back the short tail of each piece waiting for an ACK.
-    const int more = sent + piece < Length ? MSG_MORE : 0;
-    const ssize_t n = ::send(socket_, p + sent, static_cast<size_t>(piece),
-                             MSG_NOSIGNAL | more | (systemWaits ? 0 : MSG_DONTWAIT));
+    // Pieces before the last are sent saying that more follows, so that the
+    // system does not hold back the short tail of each piece waiting for an
+    // ACK.
+    const bool more = sent + piece < Length;
+    const long n = sq::Enviar(socket_, p + sent, static_cast<size_t>(piece), !systemWaits, more);
     if (n < 0) {
-      if (errno == EINTR) continue;
       CheckResult(-1);
       if (lastError_ != wsa::WSAEWOULDBLOCK) break;
       // The peer is not taking data: wait a bounded time for room.
-      if (systemWaits || !WaitFor(POLLOUT, std::max(nonblockSendTimeout_, 0))) {
+      if (systemWaits || !WaitFor(true, std::max(nonblockSendTimeout_, 0))) {
         if (lastError_ == wsa::WSAEWOULDBLOCK) SetLastError(wsa::WSAETIMEDOUT);
         sendStalled_ = lastError_ == wsa::WSAETIMEDOUT;
         break;
@@ -523,10 +456,7 @@ int TSocketBase::WriteBuffer(const void* Data, int Length) {
 
 bool TSocketBase::ApplySendTimeout() {
   if (sendTimeoutApplied_ == nonblockSendTimeout_) return true;
-  timeval tv {};
-  tv.tv_sec = nonblockSendTimeout_ / 1000;
-  tv.tv_usec = (nonblockSendTimeout_ % 1000) * 1000;
-  if (setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) return false;
+  if (!sq::TempoLimiteEnvio(socket_, nonblockSendTimeout_)) return false;
   sendTimeoutApplied_ = nonblockSendTimeout_;
   return true;
 }
@@ -550,10 +480,7 @@ int TSocketBase::ReadRaw(std::string& into, int length) {
   LimitRate(length, maxRecvBandwidth_, nextRecv_);
   const size_t start = into.size();
   into.resize(start + static_cast<size_t>(length));
-  ssize_t n;
-  do {
-    n = ::recv(socket_, into.data() + start, static_cast<size_t>(length), MSG_DONTWAIT);
-  } while (n < 0 && errno == EINTR);
+  const long n = sq::Receber(socket_, into.data() + start, static_cast<size_t>(length), true);
   if (n == 0) {
     SetLastError(wsa::WSAECONNRESET);  // the peer closed the connection
   } else {
@@ -580,11 +507,11 @@ std::string TSocketBase::ReadAvailableQuiet(int Timeout) {
   if (!buffer_.empty()) {
     result.swap(buffer_);
   } else {
-    sched_yield();
+    std::this_thread::yield();
     int n = BytesWaiting();
     if (n > 0) {
       ReadRaw(result, n);
-    } else if (WaitFor(POLLIN, std::max(Timeout, 0))) {
+    } else if (WaitFor(false, std::max(Timeout, 0))) {
       n = BytesWaiting();
       if (n > 0) {
         ReadRaw(result, n);
@@ -592,11 +519,12 @@ std::string TSocketBase::ReadAvailableQuiet(int Timeout) {
         // Readable with nothing to read: the peer closed or reset the
         // connection, or the socket is not connected at all.
         char probe = 0;
-        const ssize_t r = ::recv(socket_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+        const long r = sq::Espiar(socket_, probe);
+        const int err = r < 0 ? sq::UltimoErro().codigo : 0;
         if (r == 0) SetLastError(wsa::WSAECONNRESET);
         else if (r > 0) ReadRaw(result, 1);
-        else if (errno == EAGAIN) SetLastError(wsa::WSAETIMEDOUT);
-        else SetLastError(ErrnoToWinsock(errno));
+        else if (err == wsa::WSAEWOULDBLOCK) SetLastError(wsa::WSAETIMEDOUT);
+        else SetLastError(err);
       }
     } else if (lastError_ == 0) {
       SetLastError(wsa::WSAETIMEDOUT);

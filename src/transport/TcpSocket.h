@@ -4,9 +4,10 @@
 // into its time-out; failures are recorded as LastError/LastErrorDesc and
 // raised as ESocketError only when RaiseExcept is true.
 //
-// Built on BSD sockets and poll. System error numbers are mapped to the
-// Windows sockets numbers (10054 reset, 10060 timed out, 10061 refused, 11001
-// host not found, ...) so that messages and logs read the same everywhere.
+// Built on the socket calls of transport/SoqueteSistema.h (BSD sockets on
+// Linux, Winsock 2 on Windows). Errors are the Windows sockets numbers
+// (10054 reset, 10060 timed out, 10061 refused, 11001 host not found, ...)
+// on every platform, so that messages and logs read the same everywhere.
 //
 // Class chain: TSocketBase (connection, transfers, reads) <- TSocksSocket
 // (SOCKS settings) <- TTcpSocket (HTTP tunnel settings, encryption layer).
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "common/Exception.h"
+#include "transport/SoqueteSistema.h"
 
 namespace bilhetor {
 
@@ -94,11 +96,6 @@ constexpr int WSANO_RECOVERY = 11003;
 constexpr int WSANO_DATA = 11004;
 }  // namespace wsa
 
-// The Windows sockets number for a system errno value (the value itself when
-// it has none), and for a getaddrinfo result (0 for success).
-int ErrnoToWinsock(int err);
-int AddrInfoErrorToWinsock(int gaiResult, int err);
-
 enum class TSocketFamily { SF_Any, SF_IP4, SF_IP6 };
 enum class TSocksType { ST_Socks5, ST_Socks4 };
 
@@ -141,7 +138,7 @@ class SocketInterfaceLock {
 
 class TSocketBase {
  public:
-  static constexpr int InvalidSocket = -1;
+  static constexpr std::intptr_t InvalidSocket = soquete::kInvalido;
 
   TSocketBase();
   virtual ~TSocketBase();  // closes the socket
@@ -164,6 +161,9 @@ class TSocketBase {
   // earlier would let a reply arriving later reset the connection and throw
   // away what a slow printer has not taken yet. After an error that broke
   // the connection, or a send the peer did not take, it closes at once.
+  // Where the system cannot count the unacknowledged bytes (Wine), the wait
+  // ends when the peer ends its side or resets, or after NonblockSendTimeout
+  // ms in all, and the close then lingers up to as long for what is left.
   virtual void CloseSocket();
 
   // --- transfers -------------------------------------------------------------
@@ -182,7 +182,7 @@ class TSocketBase {
   bool WaitWritable(int Timeout);
 
   // --- state -----------------------------------------------------------------
-  int Socket() const { return socket_; }
+  std::intptr_t Socket() const { return socket_; }
   int LastError() const { return lastError_; }
   const std::string& LastErrorDesc() const { return lastErrorDesc_; }
   std::string LocalAddress() const { return localAddress_; }
@@ -241,7 +241,8 @@ class TSocketBase {
 
   // Socket options: applied at once to an existing socket; set before the
   // socket exists they wait and are applied, in order, right after it is
-  // created. level/name/value as for setsockopt with an int value.
+  // created. level/name/value as for setsockopt with an int value, in the
+  // system's numbering.
   void SetSocketOption(int Level, int Name, int Value);
   // Switches the socket between blocking and non-blocking mode.
   void SetNonBlockMode(bool Value);
@@ -249,7 +250,7 @@ class TSocketBase {
 
  protected:
   void ResetError();
-  int CheckResult(int result);  // result -1: LastError := mapped errno
+  int CheckResult(int result);  // result -1: LastError := the system's error
   void SetLastError(int code);
   void RaiseIfError();
   void ReportStatus(THookSocketReason reason, const std::string& value);
@@ -258,15 +259,16 @@ class TSocketBase {
   int ReadRaw(std::string& into, int length);
   // ReadAvailable without raising (the collecting reads raise at their end).
   std::string ReadAvailableQuiet(int Timeout);
-  bool WaitFor(short events, int timeout);
-  // Creates the system socket of the given family (AF_INET / AF_INET6).
-  void CreateSocket(int family);
+  bool WaitFor(bool writing, int timeout);
+  // Creates the system socket of the given family.
+  void CreateSocket(soquete::Familia family);
   // Resolves IP and Port into an address; returns the Winsock result.
-  int Resolve(const std::string& ip, const std::string& port, void* addr, unsigned* addrLen);
-  void ConnectTo(const void* addr, unsigned addrLen);
+  int Resolve(const std::string& ip, const std::string& port, soquete::Endereco& addr);
+  void ConnectTo(const soquete::Endereco& addr);
   void ReadAddresses();
   void CloseSystemSocket();
-  // The wait of CloseSocket; the bytes still unacknowledged when it ended.
+  // The wait of CloseSocket; the bytes still unacknowledged when it ended,
+  // -1 when the system cannot count them.
   int WaitAcknowledged(int stallMs);
   // The connection is up (in either direction).
   bool Connected();
@@ -296,7 +298,7 @@ class TSocketBase {
   THookHeartbeat onHeartbeat_;
   void* owner_ = nullptr;
 
-  int socket_ = InvalidSocket;
+  std::intptr_t socket_ = InvalidSocket;
   int lastError_ = 0;
   std::string lastErrorDesc_;
   std::string buffer_;

@@ -1,18 +1,10 @@
 // The TCP client socket against real loopback listeners (127.0.0.1 and ::1).
 #include "transport/TcpSocket.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <future>
@@ -22,6 +14,7 @@
 
 #include "support/LoopbackServer.h"
 #include "support/SlowTcpPrinter.h"
+#include "support/Soquetes.h"
 #include "support/TestSupport.h"
 
 namespace bilhetor {
@@ -75,24 +68,6 @@ TEST(SocketErrors, DescriptionsAndErrorMessage) {
   const ESocketError own("Porta COM1 não encontrada", 2, "No such file or directory");
   EXPECT_STREQ(own.what(), "Porta COM1 não encontrada");
   EXPECT_EQ(own.ErrorCode(), 2);
-}
-
-TEST(SocketErrors, SystemNumbersBecomeWinsockNumbers) {
-  EXPECT_EQ(ErrnoToWinsock(0), 0);
-  EXPECT_EQ(ErrnoToWinsock(ECONNRESET), 10054);
-  EXPECT_EQ(ErrnoToWinsock(EPIPE), 10054);
-  EXPECT_EQ(ErrnoToWinsock(ETIMEDOUT), 10060);
-  EXPECT_EQ(ErrnoToWinsock(ECONNREFUSED), 10061);
-  EXPECT_EQ(ErrnoToWinsock(EAGAIN), 10035);
-  EXPECT_EQ(ErrnoToWinsock(EINPROGRESS), 10036);
-  EXPECT_EQ(ErrnoToWinsock(EHOSTUNREACH), 10065);
-  EXPECT_EQ(ErrnoToWinsock(ENETUNREACH), 10051);
-  EXPECT_EQ(ErrnoToWinsock(ENOTCONN), 10057);
-  EXPECT_EQ(ErrnoToWinsock(EADDRINUSE), 10048);
-  EXPECT_EQ(AddrInfoErrorToWinsock(EAI_NONAME, 0), 11001);
-  EXPECT_EQ(AddrInfoErrorToWinsock(EAI_AGAIN, 0), 11002);
-  EXPECT_EQ(AddrInfoErrorToWinsock(EAI_FAIL, 0), 11003);
-  EXPECT_EQ(AddrInfoErrorToWinsock(EAI_SYSTEM, ECONNREFUSED), 10061);
 }
 
 TEST(TcpSocketLayers, UnusedLayersAreOneLineStubs) {
@@ -193,27 +168,22 @@ TEST(TcpSocketConnect, RefusedConnectionsReport10061) {
 // Fills the accept queue of a listener that never accepts, so that the next
 // connection attempt gets no answer at all. Returns the sockets holding the
 // queue, or an empty list when the system would not let it fill.
-std::vector<int> FillBacklog(const LoopbackServer& server) {
-  std::vector<int> held;
-  sockaddr_in addr {};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(server.Port()));
+std::vector<testing::SoqueteTeste> FillBacklog(const LoopbackServer& server) {
+  std::vector<testing::SoqueteTeste> held;
   for (int i = 0; i < 16; ++i) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    held.push_back(fd);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    pollfd p {fd, POLLOUT, 0};
-    if (::poll(&p, 1, 300) == 0) return held;  // this one hangs: the queue is full
+    held.push_back(testing::IniciarConexao(server.Port()));
+    // This one hangs: the queue is full.
+    if (testing::Aguardar(held.back(), true, 300) == 0) return held;
   }
-  for (int fd : held) ::close(fd);
+  for (auto s : held) testing::Fechar(s);
   return {};
 }
 
 TEST(TcpSocketConnect, AConnectThatCannotCompleteEndsAfterTheTimeOut) {
   LoopbackServer server(LoopbackServer::Family::IPv4, 0, /*accepting=*/false);
-  const std::vector<int> held = FillBacklog(server);
-  ASSERT_FALSE(held.empty()) << "the listener's backlog never filled";
+  const std::vector<testing::SoqueteTeste> held = FillBacklog(server);
+  // Windows answers connections beyond a full backlog with a reset.
+  if (held.empty()) GTEST_SKIP() << "the system refuses connections beyond the listener's backlog";
   TTcpSocket socket;
   socket.SetConnectionTimeout(400);
   const auto start = Clock::now();
@@ -232,7 +202,7 @@ TEST(TcpSocketConnect, AConnectThatCannotCompleteEndsAfterTheTimeOut) {
   } catch (const ESocketError& e) {
     EXPECT_STREQ(e.what(), "TCP/IP Socket error 10060: Connection timed out");
   }
-  for (int fd : held) ::close(fd);
+  for (auto s : held) testing::Fechar(s);
 }
 
 TEST(TcpSocketConnect, BadAddressesGiveClearErrors) {

@@ -1,6 +1,8 @@
 // Mapping of system error numbers and resolver results to the Windows
 // sockets numbers, so that the socket's messages and logs read the same on
 // every platform.
+#include "transport/WinsockErrors.h"
+
 #include <netdb.h>
 
 #include <cerrno>
