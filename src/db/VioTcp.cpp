@@ -1,16 +1,6 @@
 #include "db/VioTcp.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -18,38 +8,7 @@
 
 namespace bilhetor {
 
-int SocketErrorCode(int err) {
-  switch (err) {
-    case EINTR: return 10004;
-    case EBADF: return 10009;
-    case EACCES: return 10013;
-    case EFAULT: return 10014;
-    case EINVAL: return 10022;
-    case EMFILE: return 10024;
-    case EAGAIN: return 10060;  // a receive or send time-out
-    case EINPROGRESS: return 10036;
-    case EALREADY: return 10037;
-    case ENOTSOCK: return 10038;
-    case EMSGSIZE: return 10040;
-    case EAFNOSUPPORT: return 10047;
-    case EADDRINUSE: return 10048;
-    case EADDRNOTAVAIL: return 10049;
-    case ENETDOWN: return 10050;
-    case ENETUNREACH: return 10051;
-    case ENETRESET: return 10052;
-    case ECONNABORTED: return 10053;
-    case ECONNRESET: return 10054;
-    case ENOBUFS: return 10055;
-    case EISCONN: return 10056;
-    case ENOTCONN: return 10057;
-    case EPIPE: return 10058;
-    case ETIMEDOUT: return 10060;
-    case ECONNREFUSED: return 10061;
-    case EHOSTDOWN: return 10064;
-    case EHOSTUNREACH: return 10065;
-    default: return err;
-  }
-}
+namespace sq = soquete;
 
 namespace {
 
@@ -59,9 +18,17 @@ constexpr int kInterruptSliceMs = 200;
 const char* const kReadPrefix = "Error on data reading from the connection";
 const char* const kWritePrefix = "Error on data writing to the connection";
 
-std::string SocketText(const char* prefix, int err) {
-  const int code = SocketErrorCode(err);
-  return Format("%s:\r\n%s.\r\nSocket Error Code: %d($%X)", prefix, std::strerror(err), code, code);
+constexpr int kWouldBlock = 10035;
+constexpr int kInProgress = 10036;
+constexpr int kTimedOut = 10060;
+
+// The number a message shows: a blocking receive or send that ran into the
+// socket's time-out reads as timed out, whatever the system calls it.
+int Code(const sq::Erro& e) { return e.codigo == kWouldBlock ? kTimedOut : e.codigo; }
+
+std::string SocketText(const char* prefix, const sq::Erro& e) {
+  const int code = Code(e);
+  return Format("%s:\r\n%s.\r\nSocket Error Code: %d($%X)", prefix, e.texto.c_str(), code, code);
 }
 
 bool IsIPv6Literal(const std::string& host) {
@@ -90,27 +57,23 @@ void TVioSocket::SetError(const std::string& text, int code) {
 void TVioSocket::Close() {
   std::lock_guard<std::mutex> guard(lock_);
   aborted_ = true;
-  const int fd = socket_.exchange(-1);
-  if (fd >= 0) {
-    ::shutdown(fd, SHUT_RDWR);
-    ::close(fd);
+  const sq::Soquete fd = socket_.exchange(sq::kInvalido);
+  if (fd != sq::kInvalido) {
+    sq::EncerrarTudo(fd);
+    sq::Fechar(fd);
   }
 }
 
 void TVioSocket::ApplyReceiveTimeout() {
-  const int fd = socket_;
-  if (fd < 0) return;
-  timeval tv{};
-  tv.tv_sec = receiveTimeout_ > 0 ? receiveTimeout_ : 0;
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  const sq::Soquete fd = socket_;
+  if (fd == sq::kInvalido) return;
+  sq::TempoLimiteRecepcao(fd, receiveTimeout_ > 0 ? receiveTimeout_ * 1000 : 0);
 }
 
 void TVioSocket::ApplySendTimeout() {
-  const int fd = socket_;
-  if (fd < 0 || sendTimeout_ <= 0) return;
-  timeval tv{};
-  tv.tv_sec = sendTimeout_;
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  const sq::Soquete fd = socket_;
+  if (fd == sq::kInvalido || sendTimeout_ <= 0) return;
+  sq::TempoLimiteEnvio(fd, sendTimeout_ * 1000);
 }
 
 void TVioSocket::SetTimeout(int seconds) {
@@ -129,13 +92,12 @@ void TVioSocket::SetSendTimeout(int seconds) {
   sendTimeout_ = seconds;
   if (sendTimeout_ > 0) {
     ApplySendTimeout();
-  } else if (socket_ >= 0) {
-    timeval tv{};
-    setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  } else if (socket_ != sq::kInvalido) {
+    sq::TempoLimiteEnvio(socket_, 0);
   }
 }
 
-TVioSocket::TWait TVioSocket::WaitReady(int fd, short events, Clock::time_point deadline, int& err) {
+TVioSocket::TWait TVioSocket::WaitReady(sq::Soquete fd, bool writing, Clock::time_point deadline, sq::Erro& err) {
   while (true) {
     if (interrupt_ && interrupt_()) return TWait::Interrupted;
     int slice = -1;
@@ -146,26 +108,25 @@ TVioSocket::TWait TVioSocket::WaitReady(int fd, short events, Clock::time_point 
       slice = static_cast<int>(std::min<decltype(left)>(left, INT_MAX));
     }
     if (interrupt_ && (slice < 0 || slice > kInterruptSliceMs)) slice = kInterruptSliceMs;
-    pollfd pfd{fd, events, 0};
-    const int rc = ::poll(&pfd, 1, slice);
+    const int rc = sq::Aguardar(fd, writing, slice);
     if (rc > 0) return TWait::Ready;
-    // A signal ends the poll early: the stop request is asked again at once.
-    if (rc < 0 && errno != EINTR) {
-      err = errno;
+    // A signal ends the wait early: the stop request is asked again at once.
+    if (rc < 0) {
+      err = sq::UltimoErro();
       return TWait::Failed;
     }
   }
 }
 
-bool TVioSocket::WaitForTransfer(int fd, short events, const char* prefix) {
-  int err = 0;
-  switch (WaitReady(fd, events, deadline_, err)) {
+bool TVioSocket::WaitForTransfer(sq::Soquete fd, bool writing, const char* prefix) {
+  sq::Erro err;
+  switch (WaitReady(fd, writing, deadline_, err)) {
     case TWait::Ready: return true;
-    case TWait::TimedOut: err = ETIMEDOUT; break;
-    case TWait::Interrupted: err = EINTR; break;
+    case TWait::TimedOut: err = sq::ErroDe(kTimedOut); break;
+    case TWait::Interrupted: err = sq::ErroDe(10004); break;
     case TWait::Failed: break;
   }
-  SetError(SocketText(prefix, err), SocketErrorCode(err));
+  SetError(SocketText(prefix, err), Code(err));
   return false;
 }
 
@@ -179,8 +140,8 @@ size_t TVioSocket::Read(uint8_t* buffer, size_t count) {
       done += take;
       continue;
     }
-    const int fd = socket_;
-    if (fd < 0) {
+    const sq::Soquete fd = socket_;
+    if (fd == sq::kInvalido) {
       SetError(std::string(kReadPrefix) + ": Invalid socket", 10038);
       return done;
     }
@@ -189,11 +150,12 @@ size_t TVioSocket::Read(uint8_t* buffer, size_t count) {
     const size_t want = fill ? kReadAheadSize : count - done;
     // A bounded read waits in poll and never blocks in recv.
     const bool bounded = Bounded();
-    if (bounded && !WaitForTransfer(fd, POLLIN, kReadPrefix)) return done;
-    const ssize_t n = ::recv(fd, target, want, bounded ? MSG_DONTWAIT : 0);
+    if (bounded && !WaitForTransfer(fd, false, kReadPrefix)) return done;
+    const long n = sq::Receber(fd, target, want, bounded);
     if (n < 0) {
-      if (errno == EINTR || (bounded && (errno == EAGAIN || errno == EWOULDBLOCK))) continue;
-      SetError(SocketText(kReadPrefix, errno), SocketErrorCode(errno));
+      const sq::Erro err = sq::UltimoErro();
+      if (bounded && err.codigo == kWouldBlock) continue;
+      SetError(SocketText(kReadPrefix, err), Code(err));
       return done;
     }
     if (n == 0) return done;  // orderly close by the peer
@@ -211,18 +173,19 @@ size_t TVioSocket::Write(const uint8_t* buffer, size_t count) {
   size_t done = 0;
   int idle = 0;
   while (done < count) {
-    const int fd = socket_;
-    if (fd < 0) {
+    const sq::Soquete fd = socket_;
+    if (fd == sq::kInvalido) {
       SetError(std::string(kWritePrefix) + ": Invalid socket", 10038);
       return done;
     }
     // A bounded write sends what fits now and waits for room in poll.
     const bool bounded = Bounded();
-    if (bounded && !WaitForTransfer(fd, POLLOUT, kWritePrefix)) return done;
-    const ssize_t n = ::send(fd, buffer + done, count - done, MSG_NOSIGNAL | (bounded ? MSG_DONTWAIT : 0));
+    if (bounded && !WaitForTransfer(fd, true, kWritePrefix)) return done;
+    const long n = sq::Enviar(fd, buffer + done, count - done, bounded);
     if (n < 0) {
-      if (errno == EINTR || (bounded && (errno == EAGAIN || errno == EWOULDBLOCK))) continue;
-      SetError(SocketText(kWritePrefix, errno), SocketErrorCode(errno));
+      const sq::Erro err = sq::UltimoErro();
+      if (bounded && err.codigo == kWouldBlock) continue;
+      SetError(SocketText(kWritePrefix, err), Code(err));
       return done;
     }
     if (n == 0) {
@@ -258,24 +221,18 @@ void TVioTcp::Connect() {
 }
 
 bool TVioTcp::TryConnect() {
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
+  sq::Familia family = sq::Familia::Qualquer;
   switch (ipVersion_) {
-    case TIPVersion::ivIPv4: hints.ai_family = AF_INET; break;
-    case TIPVersion::ivIPv6: hints.ai_family = IsIPv6Literal(host_) ? AF_INET6 : AF_UNSPEC; break;
-    case TIPVersion::ivIPBoth: hints.ai_family = AF_UNSPEC; break;
+    case TIPVersion::ivIPv4: family = sq::Familia::IPv4; break;
+    case TIPVersion::ivIPv6: family = IsIPv6Literal(host_) ? sq::Familia::IPv6 : sq::Familia::Qualquer; break;
+    case TIPVersion::ivIPBoth: family = sq::Familia::Qualquer; break;
   }
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(port_);
-  const int rc = getaddrinfo(host_.c_str(), service.c_str(), &hints, &found);
-  if (rc != 0 || !found) {
+  sq::Endereco address;  // the first address found is used
+  if (sq::Resolver(host_, std::to_string(port_), family, address) != 0) {
     const int code = 11001;
     SetError(Format("Unknown host '%s'.\r\nSocket Error Code: %d($%X)", host_.c_str(), code, code), code);
     return false;
   }
-  std::unique_ptr<addrinfo, void (*)(addrinfo*)> list(found, freeaddrinfo);
-  const addrinfo* ai = found;  // the first address is used
 
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -283,77 +240,60 @@ bool TVioTcp::TryConnect() {
       SetError("Socket was aborted", 10004);
       return false;
     }
-    const int fd = ::socket(ai->ai_family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (fd < 0) {
-      const int err = errno;
-      const int code = SocketErrorCode(err);
-      SetError(Format("Cannot create TCP/IP socket:\r\n%s.\r\nSocket Error Code: %d($%X)", std::strerror(err), code,
-                      code),
+    const sq::Soquete fd = sq::Criar(sq::EhIPv6(address) ? sq::Familia::IPv6 : sq::Familia::IPv4);
+    if (fd == sq::kInvalido) {
+      const sq::Erro err = sq::UltimoErro();
+      const int code = Code(err);
+      SetError(Format("Cannot create TCP/IP socket:\r\n%s.\r\nSocket Error Code: %d($%X)", err.texto.c_str(),
+                      code, code),
                code);
       return false;
     }
     socket_ = fd;
   }
-  const int fd = socket_;
-  int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-  int idle = 15, interval = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
-  setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+  const sq::Soquete fd = socket_;
+  sq::ManterVivo(fd, 15, 1);
 
-  const auto connectFailure = [&](int err) {
-    const int code = SocketErrorCode(err);
+  const auto connectFailure = [&](const sq::Erro& err) {
+    const int code = Code(err);
     SetError(Format("Cannot connect to server on host '%s':\r\n%s.\r\nSocket Error Code: %d($%X)", host_.c_str(),
-                    std::strerror(err), code, code),
+                    err.texto.c_str(), code, code),
              code);
     return false;
   };
 
   if (connectTimeout_ > 0 || Bounded()) {
-    // Non-blocking connect, waited for with poll under the connect time-out
-    // and the deadline, whichever ends first.
+    // Non-blocking connect, waited for under the connect time-out and the
+    // deadline, whichever ends first.
     Clock::time_point limit = deadline_;
     if (connectTimeout_ > 0) limit = std::min(limit, Clock::now() + std::chrono::seconds(connectTimeout_));
-    const int flags = fcntl(fd, F_GETFL, 0);
-    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
-      if (errno != EINPROGRESS) return connectFailure(errno);
-      int err = 0;
-      switch (WaitReady(fd, POLLOUT, limit, err)) {
+    sq::DefinirNaoBloqueante(fd, true);
+    if (sq::Conectar(fd, address) != 0) {
+      const sq::Erro started = sq::UltimoErro();
+      if (started.codigo != kInProgress && started.codigo != kWouldBlock) return connectFailure(started);
+      sq::Erro err;
+      switch (WaitReady(fd, true, limit, err)) {
         case TWait::TimedOut:
-          SetError(Format("Cannot connect to server on host '%s': Connection timed out", host_.c_str()), 10060);
+          SetError(Format("Cannot connect to server on host '%s': Connection timed out", host_.c_str()), kTimedOut);
           return false;
-        case TWait::Interrupted: return connectFailure(EINTR);
+        case TWait::Interrupted: return connectFailure(sq::ErroDe(10004));
         case TWait::Failed: return connectFailure(err);
         case TWait::Ready: break;
       }
-      socklen_t len = sizeof err;
-      getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-      if (err != 0) return connectFailure(err);
+      if (const sq::Erro pending = sq::ErroPendente(fd); pending.codigo != 0) return connectFailure(pending);
     }
-    fcntl(fd, F_SETFL, flags);
-  } else {
-    int crc;
-    do {
-      crc = ::connect(fd, ai->ai_addr, ai->ai_addrlen);
-    } while (crc != 0 && errno == EINTR);
-    if (crc != 0 && errno != EINPROGRESS) return connectFailure(errno);
+    sq::DefinirNaoBloqueante(fd, false);
+  } else if (sq::Conectar(fd, address) != 0) {
+    const sq::Erro err = sq::UltimoErro();
+    if (err.codigo != kInProgress) return connectFailure(err);
   }
 
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  sq::SemAtraso(fd);
   if (sendTimeout_ != 0) ApplySendTimeout();
   ApplyReceiveTimeout();
-  if (sendBufferSize_ != kDefaultBufferSize)
-    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBufferSize_, sizeof sendBufferSize_);
-  if (receiveBufferSize_ != kDefaultBufferSize)
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferSize_, sizeof receiveBufferSize_);
-
-  char text[INET6_ADDRSTRLEN] = {0};
-  if (ai->ai_family == AF_INET)
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr, text, sizeof text);
-  else
-    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(ai->ai_addr)->sin6_addr, text, sizeof text);
-  remoteAddress_ = text;
+  if (sendBufferSize_ != kDefaultBufferSize) sq::TamanhoBufferEnvio(fd, sendBufferSize_);
+  if (receiveBufferSize_ != kDefaultBufferSize) sq::TamanhoBufferRecepcao(fd, receiveBufferSize_);
+  remoteAddress_ = sq::TextoDe(address);
   return true;
 }
 

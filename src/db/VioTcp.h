@@ -3,18 +3,16 @@
 // connected stream socket (with a 32 KiB read-ahead for small reads) and
 // TVioTcp resolves a host, connects to it and sets the socket options.
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
 #include "db/MySqlNet.h"
+#include "transport/SoqueteSistema.h"
 
 namespace bilhetor {
 
 enum class TIPVersion { ivIPv4, ivIPv6, ivIPBoth };
-
-// Maps an errno value to the Winsock error number that the messages show
-// (10061 refused, 10060 timed out, 10054 reset, ...).
-int SocketErrorCode(int err);
 
 class TVioSocket : public TVio {
  public:
@@ -62,16 +60,16 @@ class TVioSocket : public TVio {
   // Whether waits are bounded by a deadline or a stop request; unbounded
   // waits block in recv, send and connect under the socket's own time-outs.
   bool Bounded() const { return deadline_ != kNoDeadline || static_cast<bool>(interrupt_); }
-  // Polls fd for events until it is ready, the deadline passes or the stop
-  // request returns true (asked first, then at least every 200 ms). On
-  // Failed, err holds the errno of poll.
-  TWait WaitReady(int fd, short events, Clock::time_point deadline, int& err);
+  // Waits until the socket can be read (or written to, with writing), the
+  // deadline passes or the stop request returns true (asked first, then at
+  // least every 200 ms). On Failed, err holds the error of the wait.
+  TWait WaitReady(soquete::Soquete s, bool writing, Clock::time_point deadline, soquete::Erro& err);
   // The same for Read and Write under the deadline; false with the error set
   // (prefix + the time-out or interrupted text) when the wait must end.
-  bool WaitForTransfer(int fd, short events, const char* prefix);
+  bool WaitForTransfer(soquete::Soquete s, bool writing, const char* prefix);
 
   std::mutex lock_;  // guards socket_ while it is created and closed
-  std::atomic<int> socket_{-1};
+  std::atomic<soquete::Soquete> socket_{soquete::kInvalido};
   std::atomic<bool> aborted_{false};
   int connectTimeout_ = 0;
   int receiveTimeout_ = 30;
