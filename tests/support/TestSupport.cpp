@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/Soquetes.h"
+
 namespace bilhetor::testing {
 
 namespace fs = std::filesystem;
@@ -13,6 +15,8 @@ TempDir::~TempDir() {
   std::error_code ec;
   fs::remove_all(path_, ec);
 }
+
+int FreeLoopbackPort() { return PortaLivre(); }
 
 bool WaitUntil(const std::function<bool()>& cond, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;

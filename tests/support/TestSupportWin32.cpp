@@ -1,7 +1,5 @@
 // The test helpers on Windows (the tests run under Wine): folders, processes,
 // ports and the paths of the Linux side.
-#include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <csignal>
@@ -32,14 +30,6 @@ std::string Citar(const std::string& argumento) {
   }
   citado.append(barras * 2, '\\');
   return citado + "\"";
-}
-
-void IniciarWinsock() {
-  static const bool iniciado = [] {
-    WSADATA dados;
-    return WSAStartup(MAKEWORD(2, 2), &dados) == 0;
-  }();
-  if (!iniciado) throw std::runtime_error("WSAStartup failed");
 }
 
 }  // namespace
@@ -121,23 +111,6 @@ int ChildProcess::Stop(std::chrono::milliseconds grace) {
   WaitForSingleObject(static_cast<HANDLE>(processo_), INFINITE);
   Running();
   return status_;
-}
-
-int FreeLoopbackPort() {
-  IniciarWinsock();
-  const SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-  if (s == INVALID_SOCKET) throw std::runtime_error("socket failed");
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    closesocket(s);
-    throw std::runtime_error("bind failed");
-  }
-  int len = sizeof addr;
-  getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  closesocket(s);
-  return ntohs(addr.sin_port);
 }
 
 std::string FindProgram(const std::string& name) {
