@@ -11,7 +11,7 @@ std::string DescricaoErroSistema(unsigned long codigo) {
   std::string descricao(texto, n);
   while (!descricao.empty() && (descricao.back() == '\n' || descricao.back() == '\r' || descricao.back() == ' '))
     descricao.pop_back();
-  if (descricao.empty()) descricao = "erro " + std::to_string(codigo) + " do sistema";
+  if (descricao.empty()) descricao = "System error " + std::to_string(codigo);
   return descricao;
 }
 

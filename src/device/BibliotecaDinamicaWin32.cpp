@@ -2,25 +2,10 @@
 
 #include <string>
 
+#include "common/ErroSistema.h"
 #include "device/BibliotecaDinamica.h"
 
 namespace bilhetor {
-
-namespace {
-
-// The system's text for an error code, without the line break it ends with.
-std::string TextoErro(DWORD codigo) {
-  char* texto = nullptr;
-  const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, codigo, 0, reinterpret_cast<char*>(&texto), 0, nullptr);
-  std::string r = n > 0 && texto != nullptr ? std::string(texto, n) : "error " + std::to_string(codigo);
-  if (texto != nullptr) LocalFree(texto);
-  while (!r.empty() && (r.back() == '\n' || r.back() == '\r' || r.back() == ' ')) r.pop_back();
-  return r;
-}
-
-}  // namespace
 
 std::unique_ptr<TBibliotecaDinamica> TBibliotecaDinamica::Carregar(const std::string& Nome, std::string* Erro) {
   // The loader takes back slashes only in a path.
@@ -35,7 +20,7 @@ std::unique_ptr<TBibliotecaDinamica> TBibliotecaDinamica::Carregar(const std::st
   const DWORD codigo = GetLastError();
   SetThreadErrorMode(modoAnterior, nullptr);
   if (modulo == nullptr) {
-    if (Erro) *Erro = Nome + ": " + TextoErro(codigo);
+    if (Erro) *Erro = Nome + ": " + DescricaoErroSistema(codigo);
     return nullptr;
   }
   return std::make_unique<TBibliotecaDinamica>(Chave{}, static_cast<void*>(modulo));

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/ErroSistema.h"
 #include "common/Strings.h"
 #include "device/PrinterSpooler.h"
 
@@ -15,17 +16,6 @@ namespace bilhetor {
 
 namespace {
 
-// The system's text for an error code, without the line break it ends with.
-std::string TextoErro(DWORD codigo) {
-  char* texto = nullptr;
-  const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, codigo, 0, reinterpret_cast<char*>(&texto), 0, nullptr);
-  std::string r = n > 0 && texto != nullptr ? std::string(texto, n) : "error " + std::to_string(codigo);
-  if (texto != nullptr) LocalFree(texto);
-  while (!r.empty() && (r.back() == '\n' || r.back() == '\r' || r.back() == ' ')) r.pop_back();
-  return r;
-}
 
 bool NaoEncontrada(DWORD codigo) { return codigo == ERROR_INVALID_PRINTER_NAME; }
 
@@ -67,14 +57,14 @@ class TWindowsSpooler : public TPrinterSpooler {
     HANDLE impressora = nullptr;
     if (!OpenPrinterA(nome.data(), &impressora, nullptr)) {
       const DWORD codigo = GetLastError();
-      Erro = TextoErro(codigo);
+      Erro = DescricaoErroSistema(codigo);
       return NaoEncontrada(codigo) ? TResultadoRaw::NaoEncontrada : TResultadoRaw::Falhou;
     }
     std::string titulo = Titulo;
     char tipo[] = "RAW";
     DOC_INFO_1A documento{titulo.data(), nullptr, tipo};
     if (StartDocPrinterA(impressora, 1, reinterpret_cast<BYTE*>(&documento)) == 0) {
-      Erro = TextoErro(GetLastError());
+      Erro = DescricaoErroSistema(GetLastError());
       ClosePrinter(impressora);
       return TResultadoRaw::Falhou;
     }
@@ -87,13 +77,13 @@ class TWindowsSpooler : public TPrinterSpooler {
     }
     if (!escrito) {
       // The job is taken back: a part of a ticket is never printed.
-      Erro = TextoErro(GetLastError());
+      Erro = DescricaoErroSistema(GetLastError());
       AbortPrinter(impressora);
       ClosePrinter(impressora);
       return TResultadoRaw::Falhou;
     }
     const bool fim = EndPagePrinter(impressora) != 0 && EndDocPrinter(impressora) != 0;
-    if (!fim) Erro = TextoErro(GetLastError());
+    if (!fim) Erro = DescricaoErroSistema(GetLastError());
     ClosePrinter(impressora);
     return fim ? TResultadoRaw::Impresso : TResultadoRaw::Falhou;
   }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "common/ErroSistema.h"
 #include "common/Strings.h"
 #include "transport/ReadLoop.h"
 #include "transport/SerialLine.h"
@@ -14,15 +15,7 @@
 
 namespace bilhetor::transport_detail {
 
-std::string SystemErrorText(int code) {
-  char text[512] = {};
-  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                 static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
-  std::string s(text, n);
-  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
-  if (s.empty()) s = "System error " + std::to_string(code);
-  return s;
-}
+std::string SystemErrorText(int code) { return DescricaoErroSistema(static_cast<unsigned long>(code)); }
 
 namespace {
 
