@@ -16,7 +16,6 @@ namespace bilhetor {
 
 namespace {
 
-
 bool NaoEncontrada(DWORD codigo) { return codigo == ERROR_INVALID_PRINTER_NAME; }
 
 class TWindowsSpooler : public TPrinterSpooler {
