@@ -96,6 +96,9 @@ void Connect(TMySqlSession* s, uint32_t callerFlags) {
   // The SSL protocol and the caller's SSL flag ask for TLS over TCP.
   TSslMode sslMode = s->sslMode;
   if ((s->protocol == 5 || (callerFlags & CLIENT_SSL)) && sslMode < TSslMode::Required) sslMode = TSslMode::Required;
+  // A build without TLS (Windows) connects in the clear where TLS is only
+  // preferred; where it is required, the TLS layer refuses with 2026.
+  if (sslMode == TSslMode::Preferred && !TVioTls::Disponivel()) sslMode = TSslMode::Disabled;
   if (s->protocol != 0 && s->protocol != 1 && s->protocol != 5) throw EMySqlException::Create(CR_WRONG_PROTOCOL);
   if (sslMode >= TSslMode::VerifyCa && s->sslCa.empty())
     throw SslError("SslCa (the CA file) is required for SslMode VERIFY_CA and VERIFY_IDENTITY");

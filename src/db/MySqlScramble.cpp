@@ -1,13 +1,9 @@
 #include "db/MySqlScramble.h"
 
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/rsa.h>
-
 #include <cmath>
 #include <cstdint>
-#include <memory>
 
+#include "db/MySqlCripto.h"
 #include "db/MySqlNet.h"
 
 namespace bilhetor {
@@ -15,13 +11,6 @@ namespace bilhetor {
 using namespace mysqlerr;
 
 namespace {
-
-std::string Digest(const EVP_MD* md, std::string_view data) {
-  unsigned char out[EVP_MAX_MD_SIZE];
-  unsigned int len = 0;
-  if (EVP_Digest(data.data(), data.size(), out, &len, md, nullptr) != 1) throw Exception("digest failed");
-  return std::string(reinterpret_cast<char*>(out), len);
-}
 
 // The legacy password hash of the old method: two 31-bit numbers.
 void LegacyHash(std::string_view text, uint32_t result[2]) {
@@ -39,17 +28,17 @@ void LegacyHash(std::string_view text, uint32_t result[2]) {
 }  // namespace
 
 std::string NativeScramble(std::string_view password, std::string_view scramble) {
-  const std::string stage1 = Digest(EVP_sha1(), password);
-  const std::string stage2 = Digest(EVP_sha1(), stage1);
-  std::string result = Digest(EVP_sha1(), std::string(scramble.substr(0, 20)) + stage2);
+  const std::string stage1 = Sha1(password);
+  const std::string stage2 = Sha1(stage1);
+  std::string result = Sha1(std::string(scramble.substr(0, 20)) + stage2);
   for (size_t i = 0; i < result.size(); ++i) result[i] = static_cast<char>(result[i] ^ stage1[i]);
   return result;
 }
 
 std::string CachingSha2Scramble(std::string_view password, std::string_view scramble) {
-  const std::string s1 = Digest(EVP_sha256(), password);
-  const std::string s2 = Digest(EVP_sha256(), s1);
-  std::string result = Digest(EVP_sha256(), s2 + std::string(scramble.substr(0, 20)));
+  const std::string s1 = Sha256(password);
+  const std::string s2 = Sha256(s1);
+  std::string result = Sha256(s2 + std::string(scramble.substr(0, 20)));
   for (size_t i = 0; i < result.size(); ++i) result[i] = static_cast<char>(result[i] ^ s1[i]);
   return result;
 }
@@ -79,24 +68,9 @@ std::string RsaEncryptPassword(std::string_view password, std::string_view scram
   plain.push_back('\0');
   if (!scramble.empty())
     for (size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<char>(plain[i] ^ scramble[i % scramble.size()]);
-  const auto fail = [] { return EMySqlException(CR_UNKNOWN_ERROR, "Couldn't encrypt the password with the server's public key"); };
-  std::unique_ptr<BIO, int (*)(BIO*)> bio(BIO_new_mem_buf(pemKey.data(), static_cast<int>(pemKey.size())), BIO_free);
-  if (!bio) throw fail();
-  std::unique_ptr<EVP_PKEY, void (*)(EVP_PKEY*)> key(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr),
-                                                     EVP_PKEY_free);
-  if (!key) throw fail();
-  std::unique_ptr<EVP_PKEY_CTX, void (*)(EVP_PKEY_CTX*)> ctx(EVP_PKEY_CTX_new(key.get(), nullptr),
-                                                             EVP_PKEY_CTX_free);
-  if (!ctx || EVP_PKEY_encrypt_init(ctx.get()) != 1 ||
-      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), oaep ? RSA_PKCS1_OAEP_PADDING : RSA_PKCS1_PADDING) != 1)
-    throw fail();
-  size_t outLen = 0;
-  const auto* in = reinterpret_cast<const unsigned char*>(plain.data());
-  if (EVP_PKEY_encrypt(ctx.get(), nullptr, &outLen, in, plain.size()) != 1) throw fail();
-  std::string out(outLen, '\0');
-  if (EVP_PKEY_encrypt(ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &outLen, in, plain.size()) != 1)
-    throw fail();
-  out.resize(outLen);
+  std::string out;
+  if (!RsaEncrypt(plain, pemKey, oaep, out))
+    throw EMySqlException(CR_UNKNOWN_ERROR, "Couldn't encrypt the password with the server's public key");
   return out;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // TLS for the MySQL client: TVioTls runs OpenSSL over a connected transport
 // (the TCP one, or a test's), through the transport's own Read and Write, so
-// its time-outs, deadline and stop request hold for the encrypted link too.
+// its time-outs, deadline and stop request hold for the encrypted link too
+// (VioTlsPosix.cpp). The Windows build has no TLS (VioTlsWin32.cpp): Start
+// raises 2026 "SSL connection error: TLS is not available in the Windows
+// build".
 #include <memory>
 #include <string>
 
@@ -38,6 +41,10 @@ struct TTlsSettings {
 
 class TVioTls : public TVio {
  public:
+  // Whether this build has TLS: the Windows build has none (its Start
+  // always fails with 2026).
+  static bool Disponivel();
+
   // Takes over a connected transport; nothing is sent until Start.
   explicit TVioTls(std::unique_ptr<TVio> inner);
   ~TVioTls() override;
