@@ -2,9 +2,6 @@
 // server cannot be made to do: other authentication methods, broken or
 // hostile packets, exact framing.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/rsa.h>
 #include <zlib.h>
 
 #include <memory>
@@ -12,8 +9,10 @@
 
 #include "db/DbAccess.h"
 #include "db/MySqlClient.h"
+#include "db/MySqlCripto.h"
 #include "support/FakeMySqlServer.h"
 #include "support/TestSupport.h"
+#include "TestRsaKey.h"
 
 namespace bilhetor {
 namespace {
@@ -24,15 +23,9 @@ using testing::FakeGreeting;
 using testing::FakeMySqlConnection;
 using testing::FakeMySqlServer;
 using testing::OkPacket;
+using testing::TestRsaKey;
 
 const std::string kPassword = "segredo!";
-
-std::string Sha(const EVP_MD* md, const std::string& data) {
-  unsigned char out[EVP_MAX_MD_SIZE];
-  unsigned int len = 0;
-  EVP_Digest(data.data(), data.size(), out, &len, md, nullptr);
-  return std::string(reinterpret_cast<char*>(out), len);
-}
 
 std::string Xor(std::string a, const std::string& b) {
   for (size_t i = 0; i < a.size(); ++i) a[i] = static_cast<char>(a[i] ^ b[i % b.size()]);
@@ -41,49 +34,18 @@ std::string Xor(std::string a, const std::string& b) {
 
 // The checks a server makes on a scrambled password, given what it stores.
 bool ServerAcceptsNative(const std::string& answer, const std::string& scramble, const std::string& password) {
-  const std::string stored = Sha(EVP_sha1(), Sha(EVP_sha1(), password));
+  const std::string stored = Sha1(Sha1(password));
   if (answer.size() != 20) return false;
-  const std::string candidate = Xor(answer, Sha(EVP_sha1(), scramble + stored));
-  return Sha(EVP_sha1(), candidate) == stored;
+  const std::string candidate = Xor(answer, Sha1(scramble + stored));
+  return Sha1(candidate) == stored;
 }
 
 bool ServerAcceptsCachingSha2(const std::string& answer, const std::string& scramble, const std::string& password) {
-  const std::string stored = Sha(EVP_sha256(), Sha(EVP_sha256(), password));
+  const std::string stored = Sha256(Sha256(password));
   if (answer.size() != 32) return false;
-  const std::string candidate = Xor(answer, Sha(EVP_sha256(), stored + scramble));
-  return Sha(EVP_sha256(), candidate) == stored;
+  const std::string candidate = Xor(answer, Sha256(stored + scramble));
+  return Sha256(candidate) == stored;
 }
-
-// An RSA key pair made for the test.
-class TestRsaKey {
- public:
-  TestRsaKey() : key_(EVP_RSA_gen(2048), EVP_PKEY_free) {}
-  std::string PublicPem() const {
-    std::unique_ptr<BIO, int (*)(BIO*)> bio(BIO_new(BIO_s_mem()), BIO_free);
-    PEM_write_bio_PUBKEY(bio.get(), key_.get());
-    char* data = nullptr;
-    const long len = BIO_get_mem_data(bio.get(), &data);
-    return std::string(data, static_cast<size_t>(len));
-  }
-  // Empty when the cipher text does not decrypt with this padding.
-  std::string Decrypt(const std::string& cipher, int padding) const {
-    std::unique_ptr<EVP_PKEY_CTX, void (*)(EVP_PKEY_CTX*)> ctx(EVP_PKEY_CTX_new(key_.get(), nullptr),
-                                                               EVP_PKEY_CTX_free);
-    EVP_PKEY_decrypt_init(ctx.get());
-    EVP_PKEY_CTX_set_rsa_padding(ctx.get(), padding);
-    size_t len = 0;
-    const auto* in = reinterpret_cast<const unsigned char*>(cipher.data());
-    if (EVP_PKEY_decrypt(ctx.get(), nullptr, &len, in, cipher.size()) != 1) return "";
-    std::string out(len, '\0');
-    if (EVP_PKEY_decrypt(ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &len, in, cipher.size()) != 1)
-      return "";
-    out.resize(len);
-    return out;
-  }
-
- private:
-  std::unique_ptr<EVP_PKEY, void (*)(EVP_PKEY*)> key_;
-};
 
 // The parts of a 4.1 handshake response.
 struct Response {
@@ -192,6 +154,7 @@ TEST_P(CachingSha2FullPath, SendsThePasswordEncryptedWithTheServersKey) {
   g.version = GetParam();
   g.plugin = "caching_sha2_password";
   const bool oaep = g.version == "8.0.30" || g.version == "8.0.5";
+  if (oaep && testing::OaepIndisponivel()) GTEST_SKIP() << testing::OaepIndisponivel();
   std::string plain, wrongPadding;
   FakeMySqlServer server([&](FakeMySqlConnection& c) {
     c.SendPacket(0, g.Build());
@@ -202,8 +165,8 @@ TEST_P(CachingSha2FullPath, SendsThePasswordEncryptedWithTheServersKey) {
     c.SendPacket(4, "\x01" + key.PublicPem());
     const auto cipher = c.ReadPacket();
     Expect(cipher.seq == 5 && cipher.payload.size() == 256, "cipher text packet");
-    plain = key.Decrypt(cipher.payload, oaep ? RSA_PKCS1_OAEP_PADDING : RSA_PKCS1_PADDING);
-    wrongPadding = key.Decrypt(cipher.payload, oaep ? RSA_PKCS1_PADDING : RSA_PKCS1_OAEP_PADDING);
+    plain = key.Decrypt(cipher.payload, oaep);
+    wrongPadding = key.Decrypt(cipher.payload, !oaep);
     c.SendPacket(6, OkPacket());
     c.ReadUntilClosed();
   });
@@ -212,12 +175,15 @@ TEST_P(CachingSha2FullPath, SendsThePasswordEncryptedWithTheServersKey) {
   api.mysql_close(std::move(session));
   ASSERT_EQ(server.Finish(), "");
   EXPECT_EQ(Xor(plain, g.scramble), kPassword + '\0');
-  EXPECT_EQ(wrongPadding, "");
+  // Decrypting with the other padding never gives the password back (OpenSSL
+  // answers a failed PKCS#1 v1.5 decryption with random bytes, not an error).
+  EXPECT_NE(Xor(wrongPadding, g.scramble), kPassword + '\0');
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, CachingSha2FullPath, ::testing::Values("8.0.30", "8.0.5", "8.0.4", "5.7.40"));
 
 TEST_F(MySqlProtocolTest, Sha256PasswordAsksForTheKey) {
+  if (testing::OaepIndisponivel()) GTEST_SKIP() << testing::OaepIndisponivel();
   static const TestRsaKey key;
   for (bool viaSwitch : {false, true}) {
     SCOPED_TRACE(viaSwitch ? "after a method switch" : "from the greeting");
@@ -240,7 +206,7 @@ TEST_F(MySqlProtocolTest, Sha256PasswordAsksForTheKey) {
       }
       c.SendPacket(seq++, "\x01" + key.PublicPem() + '\0');
       const auto cipher = c.ReadPacket();
-      plain = key.Decrypt(cipher.payload, RSA_PKCS1_OAEP_PADDING);
+      plain = key.Decrypt(cipher.payload, true);
       c.SendPacket(static_cast<uint8_t>(cipher.seq + 1), OkPacket());
       c.ReadUntilClosed();
     });
@@ -1021,8 +987,14 @@ TEST(PasswordExposure, OnlyMethodsAndKeysTheShopAllowed) {
            dir / "nenhum.pem" + "'.",
        Seen::Nothing, false},
   };
+  bool skipped = false;
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
+    // The client encrypts for the two keys with OAEP.
+    if ((k.seen == Seen::ServerKey || k.seen == Seen::LocalKey) && testing::OaepIndisponivel()) {
+      skipped = true;
+      continue;
+    }
     FakeGreeting g;
     g.plugin = k.greetingPlugin;
     Seen seen = Seen::Nothing;
@@ -1040,8 +1012,8 @@ TEST(PasswordExposure, OnlyMethodsAndKeysTheShopAllowed) {
         }
         const std::string expected = kPassword + '\0';
         if (p.payload == expected) seen = Seen::Clear;
-        if (Xor(serverKey.Decrypt(p.payload, RSA_PKCS1_OAEP_PADDING), g.scramble) == expected) seen = Seen::ServerKey;
-        if (Xor(localKey.Decrypt(p.payload, RSA_PKCS1_OAEP_PADDING), g.scramble) == expected) seen = Seen::LocalKey;
+        if (Xor(serverKey.Decrypt(p.payload, true), g.scramble) == expected) seen = Seen::ServerKey;
+        if (Xor(localKey.Decrypt(p.payload, true), g.scramble) == expected) seen = Seen::LocalKey;
         c.SendPacket(static_cast<uint8_t>(p.seq + 1),
                      k.accepts ? OkPacket() : ErrPacket(1045, "28000", "Access denied"));
         if (k.accepts) {
@@ -1087,6 +1059,7 @@ TEST(PasswordExposure, OnlyMethodsAndKeysTheShopAllowed) {
       EXPECT_EQ(everything.find(kPassword), std::string::npos);
     }
   }
+  if (skipped) GTEST_SKIP() << "the cases with a key: " << testing::OaepIndisponivel();
 }
 
 }  // namespace

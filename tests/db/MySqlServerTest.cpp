@@ -1,7 +1,6 @@
 // The MySQL client against a real MariaDB server started by the test harness.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 
 #include <memory>
 #include <string>
@@ -503,7 +502,10 @@ TEST_F(MySqlServerTest, LoadDataLocalOnlyWhenEnabled) {
               s.get());
     Exec(s.get(), "DROP TABLE IF EXISTS carga");
     Exec(s.get(), "CREATE TABLE carga (id INT, nome VARCHAR(10))");
-    const int rc = api.mysql_query(s.get(), "LOAD DATA LOCAL INFILE '" + file + "' INTO TABLE carga");
+    // In a quoted SQL string a backslash (of a Windows path) escapes.
+    std::string literal;
+    for (const char c : file) literal += c == '\\' ? std::string(2, c) : std::string(1, c);
+    const int rc = api.mysql_query(s.get(), "LOAD DATA LOCAL INFILE '" + literal + "' INTO TABLE carga");
     EXPECT_EQ(rc, 0) << api.mysql_error(s.get());
     EXPECT_EQ(Scalar(s.get(), "SELECT COUNT(*) FROM carga"), enabled ? "2" : "0");
     if (enabled) {
