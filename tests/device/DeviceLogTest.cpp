@@ -1,16 +1,12 @@
+// The device log on both platforms; the log file's locking and the logs that
+// are not disk files (a FIFO, a terminal) have a file per platform
+// (DeviceLogTestPosix.cpp, DeviceLogTestWin32.cpp).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/file.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <memory>
-#include <thread>
 
 #include "device/Device.h"
 #include "device/DeviceLog.h"
-#include "support/SocatPty.h"
 #include "transport/TcpSocket.h"
 #include "DeviceTestSupport.h"
 
@@ -63,22 +59,6 @@ TEST(EscreverArquivoLog, FailuresAreSwallowed) {
   // A folder where the file should be.
   std::filesystem::create_directory(dir / "d");
   EXPECT_NO_THROW(EscreverArquivoLog(dir / "d", "x"));
-}
-
-TEST(EscreverArquivoLog, WaitsForAnotherWriterInsteadOfInterleaving) {
-  TempDir dir;
-  const std::string log = dir / "x.log";
-  WriteFile(log, "");
-  const int fd = ::open(log.c_str(), O_WRONLY);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-  std::thread writer([&] { EscreverArquivoLog(log, "depois"); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(ReadFile(log), "");  // still waiting for the lock
-  ::flock(fd, LOCK_UN);
-  ::close(fd);
-  writer.join();
-  EXPECT_EQ(ReadFile(log), "depois\r\n");
 }
 
 TEST(FormatarMomentoLog, TwoDigitFieldsAndThreeDigitMilliseconds) {
@@ -142,64 +122,6 @@ TEST_F(DeviceLogTest, AnUnwritableLogNeverStopsTheDevice) {
   EXPECT_NO_THROW(dev.Ativar());
   EXPECT_NO_THROW(dev.EnviaString("abc"));
   EXPECT_EQ(ReadFile(dir / "out.txt"), "abc");
-}
-
-// A log named after a FIFO (with or without a reader) or a terminal: the
-// device prints as if there were no log, at once, and writes nothing there.
-// A FIFO nobody reads would block the open for ever; should it, the test
-// opens the FIFO itself after two seconds, so that it fails instead of
-// hanging.
-TEST_F(DeviceLogTest, ALogThatIsAFifoOrATerminalNeverBlocksTheDevice) {
-  enum class Kind { FifoWithoutReader, FifoWithReader, Terminal };
-  for (const Kind kind : {Kind::FifoWithoutReader, Kind::FifoWithReader, Kind::Terminal}) {
-    SCOPED_TRACE(static_cast<int>(kind));
-    TempDir pasta;
-    std::unique_ptr<testing::SocatPty> pty;
-    std::string nome = pasta / "log";
-    if (kind == Kind::Terminal) {
-      pty = std::make_unique<testing::SocatPty>();
-      nome = pty->PortName();
-    } else {
-      ASSERT_EQ(::mkfifo(nome.c_str(), 0600), 0);
-    }
-    const int leitor = kind == Kind::FifoWithReader ? ::open(nome.c_str(), O_RDONLY | O_NONBLOCK) : -1;
-    std::atomic<bool> feito{false};
-    std::thread impressao([&] {
-      {
-        TDevice outro(std::make_shared<testing::ListSpooler>(), clock);
-        outro.SetArqLOG(nome);
-        outro.SetPorta(pasta / "cupom.txt");
-        outro.Ativar();
-        outro.EnviaString("\x1B@cupom");
-        outro.Desativar();
-      }
-      feito = true;
-    });
-    const bool aTempo = testing::WaitUntil([&] { return feito.load(); }, std::chrono::milliseconds(2000));
-    if (!aTempo) {
-      const int socorro = ::open(nome.c_str(), O_RDONLY | O_NONBLOCK);
-      char lixo[4096];
-      while (!feito) {
-        if (socorro >= 0 && ::read(socorro, lixo, sizeof lixo) <= 0)
-          std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      }
-      if (socorro >= 0) ::close(socorro);
-    }
-    impressao.join();
-    EXPECT_TRUE(aTempo);
-    EXPECT_EQ(ReadFile(pasta / "cupom.txt"), "\x1B@cupom");
-    if (leitor >= 0) {
-      char buf[64];
-      EXPECT_LE(::read(leitor, buf, sizeof buf), 0) << "log lines went into the FIFO";
-      ::close(leitor);
-    }
-    if (pty) {
-      EXPECT_EQ(pty->PeerDrain(), "");
-    }
-    struct stat st {};
-    ASSERT_EQ(::stat(nome.c_str(), &st), 0);
-    EXPECT_FALSE(S_ISREG(st.st_mode));
-  }
 }
 
 TEST_F(DeviceLogTest, DisparaErroLogsClassAndMessageThenRaises) {

@@ -149,7 +149,7 @@ TEST_F(HookUsbTest, EpsonLoadsOpensSendsClosesAndReleasesItsLibrary) {
   usb.Copiar(M::Epson);
   TEpsonUSBPrinter h;
   EXPECT_EQ(h.NomeMarca(), "EPSON");
-  EXPECT_EQ(h.NomeDLL(), "libInterfaceEpsonNF.so");
+  EXPECT_EQ(h.NomeDLL(), UsbSubstituta::NomeArquivo(M::Epson));
   EXPECT_TRUE(usb.Chamadas(M::Epson).empty()) << "nothing is loaded before Inicializar";
   h.Inicializar();
   h.Inicializar();
@@ -172,7 +172,7 @@ TEST_F(HookUsbTest, ElginCreatesItsPrinterObjectAndSendsEveryCommand) {
   usb.Copiar(M::Elgin);
   TElginUSBPrinter h;
   EXPECT_EQ(h.NomeMarca(), "ELGIN");
-  EXPECT_EQ(h.NomeDLL(), "libHprtPrinter.so");
+  EXPECT_EQ(h.NomeDLL(), UsbSubstituta::NomeArquivo(M::Elgin));
   h.Inicializar();
   h.Inicializar();
   EXPECT_NE(h.Instancia(), nullptr);
@@ -211,21 +211,23 @@ TEST_F(HookUsbTest, AMissingLibraryOrFunctionIsNamedAndLeavesTheHookUnloaded) {
   struct Caso {
     M marca;
     std::function<void(UsbSubstituta&)> preparar;
-    const char* mensagem;
+    std::string mensagem;
     Linhas chamadas;
   };
+  const std::string epson = UsbSubstituta::NomeArquivo(M::Epson), elgin = UsbSubstituta::NomeArquivo(M::Elgin);
+  const std::string carregar = "Erro ao carregar a fun\xE7\xE3o: ";
   const std::vector<Caso> casos{
       {M::Epson, [](UsbSubstituta&) {},
-       "Erro ao carregar a fun\xE7\xE3o: IniciaPorta na Biblioteca: libInterfaceEpsonNF.so", {}},
+       carregar + "IniciaPorta na Biblioteca: " + epson, {}},
       {M::Epson, [](UsbSubstituta& u) { u.CopiarArquivoInvalido(M::Epson); },
-       "Erro ao carregar a fun\xE7\xE3o: IniciaPorta na Biblioteca: libInterfaceEpsonNF.so", {}},
+       carregar + "IniciaPorta na Biblioteca: " + epson, {}},
       {M::Epson, [](UsbSubstituta& u) { u.Copiar(M::Epson, true); },
-       "Erro ao carregar a fun\xE7\xE3o: Le_Status_Gaveta na Biblioteca: libInterfaceEpsonNF.so",
+       carregar + "Le_Status_Gaveta na Biblioteca: " + epson,
        {"carregada", "descarregada"}},
       {M::Elgin, [](UsbSubstituta&) {},
-       "Erro ao carregar a fun\xE7\xE3o: PrtPrinterCreatorW na Biblioteca: libHprtPrinter.so", {}},
+       carregar + "PrtPrinterCreatorW na Biblioteca: " + elgin, {}},
       {M::Elgin, [](UsbSubstituta& u) { u.Copiar(M::Elgin, true); },
-       "Erro ao carregar a fun\xE7\xE3o: PrtDirectIO na Biblioteca: libHprtPrinter.so",
+       carregar + "PrtDirectIO na Biblioteca: " + elgin,
        {"carregada", "descarregada"}},
   };
   for (const Caso& c : casos) {
