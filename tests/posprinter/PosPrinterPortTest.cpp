@@ -13,6 +13,7 @@
 #include "support/LoopbackServer.h"
 #include "support/SocatPty.h"
 #include "support/TestSupport.h"
+#include "SerialTeste.h"
 
 namespace bilhetor {
 namespace {
@@ -119,11 +120,11 @@ struct MotorSerial {
   testing::SocatPty pty;
   TempDir dev;
   TPosPrinter p{FabricaTeste};
+  std::string porta;
   MotorSerial() {
-    std::filesystem::create_symlink(pty.PortName(), dev / "ttyS0");
     p.SetModelo(TPosPrinterModelo::ppEscPosEpson);
-    p.Device().SetPastaDispositivos(dev.Path().string());
-    p.SetPorta("COM1");
+    porta = LigarAoPty(pty, p.Device(), dev);
+    p.SetPorta(porta);
   }
 };
 
@@ -149,7 +150,7 @@ TEST(PosPrinterSerial, ActivationLogNamesTheSerialSettings) {
   m.p.Device().SetBaud(19200);
   m.p.Ativar();
   const std::string log = testing::ReadFile(dir / "engine.log");
-  EXPECT_NE(log.find("\r\n  - Modelo.: Teste\r\n  - TimeOut: 3\r\n  - Serial.: COM1 - BAUD=19200 DATA=8 PARITY=N "
+  EXPECT_NE(log.find("\r\n  - Modelo.: Teste\r\n  - TimeOut: 3\r\n  - Serial.: " + m.porta + " - BAUD=19200 DATA=8 PARITY=N "
                      "STOP=1 HANDSHAKE= MAXBANDWIDTH=0 SENDBYTESCOUNT=0 SENDBYTESINTERVAL=0\r\n"),
             std::string::npos)
       << log;

@@ -1,8 +1,6 @@
 // What the tags of the language turn into, with the plain-text model and with
 // a command set of readable markers, and the engine state they change.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -10,6 +8,7 @@
 #include "posprinter/PosImage.h"
 #include "posprinter/PosPrinter.h"
 #include "posprinter/TagProcessor.h"
+#include "PosTranslationTest.h"
 #include "support/EngineTestCommandSet.h"
 #include "support/TestSupport.h"
 
@@ -347,39 +346,35 @@ TEST(TagTranslationImages, APictureGivenByFileOrBase64PrintsTheSameDots) {
 }
 
 // "<bmp>" reads a named file only when it leads to a regular file of at most
-// 8 MiB: a device, a folder or a FIFO is refused before it is opened (reading
-// /dev/zero would never end, opening a FIFO would wait for a writer).
+// 8 MiB: a device, a folder or a pipe is refused before it is opened (reading
+// an endless device would never end, opening a pipe could wait for a
+// writer). The names that lead elsewhere than to a file, and links, are the
+// platform's (PosTranslationTestPosix.cpp, PosTranslationTestWin32.cpp).
 TEST(TagTranslationImages, OnlySmallRegularFilesAreReadAsPictures) {
   testing::TempDir dir;
   const std::string bmp = dir / "logo.bmp";
   testing::WriteFile(bmp, BmpMono8({0x0F, 0xFF}));
-  const std::string fifo = dir / "fila";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string grande = dir / "grande.bmp";
   const std::string limite = dir / "limite.bmp";
   testing::WriteFile(grande, "");
   testing::WriteFile(limite, "");
   std::filesystem::resize_file(grande, kTamanhoMaximoArquivoImagem + 1);  // sparse: no disk used
   std::filesystem::resize_file(limite, kTamanhoMaximoArquivoImagem);
-  const std::string linkBmp = dir / "atalho.bmp";
-  std::filesystem::create_symlink(bmp, linkBmp);
 
   const std::string naoComum = "Arquivo de imagem n\xE3o \xE9 um arquivo comum: ";
-  const struct {
+  struct Caso {
     std::string caminho;
     std::string erro;  // empty: the picture prints
-  } casos[] = {
-      {"/dev/zero", naoComum + "/dev/zero"},
+  };
+  std::vector<Caso> casos = {
       {dir.Path().string(), naoComum + dir.Path().string()},
-      {fifo, naoComum + fifo},
       {grande, "Arquivo de imagem maior que 8 MiB: " + grande},
       {limite, "Imagem Bitmap inv\xE1lida: o arquivo n\xE3o \xE9 um BMP"},  // read, then refused by the loader
       {bmp, ""},
-      {linkBmp, ""},  // a link is followed
   };
-  // Should a read never end, the test program dies (SIGALRM) instead of
-  // filling the memory; no ASSERT below leaves the alarm set.
-  ::alarm(10);
+  const CaminhosEspeciais especiais = CriarCaminhosEspeciais(dir, bmp);
+  for (const std::string& nome : especiais.naoArquivos) casos.push_back({nome, naoComum + nome});
+  for (const std::string& link : especiais.links) casos.push_back({link, ""});  // a link is followed
   for (const auto& caso : casos) {
     SCOPED_TRACE(caso.caminho);
     MotorTeste m;
@@ -394,7 +389,6 @@ TEST(TagTranslationImages, OnlySmallRegularFilesAreReadAsPictures) {
       EXPECT_EQ(e.Message(), caso.erro);
     }
   }
-  ::alarm(0);
 }
 
 }  // namespace

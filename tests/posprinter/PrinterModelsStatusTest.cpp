@@ -14,6 +14,7 @@
 #include "support/EscPosBytes.h"
 #include "support/EscPosPrinterSim.h"
 #include "support/TestSupport.h"
+#include "SerialTeste.h"
 
 namespace bilhetor {
 namespace {
@@ -130,6 +131,7 @@ TEST(PrinterModelsStatus, EachFamilyDecodesItsReplies) {
 }
 
 TEST(PrinterModelsStatus, OverASerialPtyAndWithRetries) {
+  if (SerialSimuladaIndisponivel()) GTEST_SKIP() << SerialSimuladaIndisponivel();
   for (const auto& [modelo, familia] : {std::pair{M::ppEscBematech, FamiliaSim::Bematech},
                                         std::pair{M::ppEscVox, FamiliaSim::Elgin},
                                         std::pair{M::ppEscDaruma, FamiliaSim::Daruma},
@@ -232,6 +234,7 @@ TEST(PrinterModelsStatus, CustomIdentificationNamesTheModel) {
 TEST(DarumaActivation, TheModelNumberChoosesRatioAndModeOverTcpAndSerial) {
   for (bool serial : {false, true}) {
     SCOPED_TRACE(serial ? "serial" : "tcp");
+    if (serial && SerialSimuladaIndisponivel()) GTEST_SKIP() << "tcp only: " << SerialSimuladaIndisponivel();
     Bancada b(M::ppEscDaruma, FamiliaSim::Daruma, serial);
     auto& daruma = dynamic_cast<TEscDaruma&>(b.impressora.ConjuntoComandos());
     const struct {

@@ -1,55 +1,40 @@
-// The simulated ESC/POS printer that the status tests talk to: its replies
-// over a real loopback connection and a real socat pty pair.
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <termios.h>
-#include <unistd.h>
-
+// The simulated ESC/POS printer that the status tests talk to: its replies,
+// and over a real loopback connection (both platforms); over a socat pty
+// pair in PrinterStatusSimTestPosix.cpp.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "support/EscPosBytes.h"
 #include "support/EscPosPrinterSim.h"
+#include "support/Soquetes.h"
 
 namespace bilhetor {
 namespace {
 
 using testing::EscPosPrinterSim;
 using testing::EstadoImpressoraSim;
+using testing::SoqueteTeste;
 using testing_bytes::H;
 using testing_bytes::Hex;
 
 // Reads up to n bytes within the time-out.
-std::string Ler(int fd, std::size_t n, int timeoutMs = 1000) {
+std::string Ler(SoqueteTeste s, std::size_t n, int timeoutMs = 1000) {
   std::string r;
   while (r.size() < n) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0) break;
+    if (testing::Aguardar(s, false, timeoutMs) <= 0) break;
     char buf[256];
-    const ssize_t k = ::read(fd, buf, std::min(sizeof buf, n - r.size()));
+    const long k = testing::Receber(s, buf, std::min(sizeof buf, n - r.size()));
     if (k <= 0) break;
     r.append(buf, static_cast<std::size_t>(k));
   }
   return r;
 }
 
-void Escrever(int fd, const std::string& s) { ASSERT_EQ(::write(fd, s.data(), s.size()), static_cast<ssize_t>(s.size())); }
+void Escrever(SoqueteTeste s, const std::string& bytes) { ASSERT_TRUE(testing::EnviarTudo(s, bytes, 1000)); }
 
-int Conectar(int porta) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<uint16_t>(porta));
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
+SoqueteTeste Conectar(int porta) { return testing::Conectar(testing::FamiliaTeste::IPv4, porta); }
 
 TEST(EscPosPrinterSim, RepliesFollowTheConfiguredState) {
   EscPosPrinterSim sim;
@@ -89,8 +74,8 @@ TEST(EscPosPrinterSim, AnswersOverLoopbackTcpAndRecordsPrintedBytes) {
   const int porta = sim.IniciarTcp();
   ASSERT_GT(porta, 0);
   EXPECT_EQ(sim.NomePortaTcp(), "TCP:127.0.0.1:" + std::to_string(porta));
-  const int fd = Conectar(porta);
-  ASSERT_GE(fd, 0);
+  const SoqueteTeste fd = Conectar(porta);
+  ASSERT_NE(fd, testing::kSemSoquete);
   Escrever(fd, "AB" + H("10 04 01") + "C");
   EXPECT_EQ(Hex(Ler(fd, 1)), "16");
   // A query split across two writes is still recognised.
@@ -107,42 +92,16 @@ TEST(EscPosPrinterSim, AnswersOverLoopbackTcpAndRecordsPrintedBytes) {
   sim.SetEstado(e);
   Escrever(fd, H("10 04 01"));
   EXPECT_EQ(Ler(fd, 1, 300), "");
-  ::close(fd);
+  testing::Fechar(fd);
   // A second connection after the first closed is served too.
   e.silenciosa = false;
   sim.SetEstado(e);
-  const int fd2 = Conectar(porta);
-  ASSERT_GE(fd2, 0);
+  const SoqueteTeste fd2 = Conectar(porta);
+  ASSERT_NE(fd2, testing::kSemSoquete);
   Escrever(fd2, H("1D 49 43"));
   EXPECT_EQ(Ler(fd2, 8), std::string("_TM-T20") + '\0');
-  ::close(fd2);
+  testing::Fechar(fd2);
   EXPECT_TRUE(testing::WaitUntil([&] { return sim.Conexoes() == 2; }));
-}
-
-TEST(EscPosPrinterSim, AnswersOverASocatPty) {
-  EscPosPrinterSim sim;
-  const std::string host = sim.IniciarPty();
-  const int fd = ::open(host.c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(fd, 0) << host;
-  termios t{};
-  ASSERT_EQ(::tcgetattr(fd, &t), 0);
-  ::cfmakeraw(&t);
-  ASSERT_EQ(::tcsetattr(fd, TCSANOW, &t), 0);
-  EstadoImpressoraSim e;
-  e.poucoPapel = true;
-  sim.SetEstado(e);
-  Escrever(fd, "x" + H("10 04 04"));
-  EXPECT_EQ(Hex(Ler(fd, 1)), "1E");
-  ::close(fd);
-  // The end can be opened again, as a device does at each activation.
-  const int fd2 = ::open(host.c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(fd2, 0);
-  ::cfmakeraw(&t);
-  ::tcsetattr(fd2, TCSANOW, &t);
-  Escrever(fd2, H("10 04 01"));
-  EXPECT_EQ(Hex(Ler(fd2, 1)), "16");
-  ::close(fd2);
-  EXPECT_EQ(sim.Impresso(), "x");
 }
 
 }  // namespace

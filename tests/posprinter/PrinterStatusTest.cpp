@@ -13,6 +13,7 @@
 #include "support/EscPosBytes.h"
 #include "support/EscPosPrinterSim.h"
 #include "support/TestSupport.h"
+#include "SerialTeste.h"
 
 namespace bilhetor {
 namespace {
@@ -97,6 +98,7 @@ TEST(PrinterStatus, DecodesEveryStateOverTcp) {
 }
 
 TEST(PrinterStatus, DecodesOverASerialPty) {
+  if (SerialSimuladaIndisponivel()) GTEST_SKIP() << SerialSimuladaIndisponivel();
   Bancada b(true);
   for (const CasoStatus& caso : Casos()) {
     if (std::string(caso.nome) != "tampa" && std::string(caso.nome) != "sem_papel" &&
@@ -308,6 +310,7 @@ TEST(PrinterStatus, PrintGoesOnInTheOtherStates) {
 }
 
 TEST(PrinterStatus, PrintIsRefusedOverSerialToo) {
+  if (SerialSimuladaIndisponivel()) GTEST_SKIP() << SerialSimuladaIndisponivel();
   Bancada b(true);
   b.impressora.SetVerificarImpressora(true);
   b.impressora.Ativar();
@@ -330,6 +333,7 @@ TEST(PrinterStatus, ASilentPrinterNeverHoldsTheCaller) {
   // that only a hang, or a wait per query far beyond it, would exceed.
   for (bool serial : {false, true}) {
     SCOPED_TRACE(serial ? "serial" : "tcp");
+    if (serial && SerialSimuladaIndisponivel()) GTEST_SKIP() << "tcp only: " << SerialSimuladaIndisponivel();
     Bancada b(serial);
     EstadoImpressoraSim e;
     e.silenciosa = true;
