@@ -1,17 +1,12 @@
 // The print server without a window: its loop driven by a test clock, and
-// the bilhetor program itself against the private MariaDB.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// the bilhetor program itself against the private MariaDB. The tests that
+// stop the program with a signal are in ServidorHeadlessTestPosix.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -19,7 +14,9 @@
 #include "ServidorTeste.h"
 #include "app/ServidorHeadless.h"
 #include "support/EscPosPrinterSim.h"
+#include "support/EscutaNaPorta.h"
 #include "support/MariaDbServer.h"
+#include "support/Soquetes.h"
 
 namespace bilhetor {
 namespace {
@@ -54,21 +51,14 @@ class TemporizadorTeste : public TTemporizador {
 class ImpressoraRede {
  public:
   void Ligar(int porta) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int um = 1;
-    ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &um, sizeof um);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(porta));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(fd_, 4), 0);
+    ASSERT_NO_THROW(escuta_ = testing::EscutarNaPorta(porta, 4));
     thread_ = std::thread([this] { Laco(); });
   }
   ~ImpressoraRede() {
     parar_ = true;
+    aviso_.Acordar();
     if (thread_.joinable()) thread_.join();
-    if (fd_ >= 0) ::close(fd_);
+    testing::Fechar(escuta_);
   }
   std::string Recebido() {
     std::lock_guard<std::mutex> l(mutex_);
@@ -77,34 +67,47 @@ class ImpressoraRede {
 
  private:
   void Laco() {
-    std::vector<pollfd> fds{{fd_, POLLIN, 0}};
+    using testing::kSemSoquete;
+    std::vector<testing::SoqueteTeste> conexoes;
     testing::EscPosPrinterSim respostas;
     while (!parar_) {
-      if (::poll(fds.data(), fds.size(), 20) <= 0) continue;
-      if (fds[0].revents & POLLIN) fds.push_back({::accept(fd_, nullptr, nullptr), POLLIN, 0});
-      for (std::size_t i = 1; i < fds.size(); ++i) {
-        if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      std::vector<testing::Vigia> vigias{{aviso_.Leitura()}, {escuta_}};
+      for (const auto c : conexoes) vigias.push_back({c});
+      if (testing::Vigiar(vigias, 200) <= 0 || vigias[0].pronto) continue;
+      for (std::size_t i = 2; i < vigias.size(); ++i) {
+        if (!vigias[i].pronto) continue;
+        testing::SoqueteTeste& c = conexoes[i - 2];
         char buf[4096];
-        const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+        const long n = testing::Receber(c, buf, sizeof buf, true);
+        if (n == testing::kVazio) continue;
         if (n <= 0) {
-          ::close(fds[i].fd);
-          fds.erase(fds.begin() + static_cast<std::ptrdiff_t>(i--));
+          testing::Fechar(c);
+          c = kSemSoquete;
           continue;
         }
         const std::string pedaco(buf, static_cast<std::size_t>(n));
+        std::string resposta;
         for (std::size_t p = pedaco.find("\x10\x04"); p != std::string::npos && p + 2 < pedaco.size();
-             p = pedaco.find("\x10\x04", p + 1)) {
-          const std::string r = respostas.Responder(0x04, static_cast<unsigned char>(pedaco[p + 2]));
-          if (::write(fds[i].fd, r.data(), r.size()) < 0) break;
+             p = pedaco.find("\x10\x04", p + 1))
+          resposta += respostas.Responder(0x10, static_cast<unsigned char>(pedaco[p + 2]));
+        {
+          std::lock_guard<std::mutex> l(mutex_);
+          recebido_ += pedaco;
         }
-        std::lock_guard<std::mutex> l(mutex_);
-        recebido_ += pedaco;
+        // A client gone needs no answer.
+        if (!resposta.empty()) testing::EnviarTudo(c, resposta);
+      }
+      std::erase(conexoes, kSemSoquete);
+      if (vigias[1].pronto) {
+        const testing::SoqueteTeste c = testing::Aceitar(escuta_);
+        if (c != kSemSoquete) conexoes.push_back(c);
       }
     }
-    for (std::size_t i = 1; i < fds.size(); ++i) ::close(fds[i].fd);
+    for (const auto c : conexoes) testing::Fechar(c);
   }
 
-  int fd_ = -1;
+  testing::SoqueteTeste escuta_ = testing::kSemSoquete;
+  testing::Despertador aviso_;  // readable once the printer is to stop
   std::atomic<bool> parar_{false};
   std::thread thread_;
   std::mutex mutex_;
@@ -273,59 +276,43 @@ struct Execucao {
   std::string saida;
 };
 
-// Runs bilhetor with the arguments and a private runtime folder; waits for
-// its end.
+// Runs bilhetor with the arguments and a private runtime folder (where Linux
+// keeps the lock of the one running copy); waits for its end.
 Execucao Executar(const std::vector<std::string>& args, const std::string& runtime) {
   TempDir dir;
-  std::string comando = "XDG_RUNTIME_DIR=" + runtime + " " + testing::ProgramaBilhetor();
-  for (const auto& a : args) comando += " '" + a + "'";
-  comando += " > " + (dir / "saida") + " 2>&1";
+  std::vector<std::string> argv{testing::ProgramaBilhetor()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const char* antes = std::getenv("XDG_RUNTIME_DIR");
+  const std::string anterior = antes ? antes : "";
   Execucao e;
-  e.status = WEXITSTATUS(std::system(comando.c_str()));
+  {
+    // The program inherits the folder; this process keeps its own.
+    testing::SetEnv("XDG_RUNTIME_DIR", runtime);
+    ChildProcess programa(argv, dir / "saida");
+    testing::SetEnv("XDG_RUNTIME_DIR", anterior);
+    EXPECT_TRUE(WaitUntil([&] { return !programa.Running(); }, std::chrono::seconds(60)));
+    e.status = testing::ExitCode(programa.Stop());
+  }
   e.saida = ReadFile(dir / "saida");
   return e;
 }
 
 TEST(Programa, UsageHelpAndVersion) {
   TempDir runtime;
-  const Execucao ajuda = Executar({"--help"}, runtime.Path());
+  const Execucao ajuda = Executar({"--help"}, runtime.Path().string());
   EXPECT_EQ(ajuda.status, 0);
   EXPECT_NE(ajuda.saida.find("--headless"), std::string::npos);
-  const Execucao versao = Executar({"--version"}, runtime.Path());
+  const Execucao versao = Executar({"--version"}, runtime.Path().string());
   EXPECT_EQ(versao.status, 0);
-  EXPECT_EQ(versao.saida.rfind("bilhetor ", 0), 0u);
-  EXPECT_EQ(Executar({"--nada"}, runtime.Path()).status, 2);
-  EXPECT_EQ(Executar({"--pasta", runtime / "nao-existe"}, runtime.Path()).status, 2);
-}
-
-TEST_F(Headless, TheProgramPrintsTheQueueStopsOnSigtermAndRefusesASecondCopy) {
-  pastas.Configurar(banco);
-  TempDir runtime;
-  const std::string log = pastas.Config("bilhetor.out");
-  ChildProcess servidor({"env", "XDG_RUNTIME_DIR=" + runtime.Path().string(), testing::ProgramaBilhetor(),
-                         "--headless", "--pasta", pastas.Pastas().Configuracao},
-                        log);
-  ASSERT_TRUE(WaitUntil([&] { return banco.Esperando() == 2; }, std::chrono::milliseconds(20000))) << ReadFile(log);
-  EXPECT_NE(ReadFile(pastas.Saida()).find("PEDIDO...: 059"), std::string::npos);
-
-  const Execucao segunda = Executar({"--headless", "--pasta", pastas.Pastas().Configuracao}, runtime.Path());
-  EXPECT_EQ(segunda.status, 1);
-  EXPECT_NE(segunda.saida.find("Este programa j\xC3\xA1 est\xC3\xA1 aberto. N\xC3\xA3o posso permitir mais de uma"),
-            std::string::npos)
-      << segunda.saida;
-
-  const int status = servidor.Stop();
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  const std::string saida = ReadFile(log);
-  EXPECT_NE(saida.find("em servi\xC3\xA7o: banco " + banco.Nome()), std::string::npos) << saida;
-  EXPECT_NE(saida.find("Bilhetor encerrado."), std::string::npos) << saida;
+  EXPECT_EQ(versao.saida.rfind("bilhetor ", 0), 0u) << versao.saida;
+  EXPECT_EQ(Executar({"--nada"}, runtime.Path().string()).status, 2);
+  EXPECT_EQ(Executar({"--pasta", runtime / "nao-existe"}, runtime.Path().string()).status, 2);
 }
 
 TEST_F(Headless, TheProgramEndsWithStatusOneWhenStartUpFails) {
   TempDir runtime;
   WriteFile(pastas.Config("banco.txt"), "x\n");  // no sys.txt anywhere
-  const Execucao e = Executar({"--headless", "--pasta", pastas.Pastas().Configuracao}, runtime.Path());
+  const Execucao e = Executar({"--headless", "--pasta", pastas.Pastas().Configuracao}, runtime.Path().string());
   EXPECT_EQ(e.status, 1);
   EXPECT_NE(e.saida.find("Aten\xC3\xA7\xC3\xA3o: N\xC3\xA3o existe o arquivo de configura\xC3\xA7\xC3\xA3o do sistema"),
             std::string::npos)
