@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <limits>
 #include <thread>
 
 namespace bilhetor {
@@ -64,16 +65,27 @@ void TVioSocket::Close() {
   }
 }
 
+namespace {
+
+// Seconds as the milliseconds the socket options take; the long time-outs
+// (a year stands for "none") are held at the largest the type can carry,
+// about 24 days.
+int Milissegundos(int segundos) {
+  return static_cast<int>(std::min<long long>(segundos * 1000LL, std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
 void TVioSocket::ApplyReceiveTimeout() {
   const sq::Soquete fd = socket_;
   if (fd == sq::kInvalido) return;
-  sq::TempoLimiteRecepcao(fd, receiveTimeout_ > 0 ? receiveTimeout_ * 1000 : 0);
+  sq::TempoLimiteRecepcao(fd, receiveTimeout_ > 0 ? Milissegundos(receiveTimeout_) : 0);
 }
 
 void TVioSocket::ApplySendTimeout() {
   const sq::Soquete fd = socket_;
   if (fd == sq::kInvalido || sendTimeout_ <= 0) return;
-  sq::TempoLimiteEnvio(fd, sendTimeout_ * 1000);
+  sq::TempoLimiteEnvio(fd, Milissegundos(sendTimeout_));
 }
 
 void TVioSocket::SetTimeout(int seconds) {
