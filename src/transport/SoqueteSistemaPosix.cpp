@@ -17,12 +17,16 @@
 #include <climits>
 #include <cstring>
 
+#include "transport/SoqueteEnderecos.h"
 #include "transport/SoqueteSistema.h"
 #include "transport/WinsockErrors.h"
 
 namespace bilhetor::soquete {
 
 namespace {
+
+using enderecos::FamiliaSistema;
+using enderecos::Sa;
 
 thread_local int ultimoErrno = 0;
 
@@ -34,17 +38,6 @@ T Falha(T valor) {
 }
 
 int Fd(Soquete s) { return static_cast<int>(s); }
-
-const sockaddr* Sa(const Endereco& e) { return reinterpret_cast<const sockaddr*>(e.dados); }
-
-int FamiliaSistema(Familia familia) {
-  switch (familia) {
-    case Familia::IPv4: return AF_INET;
-    case Familia::IPv6: return AF_INET6;
-    case Familia::Qualquer: break;
-  }
-  return AF_UNSPEC;
-}
 
 bool ObterEndereco(int (*consulta)(int, sockaddr*, socklen_t*), Soquete s, Endereco& saida) {
   sockaddr_storage ss {};
@@ -88,29 +81,11 @@ Erro ErroDe(int codigo) {
   return {codigo, "Unknown error " + std::to_string(codigo)};
 }
 
-bool EhIPv6(const Endereco& endereco) { return endereco.tamanho > 0 && Sa(endereco)->sa_family == AF_INET6; }
+bool EhIPv6(const Endereco& endereco) { return enderecos::EhIPv6(endereco); }
 
-std::string TextoDe(const Endereco& endereco) {
-  char text[INET6_ADDRSTRLEN] = {0};
-  const sockaddr* sa = Sa(endereco);
-  if (endereco.tamanho == 0) return "0.0.0.0";
-  if (sa->sa_family == AF_INET) {
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, text, sizeof text);
-  } else if (sa->sa_family == AF_INET6) {
-    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr, text, sizeof text);
-  } else {
-    return "0.0.0.0";
-  }
-  return text;
-}
+std::string TextoDe(const Endereco& endereco) { return enderecos::TextoDe(endereco); }
 
-int PortaDe(const Endereco& endereco) {
-  const sockaddr* sa = Sa(endereco);
-  if (endereco.tamanho == 0) return 0;
-  if (sa->sa_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in*>(sa)->sin_port);
-  if (sa->sa_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6*>(sa)->sin6_port);
-  return 0;
-}
+int PortaDe(const Endereco& endereco) { return enderecos::PortaDe(endereco); }
 
 bool EhTextoIP(const std::string& texto, Familia familia) {
   in6_addr a {};

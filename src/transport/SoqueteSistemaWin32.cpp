@@ -20,11 +20,15 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "transport/SoqueteEnderecos.h"
 #include "transport/SoqueteSistema.h"
 
 namespace bilhetor::soquete {
 
 namespace {
+
+using enderecos::FamiliaSistema;
+using enderecos::Sa;
 
 thread_local int ultimoErro = 0;
 
@@ -82,17 +86,6 @@ int SemEsperar(SOCKET s, bool semEsperar, Chamada chamada) {
   if (alternar) Modo(s, false);
   WSASetLastError(erro);
   return n;
-}
-
-const sockaddr* Sa(const Endereco& e) { return reinterpret_cast<const sockaddr*>(e.dados); }
-
-int FamiliaSistema(Familia familia) {
-  switch (familia) {
-    case Familia::IPv4: return AF_INET;
-    case Familia::IPv6: return AF_INET6;
-    case Familia::Qualquer: break;
-  }
-  return AF_UNSPEC;
 }
 
 // The text of a Windows sockets number as Linux words the errno value
@@ -197,29 +190,11 @@ Erro UltimoErro() { return ErroDe(ultimoErro); }
 
 Erro ErroDe(int codigo) { return {codigo, codigo == 0 ? std::string("Success") : Texto(codigo)}; }
 
-bool EhIPv6(const Endereco& endereco) { return endereco.tamanho > 0 && Sa(endereco)->sa_family == AF_INET6; }
+bool EhIPv6(const Endereco& endereco) { return enderecos::EhIPv6(endereco); }
 
-std::string TextoDe(const Endereco& endereco) {
-  char text[INET6_ADDRSTRLEN] = {0};
-  const sockaddr* sa = Sa(endereco);
-  if (endereco.tamanho == 0) return "0.0.0.0";
-  if (sa->sa_family == AF_INET) {
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, text, sizeof text);
-  } else if (sa->sa_family == AF_INET6) {
-    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr, text, sizeof text);
-  } else {
-    return "0.0.0.0";
-  }
-  return text;
-}
+std::string TextoDe(const Endereco& endereco) { return enderecos::TextoDe(endereco); }
 
-int PortaDe(const Endereco& endereco) {
-  const sockaddr* sa = Sa(endereco);
-  if (endereco.tamanho == 0) return 0;
-  if (sa->sa_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in*>(sa)->sin_port);
-  if (sa->sa_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6*>(sa)->sin6_port);
-  return 0;
-}
+int PortaDe(const Endereco& endereco) { return enderecos::PortaDe(endereco); }
 
 bool EhTextoIP(const std::string& texto, Familia familia) {
   Iniciar();
