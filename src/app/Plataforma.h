@@ -98,9 +98,10 @@ std::string ArquivoSomPadrao();
 // (The folder of the device files is the device layer's
 // PastaDispositivosPadrao.)
 
-// Whether the program file is an installed copy (under /usr/), which takes
-// its settings from the fixed folder when no --pasta is given rather than
-// from its own folder. On Windows the settings stay beside the program.
+// Whether the program file is an installed copy (under /usr/; on Windows
+// under the Program Files folder, which only administrators may write),
+// which takes its settings from the fixed folder when no --pasta is given
+// rather than from its own folder.
 bool ExecutavelInstalado(const std::string& executavel);
 
 // Where the program finds its files.
@@ -196,7 +197,7 @@ inline constexpr int kSemTela = -1;
 // The display, looked at once, before the window module is loaded.
 enum class TTela {
   Nenhuma,     // neither DISPLAY nor WAYLAND_DISPLAY: headless
-  Plataforma,  // QT_QPA_PLATFORM names Qt's platform: taken as given
+  Plataforma,  // QT_QPA_PLATFORM names Qt's platform, or Windows' desktop: taken as given
   X,           // an X server at DISPLAY accepts a connection
   Wayland,     // WAYLAND_DISPLAY (the window checks that Qt can use it)
   Muda,        // DISPLAY names an X server that does not answer
@@ -206,7 +207,8 @@ TTela VerTela();
 // The module's entry point: the program file, its settings and state
 // folders, and the display as VerTela saw it.
 using TExecutarJanela = int (*)(const char* executavel, const char* pasta, const char* estado, int tela);
-inline constexpr const char* kModuloJanela = "bilhetor-janela.so";
+// bilhetor-janela.so; bilhetor-janela.dll on Windows.
+extern const char* const kModuloJanela;
 inline constexpr const char* kEntradaJanela = "bilhetor_executar_janela";
 
 // An X server at DISPLAY that accepts a connection (asked through libxcb,

@@ -7,6 +7,8 @@
 
 namespace bilhetor {
 
+const char* const kModuloJanela = "bilhetor-janela.so";
+
 namespace {
 
 bool Definida(const char* variavel) {

@@ -32,35 +32,13 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "app/Bilhetor.h"
+#include "app/Vinculo.h"
 #include "gui/SpinEditQt.h"
 
 namespace bilhetor {
-
-// One value of the model shown in a control: written to the control only
-// when it differs from what the control last showed.
-template <typename T>
-class TVinculo {
- public:
-  TVinculo(std::function<T()> modelo, std::function<void(const T&)> mostrar)
-      : modelo_(std::move(modelo)), mostrar_(std::move(mostrar)) {}
-  void Renderizar() {
-    T valor = modelo_();
-    if (ultimo_ && *ultimo_ == valor) return;
-    mostrar_(valor);
-    ultimo_ = std::move(valor);
-  }
-  // The control shows this value because the operator put it there.
-  void Editado(T valor) { ultimo_ = std::move(valor); }
-
- private:
-  std::function<T()> modelo_;
-  std::function<void(const T&)> mostrar_;
-  std::optional<T> ultimo_;
-};
 
 // The icon of the tray and the windows (built into the program).
 QIcon IconeBilhetor();
