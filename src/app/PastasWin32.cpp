@@ -20,8 +20,22 @@ std::string Ambiente(const char* nome) {
 std::string PastaFixaPadrao() { return "C:\\bkp"; }
 std::string ArquivoSomPadrao() { return "C:\\Vialto\\Musica\\Som.wav"; }
 
-// The design's own: the settings file beside the program, wherever it is.
-bool ExecutavelInstalado(const std::string&) { return false; }
+// A copy under Program Files cannot write its settings file beside itself
+// (only administrators may write there): it keeps them in the fixed folder,
+// C:\bkp, which the installer makes and every user of the machine may
+// write. A copy anywhere else keeps them beside itself.
+bool ExecutavelInstalado(const std::string& executavel) {
+  for (const char* variavel : {"ProgramW6432", "ProgramFiles"}) {
+    std::string pasta = Ambiente(variavel);
+    if (pasta.empty()) continue;
+    if (pasta.back() != '\\') pasta += '\\';
+    if (executavel.size() > pasta.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, executavel.c_str(),
+                                                           static_cast<int>(pasta.size()), pasta.c_str(),
+                                                           static_cast<int>(pasta.size())) == CSTR_EQUAL)
+      return true;
+  }
+  return false;
+}
 
 std::string ExecutavelAtual() {
   char caminho[MAX_PATH * 4];

@@ -1,12 +1,23 @@
-// The display on Windows. The window of the print server is not built for
-// Windows yet, so the program runs without one: the headless server, with
-// its messages on the console and in the log.
+// The display on Windows: a session with a desktop the operator sees (not a
+// service's), in which the window module shows the program in the
+// notification area.
+#include <windows.h>
+
 #include "app/Plataforma.h"
 
 namespace bilhetor {
 
+const char* const kModuloJanela = "bilhetor-janela.dll";
+
 bool ServidorXResponde() { return false; }
 
-TTela VerTela() { return TTela::Nenhuma; }
+TTela VerTela() {
+  USEROBJECTFLAGS flags{};
+  const HWINSTA estacao = GetProcessWindowStation();
+  if (estacao && GetUserObjectInformationW(estacao, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
+      (flags.dwFlags & WSF_VISIBLE))
+    return TTela::Plataforma;
+  return TTela::Nenhuma;
+}
 
 }  // namespace bilhetor
