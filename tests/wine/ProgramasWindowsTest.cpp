@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "BandejaSistema.h"
 #include "ServidorTeste.h"
 #include "support/LoopbackServer.h"
 #include "support/MariaDbServer.h"
 #include "support/SocatPty.h"
 #include "support/TestSupport.h"
+#include "support/XvfbServer.h"
 
 namespace bilhetor::testing {
 namespace {
@@ -184,6 +186,44 @@ TEST_F(ProgramasWindows, ServidorHeadlessImprimeOsPedidosDoExemploUmaVez) {
   EXPECT_NE(impressora.Received().find("PEDIDO...: 057"), std::string::npos) << ReadFile(dir / "bilhetor2.log");
   EXPECT_EQ(impressora.Received().find("PEDIDO...: 058"), std::string::npos);
   EXPECT_EQ(impressora.Received().find("PEDIDO...: 059"), std::string::npos);
+}
+
+// bilhetor.exe with a desktop: its window module puts it in the notification
+// area, where the icon docks in the display's tray (Wine hands it to the X
+// tray), and it prints as the headless server does until Ctrl-C ends it.
+TEST_F(ProgramasWindows, ServidorComJanelaFicaNaBandejaEImprime) {
+  XvfbServer x;
+  BandejaSistema bandeja(x.Display());
+  BancoTeste banco;
+  LoopbackServer impressora;
+  TempDir dir;
+  const std::string config = dir / "config";
+  std::filesystem::create_directories(config);
+  WriteFile(config + "/sys.txt", "127.0.0.1\r\n" + std::to_string(BancoTeste::Servidor().Port()) + "\r\n");
+  WriteFile(config + "/banco.txt", banco.Nome() + "\r\n");
+  WriteFile(config + "/bilhetor.ini",
+            "[PosPrinter]\r\nModelo=1\r\nPorta=TCP:127.0.0.1:" + impressora.PortText() + "\r\nColunas=48\r\n");
+  // The windows have a prefix of their own (tests/wine/executar).
+  const std::string prefixo = PastaWindows() + "/wine-prefix-tela";
+  SetEnv("BILHETOR_WINEPREFIX", prefixo);
+  SetEnv("BILHETOR_WINE_TELA", x.Display());
+  {
+    ChildProcess programa(SobWine(ProgramaWindows("bilhetor"), {"--pasta", Z(config), "--estado", Z(dir / "estado")}),
+                          dir / "bilhetor.log");
+    EXPECT_NE(bandeja.EsperarIcone(90000ms), 0u) << ReadFile(dir / "bilhetor.log");
+    EXPECT_TRUE(WaitUntil([&] { return bandeja.CoresDoIcone() > 8; }, 20000ms)) << bandeja.CoresDoIcone();
+    EXPECT_TRUE(WaitUntil([&] { return banco.Esperando() <= 2 || !programa.Running(); }, 90000ms));
+    Interromper(programa);
+    EXPECT_FALSE(programa.Running()) << "Ctrl-C did not stop the server";
+  }
+  SetEnv("BILHETOR_WINE_TELA", "");
+  SetEnv("BILHETOR_WINEPREFIX", "");
+  Rodar({"env", "WINEPREFIX=" + prefixo, "wineserver", "-k"});
+  const std::string log = ReadFile(dir / "bilhetor.log");
+  EXPECT_EQ(log.find("Sem janela"), std::string::npos) << log;
+  EXPECT_NE(log.find("Pedido 59 impresso"), std::string::npos) << log;
+  EXPECT_NE(log.find("Bilhetor encerrado."), std::string::npos) << log;
+  EXPECT_NE(impressora.Received().find("PEDIDO...: 057"), std::string::npos);
 }
 
 }  // namespace
