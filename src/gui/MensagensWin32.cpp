@@ -97,11 +97,17 @@ void TMensagensWin32::Exibir() {
   RECT janela{0, 0, largura, altura};
   AdjustWindowRectEx(&janela, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME);
   const int w = janela.right - janela.left, h = janela.bottom - janela.top;
+  if (IsWindowVisible(janela_)) {
+    // Already on the screen: the count (or the new text) changes in place,
+    // where the operator left the box, and the focus stays where it is.
+    SetWindowPos(janela_, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(janela_, nullptr, TRUE);
+    return;
+  }
   RECT area{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
   SetWindowPos(janela_, HWND_TOP, area.left + (area.right - area.left - w) / 2,
                area.top + (area.bottom - area.top - h) / 2, w, h, SWP_SHOWWINDOW);
-  InvalidateRect(janela_, nullptr, TRUE);
   SetForegroundWindow(janela_);
   SetFocus(ok_);
 }

@@ -182,6 +182,12 @@ TEST_F(JanelaWin32, CloseIsRefusedInOneBoxThatCountsTheRepeats) {
   EXPECT_FALSE(IsWindowVisible(caixa));
   t.mensagens.MostrarErro("falha");
   EXPECT_EQ(TextoDe(t.mensagens.Caixa()), kTituloErro);
+
+  // The end of the session (or an installer that replaces the program) ends
+  // the message loop.
+  SendMessageW(t.janela.Janela(), WM_ENDSESSION, TRUE, 0);
+  MSG m;
+  EXPECT_TRUE(PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 TEST_F(JanelaWin32, TheSerialDialogEditsItsOwnDeviceAndOkGivesThePortBack) {
