@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "ProgramasWindows.h"
 #include "support/CupsServer.h"
 #include "support/TestSupport.h"
 
@@ -19,21 +20,6 @@ namespace bilhetor::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string PastaWindows() {
-  const char* pasta = std::getenv("BILHETOR_WINDOWS_BINARY_DIR");
-  return pasta ? pasta : "";
-}
-
-// Runs a program to its end; its exit status, and its output in saida.
-int Rodar(const std::vector<std::string>& argumentos, std::string& saida) {
-  TempDir dir;
-  ChildProcess processo(argumentos, dir / "saida.txt");
-  WaitUntil([&] { return !processo.Running(); }, 120000ms);
-  const int estado = processo.Stop(1000ms);
-  saida = ReadFile(dir / "saida.txt");
-  return WIFEXITED(estado) ? WEXITSTATUS(estado) : 128 + WTERMSIG(estado);
-}
 
 // What a queue's output file holds once the job has arrived (at most 30 s)
 // and the file has not grown for a second.
@@ -51,7 +37,7 @@ std::string SaidaDaFila(const std::string& arquivo) {
 
 TEST(FilaWindows, BilhetorPrintImprimeNumaFilaRawComoNoLinux) {
   if (PastaWindows().empty()) GTEST_SKIP() << "BILHETOR_WINDOWS_BINARY_DIR is not set: ./run test --windows sets it";
-  const std::string windows = PastaWindows() + "/tools/bilhetor-print/bilhetor-print.exe";
+  const std::string windows = ProgramaWindows("bilhetor-print");
   ASSERT_TRUE(std::filesystem::exists(windows)) << windows;
   const char* binario = std::getenv("BILHETOR_BINARY_DIR");
   const std::string linux = std::string(binario ? binario : ".") + "/tools/bilhetor-print/bilhetor-print";
@@ -66,16 +52,16 @@ TEST(FilaWindows, BilhetorPrintImprimeNumaFilaRawComoNoLinux) {
   std::vector<std::string> argumentos = exemplo;
   argumentos.insert(argumentos.begin(), linux);
   argumentos.push_back("RAW:BilhetorLinux");
-  std::string saida;
-  ASSERT_EQ(Rodar(argumentos, saida), 0) << saida;
+  Execucao e = Rodar(argumentos);
+  ASSERT_EQ(e.status, 0) << e.saida;
   const std::string esperado = SaidaDaFila(filaLinux.Output());
   ASSERT_GT(esperado.size(), 200u) << cups.ErrorLog();
 
-  argumentos = exemplo;
-  argumentos.insert(argumentos.begin(), {SourceDir() + "/tests/wine/executar", windows});
+  argumentos = SobWine(windows, exemplo);
   argumentos.push_back("RAW:BilhetorWine");
-  EXPECT_EQ(Rodar(argumentos, saida), 0) << saida;
-  EXPECT_EQ(SaidaDaFila(filaWindows.Output()), esperado) << saida << "\n" << cups.ErrorLog();
+  e = Rodar(argumentos);
+  EXPECT_EQ(e.status, 0) << e.saida;
+  EXPECT_EQ(SaidaDaFila(filaWindows.Output()), esperado) << e.saida << "\n" << cups.ErrorLog();
 }
 
 }  // namespace

@@ -11,27 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "BandejaSistema.h"
+#include "ProgramasWindows.h"
 #include "ServidorTeste.h"
 #include "support/LoopbackServer.h"
 #include "support/MariaDbServer.h"
 #include "support/SocatPty.h"
 #include "support/TestSupport.h"
-#include "support/XvfbServer.h"
 
 namespace bilhetor::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string PastaWindows() {
-  const char* pasta = std::getenv("BILHETOR_WINDOWS_BINARY_DIR");
-  return pasta ? pasta : "";
-}
-
-std::string ProgramaWindows(const std::string& nome) {
-  return PastaWindows() + "/tools/" + nome + "/" + nome + ".exe";
-}
 
 std::string ProgramaLinux(const std::string& nome) {
   const char* binario = std::getenv("BILHETOR_BINARY_DIR");
@@ -40,39 +30,6 @@ std::string ProgramaLinux(const std::string& nome) {
 
 // The build's own Wine prefix (tests/wine/executar makes it on first use).
 std::string PrefixoWine() { return PastaWindows() + "/wine-prefix"; }
-
-// "Z:/tmp/x": a Linux path as the Windows programs see it.
-std::string Z(const std::string& caminho) { return "Z:" + caminho; }
-
-struct Execucao {
-  int status = -1;
-  std::string saida;
-};
-
-// Runs a program and waits for its end (killed after the time-out).
-Execucao Rodar(std::vector<std::string> argumentos, std::chrono::seconds limite = 120s) {
-  TempDir dir;
-  const std::string log = dir / "saida.txt";
-  ChildProcess processo(std::move(argumentos), log);
-  WaitUntil([&] { return !processo.Running(); }, limite);
-  Execucao e;
-  const int estado = processo.Stop(1000ms);
-  e.status = WIFEXITED(estado) ? WEXITSTATUS(estado) : 128 + WTERMSIG(estado);
-  e.saida = ReadFile(log);
-  return e;
-}
-
-std::vector<std::string> SobWine(const std::string& programa, std::vector<std::string> argumentos) {
-  argumentos.insert(argumentos.begin(), {SourceDir() + "/tests/wine/executar", programa});
-  return argumentos;
-}
-
-// Ctrl-C, as a terminal gives it: SIGINT to the whole process group (the
-// launcher scripts and Wine), which Wine hands to the program as a Ctrl-C.
-void Interromper(ChildProcess& programa) {
-  ::kill(-programa.Pid(), SIGINT);
-  WaitUntil([&] { return !programa.Running(); }, 20000ms);
-}
 
 class ProgramasWindows : public ::testing::Test {
  protected:
@@ -186,44 +143,6 @@ TEST_F(ProgramasWindows, ServidorHeadlessImprimeOsPedidosDoExemploUmaVez) {
   EXPECT_NE(impressora.Received().find("PEDIDO...: 057"), std::string::npos) << ReadFile(dir / "bilhetor2.log");
   EXPECT_EQ(impressora.Received().find("PEDIDO...: 058"), std::string::npos);
   EXPECT_EQ(impressora.Received().find("PEDIDO...: 059"), std::string::npos);
-}
-
-// bilhetor.exe with a desktop: its window module puts it in the notification
-// area, where the icon docks in the display's tray (Wine hands it to the X
-// tray), and it prints as the headless server does until Ctrl-C ends it.
-TEST_F(ProgramasWindows, ServidorComJanelaFicaNaBandejaEImprime) {
-  XvfbServer x;
-  BandejaSistema bandeja(x.Display());
-  BancoTeste banco;
-  LoopbackServer impressora;
-  TempDir dir;
-  const std::string config = dir / "config";
-  std::filesystem::create_directories(config);
-  WriteFile(config + "/sys.txt", "127.0.0.1\r\n" + std::to_string(BancoTeste::Servidor().Port()) + "\r\n");
-  WriteFile(config + "/banco.txt", banco.Nome() + "\r\n");
-  WriteFile(config + "/bilhetor.ini",
-            "[PosPrinter]\r\nModelo=1\r\nPorta=TCP:127.0.0.1:" + impressora.PortText() + "\r\nColunas=48\r\n");
-  // The windows have a prefix of their own (tests/wine/executar).
-  const std::string prefixo = PastaWindows() + "/wine-prefix-tela";
-  SetEnv("BILHETOR_WINEPREFIX", prefixo);
-  SetEnv("BILHETOR_WINE_TELA", x.Display());
-  {
-    ChildProcess programa(SobWine(ProgramaWindows("bilhetor"), {"--pasta", Z(config), "--estado", Z(dir / "estado")}),
-                          dir / "bilhetor.log");
-    EXPECT_NE(bandeja.EsperarIcone(90000ms), 0u) << ReadFile(dir / "bilhetor.log");
-    EXPECT_TRUE(WaitUntil([&] { return bandeja.CoresDoIcone() > 8; }, 20000ms)) << bandeja.CoresDoIcone();
-    EXPECT_TRUE(WaitUntil([&] { return banco.Esperando() <= 2 || !programa.Running(); }, 90000ms));
-    Interromper(programa);
-    EXPECT_FALSE(programa.Running()) << "Ctrl-C did not stop the server";
-  }
-  SetEnv("BILHETOR_WINE_TELA", "");
-  SetEnv("BILHETOR_WINEPREFIX", "");
-  Rodar({"env", "WINEPREFIX=" + prefixo, "wineserver", "-k"});
-  const std::string log = ReadFile(dir / "bilhetor.log");
-  EXPECT_EQ(log.find("Sem janela"), std::string::npos) << log;
-  EXPECT_NE(log.find("Pedido 59 impresso"), std::string::npos) << log;
-  EXPECT_NE(log.find("Bilhetor encerrado."), std::string::npos) << log;
-  EXPECT_NE(impressora.Received().find("PEDIDO...: 057"), std::string::npos);
 }
 
 }  // namespace
