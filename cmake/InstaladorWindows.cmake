@@ -43,19 +43,12 @@ function(bilhetor_instalador_texto origem)
 endfunction()
 
 # Called at the end of the top-level CMakeLists, when every target of the
-# build exists (the window module is optional).
+# build exists.
 function(bilhetor_instalador_windows)
   set(pasta ${BILHETOR_INSTALADOR_PASTA})
   set(arquivos)
 
-  set(programas bilhetor bilhetor-print)
-  if(TARGET bilhetor-janela)
-    list(APPEND programas bilhetor-janela)
-  else()
-    # The script packs the window module when the staging has it.
-    file(REMOVE ${pasta}/bilhetor-janela.dll ${pasta}/bilhetor-janela.stripped)
-  endif()
-  foreach(alvo ${programas})
+  foreach(alvo bilhetor bilhetor-print bilhetor-janela)
     set(destino ${pasta}/$<TARGET_FILE_NAME:${alvo}>)
     add_custom_command(OUTPUT ${pasta}/${alvo}.stripped
       COMMAND ${BILHETOR_STRIP} -o ${destino} $<TARGET_FILE:${alvo}>
@@ -75,13 +68,8 @@ function(bilhetor_instalador_windows)
 
   configure_file(${PROJECT_SOURCE_DIR}/share/Som.wav ${pasta}/Som.wav COPYONLY)
   list(APPEND arquivos ${pasta}/Som.wav)
-  # The installer's icon, when the tree has one (else NSIS's own).
-  if(EXISTS ${PROJECT_SOURCE_DIR}/share/bilhetor.ico)
-    configure_file(${PROJECT_SOURCE_DIR}/share/bilhetor.ico ${pasta}/bilhetor.ico COPYONLY)
-    list(APPEND arquivos ${pasta}/bilhetor.ico)
-  else()
-    file(REMOVE ${pasta}/bilhetor.ico)
-  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/share/bilhetor.ico ${pasta}/bilhetor.ico COPYONLY)
+  list(APPEND arquivos ${pasta}/bilhetor.ico)
 
   set(script ${PROJECT_SOURCE_DIR}/tools/instalador-windows/bilhetor.nsi)
   add_custom_command(OUTPUT ${BILHETOR_INSTALADOR}

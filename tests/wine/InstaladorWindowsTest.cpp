@@ -3,25 +3,25 @@
 // Program Files, C:\bkp and the registry, which the prefix the other tests
 // share must not get.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "BandejaSistema.h"
+#include "ProgramasWindows.h"
+#include "ServidorTeste.h"
+#include "support/LoopbackServer.h"
+#include "support/MariaDbServer.h"
 #include "support/TestSupport.h"
+#include "support/XvfbServer.h"
 
 namespace bilhetor::testing {
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string PastaWindows() {
-  const char* pasta = std::getenv("BILHETOR_WINDOWS_BINARY_DIR");
-  return pasta ? pasta : "";
-}
 
 // The build's setup program, and the version its name carries; empty when
 // the build has none.
@@ -43,24 +43,6 @@ Instalador InstaladorDaBuild() {
   return instalador;
 }
 
-struct Execucao {
-  int status = -1;
-  std::string saida;
-};
-
-// Runs a program and waits for its end (killed after the time-out).
-Execucao Rodar(std::vector<std::string> argumentos, std::chrono::seconds limite = 180s) {
-  TempDir dir;
-  const std::string log = dir / "saida.txt";
-  ChildProcess processo(std::move(argumentos), log);
-  WaitUntil([&] { return !processo.Running(); }, limite);
-  Execucao e;
-  const int estado = processo.Stop(1000ms);
-  e.status = WIFEXITED(estado) ? WEXITSTATUS(estado) : 128 + WTERMSIG(estado);
-  e.saida = ReadFile(log);
-  return e;
-}
-
 // The source's LF text as the installer puts it on Windows.
 std::string Crlf(const std::string& texto) { return std::regex_replace(texto, std::regex("\n"), "\r\n"); }
 
@@ -75,10 +57,17 @@ class PrefixoWine {
   }
   ~PrefixoWine() { Wineserver("-k"); }
 
-  Execucao Windows(const std::string& programa, std::vector<std::string> argumentos) {
+  // The command line of a Windows program in this prefix; on the X display
+  // tela when one is given.
+  std::vector<std::string> Comando(const std::string& programa, std::vector<std::string> argumentos,
+                                   const std::string& tela = "") {
+    argumentos = SobWine(programa, std::move(argumentos));
     argumentos.insert(argumentos.begin(), {"env", "WINEPREFIX=" + caminho_, "BILHETOR_WINE_PARES_COM=0",
-                                           SourceDir() + "/tests/wine/executar", programa});
-    return Rodar(argumentos);
+                                           "BILHETOR_WINE_TELA=" + tela});
+    return argumentos;
+  }
+  Execucao Windows(const std::string& programa, std::vector<std::string> argumentos) {
+    return Rodar(Comando(programa, std::move(argumentos)), 180s);
   }
 
   // "C:\x" of the prefix as a Linux path.
@@ -95,8 +84,9 @@ class PrefixoWine {
     return reg.substr(inicio + 1, reg.find("\n\n", inicio + 1) - inicio);
   }
 
- private:
   void Wineserver(const std::string& opcao) { Rodar({"env", "WINEPREFIX=" + caminho_, "wineserver", opcao}, 60s); }
+
+ private:
 
   TempDir dir_;
   const std::string caminho_ = dir_ / "prefixo";
@@ -129,8 +119,7 @@ TEST(InstaladorWindows, InstalaReinstalaEDesinstalaGuardandoAsConfiguracoesDaLoj
   for (const char* nome : {"bilhetor.exe", "bilhetor-print.exe", "desinstalar.exe", "exemplos/bilhetor.ini",
                            "exemplos/schema.sql", "exemplos/sample-data.sql"})
     EXPECT_TRUE(fs::exists(pasta + nome)) << nome;
-  // The window module goes in when the build has one.
-  EXPECT_EQ(fs::exists(pasta + "bilhetor-janela.dll"), fs::exists(PastaWindows() + "/instalador/bilhetor-janela.dll"));
+  EXPECT_TRUE(fs::exists(pasta + "bilhetor-janela.dll"));
   for (const char* nome : {"sys.txt", "banco.txt", "bilhetor.ini"})
     EXPECT_EQ(ReadFile(wine.C("bkp/") + nome), exemplo(nome));
   EXPECT_EQ(ReadFile(wine.C("Vialto/Musica/Som.wav")), som);
@@ -164,6 +153,36 @@ TEST(InstaladorWindows, InstalaReinstalaEDesinstalaGuardandoAsConfiguracoesDaLoj
   EXPECT_EQ(e.status, 0) << e.saida;
   ASSERT_GT(ReadFile(dir / "linux.bin").size(), 200u);
   EXPECT_EQ(ReadFile(dir / "windows.bin"), ReadFile(dir / "linux.bin"));
+
+  // The installed program on a desktop: its settings from C:\bkp, its icon
+  // in the display's tray (Wine hands it to the X tray), the orders printed.
+  // A reinstall asks it to end, and it ends between two print cycles.
+  {
+    XvfbServer x;
+    BandejaSistema bandeja(x.Display());
+    BancoTeste banco;
+    LoopbackServer impressora;
+    WriteFile(wine.C("bkp/sys.txt"), "127.0.0.1\r\n" + std::to_string(BancoTeste::Servidor().Port()) + "\r\n");
+    WriteFile(wine.C("bkp/banco.txt"), banco.Nome() + "\r\n");
+    WriteFile(wine.C("bkp/bilhetor.ini"),
+              "[PosPrinter]\r\nModelo=1\r\nPorta=TCP:127.0.0.1:" + impressora.PortText() + "\r\nColunas=48\r\n");
+    ChildProcess programa(wine.Comando(pasta + "bilhetor.exe", {}, x.Display()), dir / "bilhetor.log");
+    EXPECT_NE(bandeja.EsperarIcone(90000ms), 0u) << ReadFile(dir / "bilhetor.log");
+    EXPECT_TRUE(WaitUntil([&] { return bandeja.CoresDoIcone() > 8; }, 20000ms)) << bandeja.CoresDoIcone();
+    EXPECT_TRUE(WaitUntil([&] { return banco.Esperando() <= 2 || !programa.Running(); }, 90000ms))
+        << ReadFile(dir / "bilhetor.log");
+    EXPECT_NE(impressora.Received().find("PEDIDO...: 057"), std::string::npos) << ReadFile(dir / "bilhetor.log");
+    e = wine.Windows(setup.caminho, {"/S"});
+    EXPECT_EQ(e.status, 0) << e.saida;
+    EXPECT_TRUE(WaitUntil([&] { return !programa.Running(); }, 20000ms));
+    const std::string log = ReadFile(dir / "bilhetor.log");
+    EXPECT_NE(log.find("Bilhetor encerrado."), std::string::npos) << log;
+    EXPECT_EQ(log.find("Sem janela"), std::string::npos) << log;
+    // The settings file the program wrote back after its activation.
+    EXPECT_NE(ReadFile(wine.C("bkp/bilhetor.ini")).find(impressora.PortText()), std::string::npos);
+    // The desktop process of the display goes with it.
+    wine.Wineserver("-k");
+  }
 
   // A reinstall without starting with Windows keeps the shop's sys.txt,
   // puts back the banco.txt it lost, and takes the Run value away.

@@ -60,11 +60,9 @@ BrandingText "Bilhetor ${VERSAO}"
 VIProductVersion "${V_MAIOR}.${V_MENOR}.${V_REVISAO}.0"
 VIFileVersion "${V_MAIOR}.${V_MENOR}.${V_REVISAO}.0"
 
-; The program's icon when the build has one, else NSIS's own.
-!if /FileExists "${PASTA}/bilhetor.ico"
-  !define MUI_ICON "${PASTA}/bilhetor.ico"
-  !define MUI_UNICON "${PASTA}/bilhetor.ico"
-!endif
+; The program's icon.
+!define MUI_ICON "${PASTA}/bilhetor.ico"
+!define MUI_UNICON "${PASTA}/bilhetor.ico"
 
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
@@ -113,7 +111,7 @@ Function ${PREFIXO}FecharBilhetor
     ${EndIf}
   ${Next}
   MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-    "O Bilhetor continua aberto. Feche-o (ícone ao lado do relógio, Sair) e clique em Repetir." \
+    "O Bilhetor continua aberto (talvez no meio de uma impressão). Aguarde um pouco e clique em Repetir." \
     /SD IDCANCEL IDRETRY pedir
   DetailPrint "O Bilhetor continua aberto: nada foi alterado."
   SetErrorLevel 3
@@ -130,9 +128,7 @@ Section "!Bilhetor" SEC_PROGRAMA
   SetOutPath "$INSTDIR"
   File "${PASTA}/bilhetor.exe"
   File "${PASTA}/bilhetor-print.exe"
-  !if /FileExists "${PASTA}/bilhetor-janela.dll"
-    File "${PASTA}/bilhetor-janela.dll"
-  !endif
+  File "${PASTA}/bilhetor-janela.dll"
 
   ; The examples and the order system's tables, for whoever sets a shop up.
   SetOutPath "$INSTDIR\exemplos"
@@ -159,7 +155,9 @@ Section "!Bilhetor" SEC_PROGRAMA
   ; Start menu entries for every user of the machine.
   SetShellVarContext all
   CreateDirectory "${MENU}"
-  CreateShortcut "${MENU}\Bilhetor.lnk" "$INSTDIR\bilhetor.exe"
+  ; Minimized: the console that Windows opens for the program is gone as
+  ; soon as the program is in the notification area.
+  CreateShortcut "${MENU}\Bilhetor.lnk" "$INSTDIR\bilhetor.exe" "" "" "" SW_SHOWMINIMIZED
   CreateShortcut "${MENU}\Desinstalar o Bilhetor.lnk" "$INSTDIR\${DESINSTALADOR}"
 
   ; Starting with Windows is the next section's choice; a reinstall without
