@@ -204,6 +204,15 @@ enum class TTela {
 };
 TTela VerTela();
 
+// The lines of the program's help that differ between the platforms.
+struct TAjudaPlataforma {
+  const char* Tela;    // where the window shows and what ends it
+  const char* Parada;  // the rest of --headless: what ends it
+  const char* Pasta;   // --pasta and its default
+  const char* Estado;  // --estado and its default
+};
+TAjudaPlataforma AjudaDaPlataforma();
+
 // The module's entry point: the program file, its settings and state
 // folders, and the display as VerTela saw it.
 using TExecutarJanela = int (*)(const char* executavel, const char* pasta, const char* estado, int tela);

@@ -15,29 +15,27 @@ namespace bilhetor {
 
 namespace {
 
-const char* const kAjuda =
-    "Uso: bilhetor [opcoes]\n"
-    "Servidor de impressao: a cada tres segundos procura no banco MySQL os itens que\n"
-    "esperam impressao (tabela imprimir), imprime um ticket de separacao por pedido e\n"
-    "marca os itens impressos.\n"
-    "\n"
-    "Com uma tela (DISPLAY ou WAYLAND_DISPLAY), o servidor fica na bandeja do sistema,\n"
-    "com a janela dos relogios e da configuracao da impressora; SIGTERM ou SIGINT o\n"
-    "encerram entre dois ciclos.\n"
-    "\n"
-    "  --headless      sem janela: mensagens na saida de erro, uma linha com data e hora;\n"
-    "                  termina com SIGTERM ou SIGINT entre dois ciclos\n"
-    "  --pasta PASTA   pasta de sys.txt, banco.txt e bilhetor.ini (padrao: a pasta do\n"
-    "                  programa; /etc/bilhetor para o programa instalado em /usr);\n"
-    "                  sys.txt e banco.txt ausentes nela sao procurados em /etc/bilhetor\n"
-    "  --estado PASTA  pasta do diario de tickets impressos (padrao: $STATE_DIRECTORY,\n"
-    "                  senao ~/.local/state/bilhetor)\n"
-    "  --version       mostra a versao\n"
-    "  --help          mostra esta ajuda\n"
-    "\n"
-    "sys.txt: primeira linha, o servidor do banco; segunda linha (opcional), a porta (3306).\n"
-    "banco.txt: primeira linha, o nome do banco (padrao: beleza).\n"
-    "Saida: 0 encerrado a pedido, 1 falha na partida, 2 uso incorreto.\n";
+// The help: the parts that differ between the platforms (the desktop, the
+// stop, the folders) come from AjudaDaPlataforma.
+std::string Ajuda() {
+  const TAjudaPlataforma p = AjudaDaPlataforma();
+  return std::string(
+             "Uso: bilhetor [opcoes]\n"
+             "Servidor de impressao: a cada tres segundos procura no banco MySQL os itens que\n"
+             "esperam impressao (tabela imprimir), imprime um ticket de separacao por pedido e\n"
+             "marca os itens impressos.\n"
+             "\n") +
+         p.Tela +
+         "\n"
+         "  --headless      sem janela: mensagens na saida de erro, uma linha com data e hora;\n" +
+         p.Parada + p.Pasta + p.Estado +
+         "  --version       mostra a versao\n"
+         "  --help          mostra esta ajuda\n"
+         "\n"
+         "sys.txt: primeira linha, o servidor do banco; segunda linha (opcional), a porta (3306).\n"
+         "banco.txt: primeira linha, o nome do banco (padrao: beleza).\n"
+         "Saida: 0 encerrado a pedido, 1 falha na partida, 2 uso incorreto.\n";
+}
 
 struct TOpcoes {
   bool headless = false, ajuda = false, versao = false;
@@ -66,7 +64,7 @@ int ExecutarBilhetor(const std::vector<std::string>& argumentos, std::ostream& s
     }
   }
   if (o.ajuda) {
-    saida << kAjuda;
+    saida << Ajuda();
     return 0;
   }
   if (o.versao) {

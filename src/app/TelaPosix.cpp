@@ -9,6 +9,18 @@ namespace bilhetor {
 
 const char* const kModuloJanela = "bilhetor-janela.so";
 
+TAjudaPlataforma AjudaDaPlataforma() {
+  return {"Com uma tela (DISPLAY ou WAYLAND_DISPLAY), o servidor fica na bandeja do sistema,\n"
+          "com a janela dos relogios e da configuracao da impressora; SIGTERM ou SIGINT o\n"
+          "encerram entre dois ciclos.\n",
+          "                  termina com SIGTERM ou SIGINT entre dois ciclos\n",
+          "  --pasta PASTA   pasta de sys.txt, banco.txt e bilhetor.ini (padrao: a pasta do\n"
+          "                  programa; /etc/bilhetor para o programa instalado em /usr);\n"
+          "                  sys.txt e banco.txt ausentes nela sao procurados em /etc/bilhetor\n",
+          "  --estado PASTA  pasta do diario de tickets impressos (padrao: $STATE_DIRECTORY,\n"
+          "                  senao ~/.local/state/bilhetor)\n"};
+}
+
 namespace {
 
 bool Definida(const char* variavel) {
