@@ -8,9 +8,11 @@
 //   ("BILHETOR (3 vezes)").
 // - Another message: replaces the one shown, and the count starts again.
 // - Closing the box: the next message opens a new one.
+#include <iosfwd>
 #include <string>
 
 #include "app/Plataforma.h"
+#include "app/ServidorHeadless.h"
 
 namespace bilhetor {
 
@@ -36,6 +38,27 @@ class TCaixaMensagem {
   std::string titulo_;
   TIconeMensagem icone_ = TIconeMensagem::Erro;
   int vezes_ = 0;
+};
+
+// The message boxes of a window (the Qt and the Win32 views): every message
+// is also a line with the date and time on a stream (standard error), and
+// goes into the one box, which the view then shows (Exibir).
+class TMensagensJanela : public TMensagens {
+ public:
+  TMensagensJanela(std::ostream& log, const TRelogioLocal& relogio) : log_(log, relogio) {}
+  void Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) override;
+  void MostrarErro(const std::string& Mensagem) override;
+  // A line on the stream only.
+  void Informar(const std::string& Texto) override { log_.Informar(Texto); }
+  const TCaixaMensagem& Estado() const { return caixa_; }
+
+ protected:
+  // Shows the box as caixa_ now has it.
+  virtual void Exibir() = 0;
+  TCaixaMensagem caixa_;
+
+ private:
+  TMensagensTerminal log_;
 };
 
 }  // namespace bilhetor

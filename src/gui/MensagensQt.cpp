@@ -8,21 +8,9 @@
 
 namespace bilhetor {
 
-TMensagensQt::TMensagensQt(std::ostream& log, const TRelogioLocal& relogio) : log_(log, relogio) {}
+TMensagensQt::TMensagensQt(std::ostream& log, const TRelogioLocal& relogio) : TMensagensJanela(log, relogio) {}
 
 TMensagensQt::~TMensagensQt() = default;
-
-void TMensagensQt::Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) {
-  log_.Mostrar(Texto, Titulo, Icone);
-  caixa_.Receber(Texto, Titulo, Icone);
-  Exibir();
-}
-
-void TMensagensQt::MostrarErro(const std::string& Mensagem) {
-  log_.MostrarErro(Mensagem);
-  caixa_.Receber(Mensagem, kTituloErro, TIconeMensagem::Erro);
-  Exibir();
-}
 
 QMessageBox* TMensagensQt::Caixa() const { return caixa_.Aberta() ? janela_.get() : nullptr; }
 

@@ -9,19 +9,13 @@
 #include <memory>
 
 #include "app/CaixaMensagem.h"
-#include "app/ServidorHeadless.h"
 
 namespace bilhetor {
 
-class TMensagensQt : public TMensagens {
+class TMensagensQt : public TMensagensJanela {
  public:
   TMensagensQt(std::ostream& log, const TRelogioLocal& relogio);
   ~TMensagensQt() override;
-
-  void Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) override;
-  void MostrarErro(const std::string& Mensagem) override;
-  // A line on the stream only.
-  void Informar(const std::string& Texto) override { log_.Informar(Texto); }
 
   // Runs the events until the operator closes the box (nothing when none is
   // open): the last message of a program that is about to end.
@@ -29,13 +23,11 @@ class TMensagensQt : public TMensagens {
 
   // The box while it is open, else null.
   QMessageBox* Caixa() const;
-  const TCaixaMensagem& Estado() const { return caixa_; }
+
+ protected:
+  void Exibir() override;
 
  private:
-  void Exibir();
-
-  TMensagensTerminal log_;
-  TCaixaMensagem caixa_;
   std::unique_ptr<QMessageBox> janela_;
 };
 

@@ -16,7 +16,7 @@ constexpr const wchar_t* kClasse = L"TCaixaMensagem";
 }  // namespace
 
 TMensagensWin32::TMensagensWin32(std::ostream& log, const TRelogioLocal& relogio, HINSTANCE instancia)
-    : log_(log, relogio), instancia_(instancia) {}
+    : TMensagensJanela(log, relogio), instancia_(instancia) {}
 
 TMensagensWin32::~TMensagensWin32() {
   if (janela_) {
@@ -24,18 +24,6 @@ TMensagensWin32::~TMensagensWin32() {
     DestroyWindow(janela_);
   }
   if (fonte_) DeleteObject(fonte_);
-}
-
-void TMensagensWin32::Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) {
-  log_.Mostrar(Texto, Titulo, Icone);
-  caixa_.Receber(Texto, Titulo, Icone);
-  Exibir();
-}
-
-void TMensagensWin32::MostrarErro(const std::string& Mensagem) {
-  log_.MostrarErro(Mensagem);
-  caixa_.Receber(Mensagem, kTituloErro, TIconeMensagem::Erro);
-  Exibir();
 }
 
 void TMensagensWin32::Exibir() {

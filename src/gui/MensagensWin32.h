@@ -10,21 +10,15 @@
 #include <string>
 
 #include "app/CaixaMensagem.h"
-#include "app/ServidorHeadless.h"
 
 namespace bilhetor {
 
-class TMensagensWin32 : public TMensagens {
+class TMensagensWin32 : public TMensagensJanela {
  public:
   TMensagensWin32(std::ostream& log, const TRelogioLocal& relogio, HINSTANCE instancia);
   ~TMensagensWin32() override;
   TMensagensWin32(const TMensagensWin32&) = delete;
   TMensagensWin32& operator=(const TMensagensWin32&) = delete;
-
-  void Mostrar(const std::string& Texto, const std::string& Titulo, TIconeMensagem Icone) override;
-  void MostrarErro(const std::string& Mensagem) override;
-  // A line on the stream only.
-  void Informar(const std::string& Texto) override { log_.Informar(Texto); }
 
   // Runs the messages until the operator closes the box (nothing when none
   // is open): the last message of a program that is about to end.
@@ -34,15 +28,14 @@ class TMensagensWin32 : public TMensagens {
 
   // The box while it is open, else null.
   HWND Caixa() const { return caixa_.Aberta() ? janela_ : nullptr; }
-  const TCaixaMensagem& Estado() const { return caixa_; }
+
+ protected:
+  void Exibir() override;
 
  private:
   static LRESULT CALLBACK Procedimento(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  void Exibir();
   void Fechar();
 
-  TMensagensTerminal log_;
-  TCaixaMensagem caixa_;
   HINSTANCE instancia_;
   HWND janela_ = nullptr;
   HWND icone_ = nullptr, texto_ = nullptr, ok_ = nullptr;
