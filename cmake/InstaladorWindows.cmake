@@ -48,7 +48,7 @@ function(bilhetor_instalador_windows)
   set(pasta ${BILHETOR_INSTALADOR_PASTA})
   set(arquivos)
 
-  foreach(alvo bilhetor bilhetor-print bilhetor-janela)
+  foreach(alvo bilhetor bilhetorw bilhetor-print bilhetor-janela)
     set(destino ${pasta}/$<TARGET_FILE_NAME:${alvo}>)
     add_custom_command(OUTPUT ${pasta}/${alvo}.stripped
       COMMAND ${BILHETOR_STRIP} -o ${destino} $<TARGET_FILE:${alvo}>

@@ -91,9 +91,9 @@ int ExecutarJanela(const std::string& executavel, const std::string& pasta, cons
   }
   janela.Iniciar();
   mensagens.Informar(DescricaoEmServico(form));
-  // Started on its own (from the Start menu or at log-on), a console program
-  // gets a console window of its own: the program lives in the notification
-  // area and lets that console go.
+  // bilhetor.exe started on its own (double-clicked) got a console window of
+  // its own: the program lives in the notification area and lets that
+  // console go. (bilhetorw.exe, which the Start menu runs, has none.)
   DWORD processos[2];
   if (GetConsoleProcessList(processos, 2) == 1) FreeConsole();
 

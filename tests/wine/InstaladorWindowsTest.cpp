@@ -93,7 +93,7 @@ class PrefixoWine {
 };
 
 const char* const kRun = R"(Software\\Microsoft\\Windows\\CurrentVersion\\Run)";
-const char* const kValorRun = R"("Bilhetor"="\"C:\\Program Files\\Bilhetor\\bilhetor.exe\"")";
+const char* const kValorRun = R"("Bilhetor"="\"C:\\Program Files\\Bilhetor\\bilhetorw.exe\"")";
 const char* const kDesinstalar = R"(Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bilhetor)";
 
 // Install, reinstall over it, uninstall keeping the shop's settings, then
@@ -116,7 +116,8 @@ TEST(InstaladorWindows, InstalaReinstalaEDesinstalaGuardandoAsConfiguracoesDaLoj
   // Windows, and the entry of Programs and Features in the 64-bit registry.
   Execucao e = wine.Windows(setup.caminho, {"/S"});
   ASSERT_EQ(e.status, 0) << e.saida;
-  for (const char* nome : {"bilhetor.exe", "bilhetor-print.exe", "desinstalar.exe", "exemplos/bilhetor.ini",
+  for (const char* nome : {"bilhetor.exe", "bilhetorw.exe", "bilhetor-print.exe", "desinstalar.exe",
+                           "exemplos/bilhetor.ini",
                            "exemplos/schema.sql", "exemplos/sample-data.sql"})
     EXPECT_TRUE(fs::exists(pasta + nome)) << nome;
   EXPECT_TRUE(fs::exists(pasta + "bilhetor-janela.dll"));
@@ -166,7 +167,8 @@ TEST(InstaladorWindows, InstalaReinstalaEDesinstalaGuardandoAsConfiguracoesDaLoj
     WriteFile(wine.C("bkp/banco.txt"), banco.Nome() + "\r\n");
     WriteFile(wine.C("bkp/bilhetor.ini"),
               "[PosPrinter]\r\nModelo=1\r\nPorta=TCP:127.0.0.1:" + impressora.PortText() + "\r\nColunas=48\r\n");
-    ChildProcess programa(wine.Comando(pasta + "bilhetor.exe", {}, x.Display()), dir / "bilhetor.log");
+    // bilhetorw.exe, as the Start menu and the start at log-on run it.
+    ChildProcess programa(wine.Comando(pasta + "bilhetorw.exe", {}, x.Display()), dir / "bilhetor.log");
     EXPECT_NE(bandeja.EsperarIcone(90000ms), 0u) << ReadFile(dir / "bilhetor.log");
     EXPECT_TRUE(WaitUntil([&] { return bandeja.CoresDoIcone() > 8; }, 20000ms)) << bandeja.CoresDoIcone();
     EXPECT_TRUE(WaitUntil([&] { return banco.Esperando() <= 2 || !programa.Running(); }, 90000ms))
@@ -201,7 +203,7 @@ TEST(InstaladorWindows, InstalaReinstalaEDesinstalaGuardandoAsConfiguracoesDaLoj
   // sound stay.
   e = wine.Windows(pasta + "desinstalar.exe", {"/S", "_?=C:\\Program", "Files\\Bilhetor"});
   ASSERT_EQ(e.status, 0) << e.saida;
-  for (const char* nome : {"bilhetor.exe", "bilhetor-print.exe", "bilhetor-janela.dll", "exemplos"})
+  for (const char* nome : {"bilhetor.exe", "bilhetorw.exe", "bilhetor-print.exe", "bilhetor-janela.dll", "exemplos"})
     EXPECT_FALSE(fs::exists(pasta + nome)) << nome;
   EXPECT_FALSE(fs::exists(menu));
   EXPECT_EQ(wine.Chave("system.reg", kDesinstalar), "");

@@ -127,6 +127,7 @@ Section "!Bilhetor" SEC_PROGRAMA
 
   SetOutPath "$INSTDIR"
   File "${PASTA}/bilhetor.exe"
+  File "${PASTA}/bilhetorw.exe"
   File "${PASTA}/bilhetor-print.exe"
   File "${PASTA}/bilhetor-janela.dll"
 
@@ -155,9 +156,8 @@ Section "!Bilhetor" SEC_PROGRAMA
   ; Start menu entries for every user of the machine.
   SetShellVarContext all
   CreateDirectory "${MENU}"
-  ; Minimized: the console that Windows opens for the program is gone as
-  ; soon as the program is in the notification area.
-  CreateShortcut "${MENU}\Bilhetor.lnk" "$INSTDIR\bilhetor.exe" "" "" "" SW_SHOWMINIMIZED
+  ; bilhetorw.exe: the program without a console window of its own.
+  CreateShortcut "${MENU}\Bilhetor.lnk" "$INSTDIR\bilhetorw.exe"
   CreateShortcut "${MENU}\Desinstalar o Bilhetor.lnk" "$INSTDIR\${DESINSTALADOR}"
 
   ; Starting with Windows is the next section's choice; a reinstall without
@@ -181,7 +181,7 @@ SectionEnd
 ; For the user logged in. (When an administrator other than the shop's user
 ; elevates the install, this is the administrator's own Run key.)
 Section "Iniciar com o Windows" SEC_INICIAR
-  WriteRegStr HKCU "${CHAVE_RUN}" "Bilhetor" '"$INSTDIR\bilhetor.exe"'
+  WriteRegStr HKCU "${CHAVE_RUN}" "Bilhetor" '"$INSTDIR\bilhetorw.exe"'
 SectionEnd
 
 Section "un.Bilhetor" SEC_UN_PROGRAMA
@@ -189,6 +189,7 @@ Section "un.Bilhetor" SEC_UN_PROGRAMA
   Call un.FecharBilhetor
 
   Delete "$INSTDIR\bilhetor.exe"
+  Delete "$INSTDIR\bilhetorw.exe"
   Delete "$INSTDIR\bilhetor-print.exe"
   Delete "$INSTDIR\bilhetor-janela.dll"
   Delete "$INSTDIR\exemplos\sys.txt"
