@@ -141,8 +141,8 @@ int TJanelaBilhetorWin32::LarguraTexto(const std::string& texto) const {
   return (tamanho.cx * 4 + baseX_ - 1) / baseX_ + 2;
 }
 
-void TJanelaBilhetorWin32::Rotulo(HWND& hwnd, const std::string& texto, int x, int y, int largura) {
-  hwnd = Criar(WC_STATICW, texto, SS_LEFT | SS_NOPREFIX, x, y + 2, largura ? largura : LarguraTexto(texto), 9);
+void TJanelaBilhetorWin32::Rotulo(const std::string& texto, int x, int y, int largura) {
+  Criar(WC_STATICW, texto, SS_LEFT | SS_NOPREFIX, x, y + 2, largura ? largura : LarguraTexto(texto), 9);
 }
 
 int TJanelaBilhetorWin32::CriarSituacao(int y) {
@@ -157,8 +157,7 @@ int TJanelaBilhetorWin32::CriarSituacao(int y) {
   for (const auto& [titulo, valor] : relogios) largura = std::max(largura, LarguraTexto(titulo));
   int linha = y + 11;
   for (std::size_t i = 0; i < std::size(relogios); ++i) {
-    HWND rotulo = nullptr;
-    Rotulo(rotulo, relogios[i].first, kMargem + 8, linha, largura);
+    Rotulo(relogios[i].first, kMargem + 8, linha, largura);
     HWND valor = Criar(WC_STATICW, "00:00:00", SS_LEFT, kMargem + 12 + largura, linha + 2, 44, 9, nomes[i]);
     negritos_.push_back(valor);
     renderizar_.push_back([this, valor, campo = relogios[i].second] {
@@ -185,8 +184,7 @@ int TJanelaBilhetorWin32::CriarImpressora(int y) {
   int x = esquerda, linha = y + 11;
   for (const TConfiguracao& l : Configuracoes()) {
     if (std::string_view(l.Secao) != "PosPrinter" || !l.Lista || l.Tipo != TTipoConfiguracao::Escolha) continue;
-    HWND rotulo = nullptr;
-    Rotulo(rotulo, l.Rotulo, x, linha);
+    Rotulo(l.Rotulo, x, linha);
     x += LarguraTexto(l.Rotulo) + 2;
     Lista(form_.*l.Lista, l.AoMudar, l.Nome, x, linha, 96);
     x += 96 + 8;
@@ -197,8 +195,7 @@ int TJanelaBilhetorWin32::CriarImpressora(int y) {
   const TConfiguracao& porta = Configuracao("PosPrinter", "Porta");
   const TConfiguracao& log = Configuracao("PosPrinter", "ArqLog");
   const int larguraRotulo = std::max(LarguraTexto(porta.Rotulo), LarguraTexto(log.Rotulo));
-  HWND rotulo = nullptr;
-  Rotulo(rotulo, porta.Rotulo, esquerda, linha, larguraRotulo);
+  Rotulo(porta.Rotulo, esquerda, linha, larguraRotulo);
   cbxPorta_ = Criar(WC_COMBOBOXW, "", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP,
                     esquerda + larguraRotulo + 2, linha, 170, 120, "cbxPorta");
   auto itensPorta = std::make_shared<TVinculo<std::vector<std::string>>>(
@@ -230,8 +227,7 @@ int TJanelaBilhetorWin32::CriarImpressora(int y) {
   for (const TConfiguracao& l : Configuracoes()) {
     if (std::string_view(l.Secao) != "PosPrinter") continue;
     if (l.Spin) {
-      HWND r = nullptr;
-      Rotulo(r, l.Rotulo, xNumeros, linha);
+      Rotulo(l.Rotulo, xNumeros, linha);
       xNumeros += LarguraTexto(l.Rotulo) + 2;
       Spin(form_.*l.Spin, l.Nome, xNumeros, linha);
       xNumeros += 36 + 8;
@@ -242,8 +238,7 @@ int TJanelaBilhetorWin32::CriarImpressora(int y) {
 
   // The log file and the activation.
   linha += 2 * kLinha;
-  HWND rotuloLog = nullptr;
-  Rotulo(rotuloLog, log.Rotulo, esquerda, linha, larguraRotulo);
+  Rotulo(log.Rotulo, esquerda, linha, larguraRotulo);
   HWND edLog = Criar(WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, esquerda + larguraRotulo + 2, linha, 170, kAltura,
                      "edLog");
   auto vinculoLog = std::make_shared<TVinculo<std::string>>([this] { return form_.edLog; },
@@ -285,8 +280,7 @@ RECT TJanelaBilhetorWin32::CriarSecao(const char* secao, const char* titulo, int
   for (const TConfiguracao& l : Configuracoes()) {
     if (std::string_view(l.Secao) != secao) continue;
     if (l.Spin) {
-      HWND r = nullptr;
-      Rotulo(r, l.Rotulo, x + 6, linha, larguraRotulo);
+      Rotulo(l.Rotulo, x + 6, linha, larguraRotulo);
       Spin(form_.*l.Spin, l.Nome, x + 8 + larguraRotulo, linha);
     } else if (l.Caixa) {
       largura = std::max(largura, Caixa(form_.*l.Caixa, l.AoMudar, l.Nome, x + 6, linha));

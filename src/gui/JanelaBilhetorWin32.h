@@ -106,7 +106,8 @@ class TJanelaBilhetorWin32 {
   int CriarSecoes(int y);
   // One group of the settings file's section; returns where it lies.
   RECT CriarSecao(const char* secao, const char* titulo, int x, int y);
-  void Rotulo(HWND& hwnd, const std::string& texto, int x, int y, int largura = 0);
+  // A label; largura 0: as wide as its text.
+  void Rotulo(const std::string& texto, int x, int y, int largura = 0);
   void Spin(TSpinEdit& modelo, const char* nome, int x, int y);
   int Caixa(TCheckBox& modelo, void (TfrmBilhetor::*handler)(), const char* nome, int x, int y);
   void Lista(TComboBox& modelo, void (TfrmBilhetor::*handler)(), const char* nome, int x, int y, int largura);
